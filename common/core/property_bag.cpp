@@ -1,0 +1,63 @@
+#include "common/core/property_bag.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace quorvant {
+
+bool PropertyBag::CaseInsensitiveLess::operator()(std::wstring_view a, std::wstring_view b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](wchar_t x, wchar_t y) {
+                                        return std::towlower(x) < std::towlower(y);
+                                      });
+}
+
+PropertyBag::PropertyBag(std::wstring typeName,
+                         std::initializer_list<std::pair<std::wstring, PropertyValue>> values)
+    : typeName_(std::move(typeName)) {
+  for (const auto& [name, value] : values) Set(name, value);
+}
+
+PropertyValue PropertyBag::Read(std::wstring_view name, const PropertyValue& whenAbsent) const {
+  const auto it = values_.find(name);
+  return it == values_.end() ? whenAbsent : it->second;
+}
+
+std::int64_t PropertyBag::ReadInt(std::wstring_view name, std::int64_t whenAbsent) const {
+  const auto it = values_.find(name);
+  if (it == values_.end()) return whenAbsent;
+  if (const auto* i = std::get_if<std::int64_t>(&it->second)) return *i;
+  if (const auto* d = std::get_if<double>(&it->second)) return static_cast<std::int64_t>(*d);
+  return whenAbsent;
+}
+
+std::wstring PropertyBag::ReadText(std::wstring_view name, std::wstring_view whenAbsent) const {
+  const auto it = values_.find(name);
+  if (it != values_.end()) {
+    if (const auto* s = std::get_if<std::wstring>(&it->second)) return *s;
+  }
+  return std::wstring(whenAbsent);
+}
+
+void PropertyBag::Write(std::wstring_view name, const PropertyValue& value,
+                        const PropertyValue& whenAbsent) {
+  if (value == whenAbsent) {
+    const auto it = values_.find(name);
+    if (it != values_.end()) values_.erase(it);
+    return;
+  }
+  Set(name, value);
+}
+
+void PropertyBag::Set(std::wstring_view name, const PropertyValue& value) {
+  const auto it = values_.find(name);
+  if (it != values_.end()) {
+    it->second = value;
+  } else {
+    values_.emplace(std::wstring(name), value);
+  }
+}
+
+bool PropertyBag::Contains(std::wstring_view name) const { return values_.contains(name); }
+
+}  // namespace quorvant
