@@ -57,7 +57,7 @@ quorvant_env_start() {
   wineboot -i >/dev/null 2>&1
   quorvant_env_font_replacements
   # A persistent server makes each test program start in a fraction of a second.
-  wineserver -p
+  wineserver -p </dev/null >/dev/null 2>&1
   export QUORVANT_TESTENV=1
 }
 

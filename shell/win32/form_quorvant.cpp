@@ -1,10 +1,13 @@
 #include "shell/win32/form_quorvant.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
 #include "engine/core/limit_slots.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/module_get_more_privilege.h"
+#include "shell/win32/module_tray_icon.h"
 #include "skin/resource.h"
 #include "common/win32/gdi_canvas.h"
 
@@ -132,7 +135,9 @@ bool FormQuorvant::Load() {
   LimitSlots().ReleaseSlotsWithoutProcess();
   CommandRefreshProcessClick();
 
-  taskbarCreatedMsg_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+  TaskbarCreatedMsg = ::RegisterWindowMessageW(L"TaskbarCreated");
+  InstallHook(hwnd_, *this);
+  AddTrayIcon(hwnd_);
   StartTimers();
   return !startHidden;
 }
@@ -145,7 +150,6 @@ void FormQuorvant::LayOutPictures() {
     for (const int id : ids) {
       pictures[i].bitmap = LoadSkinBitmap(id);
       pictures[i].rect = rect;
-      pictures[i].visible = i == 0;
       ++i;
     }
   };
@@ -163,21 +167,32 @@ void FormQuorvant::LayOutPictures() {
                     shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips));
   }
   // Status is the selected entry at start.
-  navImages_[Index(shell::Entry::State)][0].visible = false;
-  navImages_[Index(shell::Entry::State)][1].visible = true;
+  navigation_.Select(shell::Entry::State);
 
+  // Labels are as large as their text, so the mouse finds them where they are drawn.
+  auto labelRect = [](const std::wstring& text, int left, int top, HFONT font) {
+    HDC screen = ::GetDC(nullptr);
+    SIZE size{};
+    {
+      ScopedSelect select(screen, font);
+      (void)::GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    }
+    (void)::ReleaseDC(nullptr, screen);
+    const int x = TwipsToPixels(left), y = TwipsToPixels(top);
+    return RECT{x, y, x + size.cx, y + size.cy};
+  };
   labels_.clear();
   for (const auto& entry : shell::kEntries) {
-    labels_.push_back({std::wstring(entry.labelText),
-                       {TwipsToPixels(entry.labelLeftTwips), TwipsToPixels(entry.labelTopTwips)},
-                       Font(WindowFont()),
-                       shell::kNavLabelWhite});
+    std::wstring text(entry.labelText);
+    const HFONT font = Font(WindowFont());
+    const RECT rect = labelRect(text, entry.labelLeftTwips, entry.labelTopTwips, font);
+    labels_.push_back({std::move(text), rect, font, shell::kNavLabelWhite, entry.entry});
   }
-  for (const auto& text : shell::kFrameTexts) {
-    labels_.push_back({std::wstring(text.text),
-                       {TwipsToPixels(text.leftTwips), TwipsToPixels(text.topTwips)},
-                       Font(text.Font()),
-                       text.color});
+  for (const auto& fixed : shell::kFrameTexts) {
+    std::wstring text(fixed.text);
+    const HFONT font = Font(fixed.Font());
+    const RECT rect = labelRect(text, fixed.leftTwips, fixed.topTwips, font);
+    labels_.push_back({std::move(text), rect, font, fixed.color, std::nullopt});
   }
 }
 
@@ -187,8 +202,8 @@ void FormQuorvant::PlacePanels() {
     const RECT r = TwipsRect(shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
                              entry.panelHeightTwips);
     if (!panel.Hwnd()) (void)panel.Create(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top);
-    (void)::ShowWindow(panel.Hwnd(), entry.entry == shell::Entry::State ? SW_SHOW : SW_HIDE);
   }
+  SelectEntry(shell::Entry::State);
 
   auto addTexts = [this](Panel& panel, const auto& texts) {
     for (const auto& text : texts) {
@@ -198,7 +213,13 @@ void FormQuorvant::PlacePanels() {
   };
   Panel& about = panels_[Index(shell::Entry::About)];
   addTexts(about, shell::kAboutPanelTexts);
-  addTexts(about, std::array{shell::kHomePageLabel});
+  linkCursor_.reset(static_cast<HCURSOR>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                      MAKEINTRESOURCEW(IDC_LINK), IMAGE_CURSOR, 0,
+                                                      0, LR_DEFAULTSIZE)));
+  const auto& link = shell::kHomePageLabel;
+  about.AddLink(std::wstring(link.text), TwipsToPixels(link.leftTwips),
+                TwipsToPixels(link.topTwips), Font(link.Font()), link.color.value_or(0),
+                linkCursor_.get(), [this] { OpenHomePage(hwnd_); });
   aboutPicture_ = LoadSkinBitmap(IDB_ABOUT_PICTURE);
   about.AddPicture(aboutPicture_.get(), TwipsToPixels(3840), TwipsToPixels(720));
 
@@ -259,7 +280,163 @@ void FormQuorvant::StartTimers() {
 void FormQuorvant::ExitProgram() {
   if (exiting_) return;
   exiting_ = true;
+  // Each step runs whatever happened to the one before it.
+  RemoveTrayIcon();
+  RemoveHook(hwnd_);
+  if (formMenu_) formMenu_->Close();
+  if (limitDialog_) (void)::DestroyWindow(limitDialog_);
   (void)::DestroyWindow(hwnd_);
+}
+
+void FormQuorvant::SelectEntry(shell::Entry entry) {
+  navigation_.Select(entry);
+  for (const auto& layout : shell::kEntries) {
+    const HWND panel = panels_[Index(layout.entry)].Hwnd();
+    (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
+  }
+  (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void FormQuorvant::RunMenuItem(shell::MenuItem item) {
+  for (const auto& spec : shell::kTrayMenu) {
+    if (spec.item != item || !spec.entry) continue;
+    // Shows a hidden window and activates it; a minimised one stays minimised.
+    (void)::ShowWindow(hwnd_, SW_SHOW);
+    SelectEntry(*spec.entry);
+    return;
+  }
+  if (item == shell::MenuItem::HomePage) OpenHomePage(MenuWindow());
+  if (item == shell::MenuItem::Exit) ExitProgram();
+}
+
+void FormQuorvant::OpenHomePage(HWND owner) {
+  // The default browser opens it; a failure is not the user's concern here.
+  (void)::ShellExecuteW(owner, L"open", std::wstring(shell::kHomePage).c_str(), nullptr, nullptr,
+                        SW_SHOWNORMAL);
+}
+
+bool FormQuorvant::LimitDialogVisible() const {
+  return limitDialog_ && ::IsWindowVisible(limitDialog_);
+}
+
+void FormQuorvant::RestoreFromTray() {
+  (void)::ShowWindow(hwnd_, SW_SHOW);
+  (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
+}
+
+void FormQuorvant::OpenTrayMenu() {
+  if (!formMenu_) {
+    formMenu_ = std::make_unique<FormMenu>([this](shell::MenuItem item) { RunMenuItem(item); });
+  }
+  if (!formMenu_->Create()) return;
+  formMenu_->PopUp();
+}
+
+void FormQuorvant::AddIconAgain() { AddTrayIcon(hwnd_); }
+
+FormQuorvant::Hit FormQuorvant::HitTest(POINT at) const {
+  for (const auto& label : labels_) {
+    if (::PtInRect(&label.rect, at)) {
+      return label.entry ? Hit{Hit::Kind::NavEntry, label.entry} : Hit{Hit::Kind::Label, {}};
+    }
+  }
+  if (::PtInRect(&imageMin_[0].rect, at)) return {Hit::Kind::Minimise, {}};
+  if (::PtInRect(&imageExit_[0].rect, at)) return {Hit::Kind::Close, {}};
+  const RECT caption = TwipsRect(shell::kImageCaptionTwips.x, shell::kImageCaptionTwips.y,
+                                 shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips);
+  if (::PtInRect(&caption, at)) return {Hit::Kind::Caption, {}};
+  for (const auto& layout : shell::kEntries) {
+    if (::PtInRect(&navImages_[Index(layout.entry)][0].rect, at)) {
+      return {Hit::Kind::NavEntry, layout.entry};
+    }
+  }
+  return {Hit::Kind::Background, {}};
+}
+
+void FormQuorvant::OnMouseDown(shell::MouseButton button, POINT at) {
+  const Hit hit = HitTest(at);
+  switch (hit.kind) {
+    case Hit::Kind::Minimise:
+    case Hit::Kind::Close:
+      (hit.kind == Hit::Kind::Minimise ? imageMinButton_ : imageExitButton_).MouseDown(button);
+      InvalidateTitleButtons();
+      break;
+    case Hit::Kind::Caption:
+      if (button == shell::MouseButton::Left) {
+        // The system moves the window while the button is held.
+        (void)::ReleaseCapture();
+        (void)::SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      }
+      return;
+    case Hit::Kind::NavEntry:
+      if (button != shell::MouseButton::Left) return;
+      break;
+    default:
+      return;
+  }
+  pressed_ = hit;
+  (void)::SetCapture(hwnd_);
+}
+
+void FormQuorvant::OnMouseMove(POINT at) {
+  // While a title-bar button holds the mouse, every move goes to it.
+  Hit hit = pressed_ && (pressed_->kind == Hit::Kind::Minimise || pressed_->kind == Hit::Kind::Close)
+                ? *pressed_
+                : HitTest(at);
+  switch (hit.kind) {
+    case Hit::Kind::Minimise:
+      imageMinButton_.MouseMove();
+      break;
+    case Hit::Kind::Close:
+      imageExitButton_.MouseMove();
+      break;
+    case Hit::Kind::Background:
+      imageMinButton_.BackgroundMove();
+      imageExitButton_.BackgroundMove();
+      break;
+    default:
+      return;
+  }
+  InvalidateTitleButtons();
+}
+
+void FormQuorvant::OnMouseUp(shell::MouseButton button, POINT at) {
+  if (!pressed_) return;
+  const Hit pressed = *pressed_;
+  pressed_.reset();
+  if (::GetCapture() == hwnd_) (void)::ReleaseCapture();
+  const bool releasedOver = HitTest(at) == pressed;
+  const bool leftClick = button == shell::MouseButton::Left && releasedOver;
+
+  if (pressed.kind == Hit::Kind::Minimise || pressed.kind == Hit::Kind::Close) {
+    shell::TitleButton& titleButton =
+        pressed.kind == Hit::Kind::Minimise ? imageMinButton_ : imageExitButton_;
+    shell::TitleButton::Action action = titleButton.MouseUp(button);
+    if (action == shell::TitleButton::Action::None && leftClick) action = titleButton.Click();
+    InvalidateTitleButtons();
+    RunTitleAction(action);
+    return;
+  }
+  if (pressed.kind == Hit::Kind::NavEntry && leftClick) SelectEntry(*pressed.entry);
+}
+
+void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
+  switch (action) {
+    case shell::TitleButton::Action::Minimise:
+      (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+      break;
+    case shell::TitleButton::Action::Hide:
+      // Only the tray menu's "Exit" ends the program.
+      (void)::ShowWindow(hwnd_, SW_HIDE);
+      break;
+    case shell::TitleButton::Action::None:
+      break;
+  }
+}
+
+void FormQuorvant::InvalidateTitleButtons() {
+  (void)::InvalidateRect(hwnd_, &imageMin_[0].rect, FALSE);
+  (void)::InvalidateRect(hwnd_, &imageExit_[0].rect, FALSE);
 }
 
 LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -278,9 +455,37 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return OnCtlColor(reinterpret_cast<HDC>(wParam));
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      OnMouseDown(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+      OnMouseDown(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+      OnMouseDown(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_LBUTTONUP:
+      OnMouseUp(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_RBUTTONUP:
+      OnMouseUp(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_MBUTTONUP:
+      OnMouseUp(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_MOUSEMOVE:
+      OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lParam) != hwnd_) pressed_.reset();
+      return 0;
     case WM_CLOSE:
-      // Closed by the system (Alt+F4, log-off): end as "Exit" does, so nothing stays behind.
-      ExitProgram();
+    case WM_ENDSESSION:
+      // Closed by the system (Alt+F4, log-off): end as "Exit" does, so no dead icon stays.
+      if (message == WM_CLOSE || wParam) ExitProgram();
       return 0;
     case WM_DESTROY:
       for (const auto& timer : kTimers) (void)::KillTimer(hwnd_, timer.id);
@@ -302,20 +507,19 @@ void FormQuorvant::OnPaint() {
   {
     ScopedSelect selectCanvas(memory.get(), canvas.get());
     DrawBitmap(memory.get(), background_.get(), 0, 0);
-    auto drawVisible = [&](const auto& pictures) {
-      for (const auto& picture : pictures) {
-        if (picture.visible) DrawBitmap(memory.get(), picture.bitmap.get(), picture.rect.left,
-                                        picture.rect.top);
-      }
+    auto draw = [&](const SkinPicture& picture) {
+      DrawBitmap(memory.get(), picture.bitmap.get(), picture.rect.left, picture.rect.top);
     };
-    for (const auto& pictures : navImages_) drawVisible(pictures);
-    drawVisible(imageMin_);
-    drawVisible(imageExit_);
+    for (const auto& layout : shell::kEntries) {
+      draw(navImages_[Index(layout.entry)][navigation_.PictureIndex(layout.entry)]);
+    }
+    draw(imageMin_[static_cast<size_t>(imageMinButton_.CurrentLook())]);
+    draw(imageExit_[static_cast<size_t>(imageExitButton_.CurrentLook())]);
     (void)::SetBkMode(memory.get(), TRANSPARENT);
     for (const auto& label : labels_) {
       ScopedSelect font(memory.get(), label.font);
       (void)::SetTextColor(memory.get(), label.color ? *label.color : ::GetSysColor(COLOR_BTNTEXT));
-      RECT r{label.at.x, label.at.y, client.right, client.bottom};
+      RECT r{label.rect.left, label.rect.top, client.right, client.bottom};
       (void)::DrawTextW(memory.get(), label.text.c_str(), static_cast<int>(label.text.size()), &r,
                         DT_SINGLELINE | DT_NOCLIP);
     }

@@ -14,17 +14,21 @@
 #include "common/win32/controls.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
+#include "shell/core/chrome.h"
 #include "shell/core/main_window_layout.h"
+#include "shell/core/tray_menu.h"
 #include "shell/core/settings.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/module_autorun.h"
+#include "shell/win32/form_menu.h"
+#include "shell/win32/module_sub_class.h"
 #include "shell/win32/panel.h"
 
 namespace quorvant::win32 {
 
 // The main window: a borderless skinned window with six panels, the settings controls and
 // the five timers that drive the speed-up features.
-class FormQuorvant final : public Window<FormQuorvant> {
+class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
  public:
   static constexpr wchar_t kClassName[] = L"FormQuorvant";
 
@@ -36,6 +40,12 @@ class FormQuorvant final : public Window<FormQuorvant> {
   bool Create(HINSTANCE instance);
   // Ends the program: what the tray menu's "Exit" runs.
   void ExitProgram();
+  // Select entry: shows the entry's panel and its selected picture.
+  void SelectEntry(shell::Entry entry);
+  shell::Entry SelectedEntry() const { return navigation_.Selected(); }
+  // A tray menu item's action.
+  void RunMenuItem(shell::MenuItem item);
+  HWND MenuWindow() const { return formMenu_ ? formMenu_->Hwnd() : nullptr; }
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -43,16 +53,22 @@ class FormQuorvant final : public Window<FormQuorvant> {
   struct SkinPicture {
     unique_hbitmap bitmap;
     RECT rect{};
-    bool visible = false;
   };
   // Pictures that share one place and show one at a time.
   template <size_t N>
   using PictureArray = std::array<SkinPicture, N>;
   struct SkinLabel {
     std::wstring text;
-    POINT at{};
+    RECT rect{};
     HFONT font = nullptr;
     std::optional<Color> color;  // empty: the system's button-text colour
+    std::optional<shell::Entry> entry;  // a navigation label acts like its entry's pictures
+  };
+  // What the mouse is over, topmost first: labels, title-bar buttons, title strip, entries.
+  struct Hit {
+    enum class Kind { Background, Label, NavEntry, Minimise, Close, Caption } kind;
+    std::optional<shell::Entry> entry;
+    friend bool operator==(const Hit&, const Hit&) = default;
   };
 
   bool Load();
@@ -63,6 +79,19 @@ class FormQuorvant final : public Window<FormQuorvant> {
   void StartTimers();
 
   void OnPaint();
+  Hit HitTest(POINT at) const;
+  void OnMouseDown(shell::MouseButton button, POINT at);
+  void OnMouseMove(POINT at);
+  void OnMouseUp(shell::MouseButton button, POINT at);
+  void RunTitleAction(shell::TitleButton::Action action);
+  void InvalidateTitleButtons();
+
+  // HookTarget
+  bool LimitDialogVisible() const override;
+  void RestoreFromTray() override;
+  void OpenTrayMenu() override;
+  void AddIconAgain() override;
+  void OpenHomePage(HWND owner);
   void OnCommand(WORD id, WORD code, HWND control);
   void OnTimer(UINT_PTR id);
   LRESULT OnCtlColor(HDC dc);
@@ -98,7 +127,14 @@ class FormQuorvant final : public Window<FormQuorvant> {
   CheckBox checkAutoRun_;
   CheckBox checkAutoMin_;
 
-  UINT taskbarCreatedMsg_ = 0;
+  shell::Navigation navigation_;
+  shell::TitleButton imageMinButton_{shell::TitleButton::Kind::Minimise};
+  shell::TitleButton imageExitButton_{shell::TitleButton::Kind::Close};
+  // The item a mouse button went down on, holding the capture until it comes up.
+  std::optional<Hit> pressed_;
+  unique_hcursor linkCursor_;
+  std::unique_ptr<FormMenu> formMenu_;
+  HWND limitDialog_ = nullptr;  // FormSetProcessCpuPercent while it is open
   bool exiting_ = false;
 };
 

@@ -1,5 +1,7 @@
 #include "shell/win32/panel.h"
 
+#include <windowsx.h>
+
 #include "common/win32/unique_handle.h"
 
 namespace quorvant::win32 {
@@ -26,6 +28,18 @@ void Panel::AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color
 
 void Panel::AddPicture(HBITMAP bitmap, int x, int y) { pictures_.push_back({bitmap, x, y}); }
 
+void Panel::AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
+                    std::function<void()> onClick) {
+  labels_.push_back({std::move(text), x, y, font, color, cursor, std::move(onClick)});
+}
+
+Panel::Label* Panel::LinkAt(POINT at) {
+  for (auto& label : labels_) {
+    if (label.onClick && ::PtInRect(&label.rect, at)) return &label;
+  }
+  return nullptr;
+}
+
 LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND:
@@ -33,6 +47,30 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       OnPaint();
       return 0;
+    case WM_SETCURSOR: {
+      POINT at{};
+      (void)::GetCursorPos(&at);
+      (void)::ScreenToClient(hwnd_, &at);
+      if (LOWORD(lParam) == HTCLIENT) {
+        if (const Label* link = LinkAt(at); link && link->cursor) {
+          (void)::SetCursor(link->cursor);
+          return TRUE;
+        }
+      }
+      return DefaultProc(message, wParam, lParam);
+    }
+    case WM_LBUTTONDOWN:
+      pressedLink_ = LinkAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      if (pressedLink_) (void)::SetCapture(hwnd_);
+      return 0;
+    case WM_LBUTTONUP: {
+      Label* link = pressedLink_;
+      pressedLink_ = nullptr;
+      if (::GetCapture() == hwnd_) (void)::ReleaseCapture();
+      // A click is a press and a release over the same link.
+      if (link && link == LinkAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) link->onClick();
+      return 0;
+    }
     case WM_COMMAND:
     case WM_NOTIFY:
     case WM_CTLCOLORSTATIC:
@@ -56,12 +94,16 @@ void Panel::OnPaint() {
   (void)::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
   for (const auto& picture : pictures_) DrawBitmap(dc, picture.bitmap, picture.x, picture.y);
   (void)::SetBkMode(dc, TRANSPARENT);
-  for (const auto& label : labels_) {
+  for (auto& label : labels_) {
     ScopedSelect font(dc, label.font);
     (void)::SetTextColor(dc, label.color);
     RECT r{label.x, label.y, client.right, client.bottom};
     (void)::DrawTextW(dc, label.text.c_str(), static_cast<int>(label.text.size()), &r,
                       DT_SINGLELINE | DT_NOCLIP);
+    RECT measured{label.x, label.y, label.x, label.y};
+    (void)::DrawTextW(dc, label.text.c_str(), static_cast<int>(label.text.size()), &measured,
+                      DT_SINGLELINE | DT_CALCRECT);
+    label.rect = measured;
   }
   (void)::EndPaint(hwnd_, &ps);
 }

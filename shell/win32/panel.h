@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ class Panel final : public Window<Panel> {
   bool Create(HWND parent, int x, int y, int width, int height);
   void AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color);
   void AddPicture(HBITMAP bitmap, int x, int y);
+  // A label that shows cursor while the mouse is over it and runs onClick on a left click.
+  void AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
+               std::function<void()> onClick);
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -28,6 +32,9 @@ class Panel final : public Window<Panel> {
     int y;
     HFONT font;
     COLORREF color;
+    HCURSOR cursor = nullptr;
+    std::function<void()> onClick;
+    RECT rect{};  // filled when first painted
   };
   struct Picture {
     HBITMAP bitmap;
@@ -36,6 +43,9 @@ class Panel final : public Window<Panel> {
   };
 
   void OnPaint();
+  Label* LinkAt(POINT at);
+
+  Label* pressedLink_ = nullptr;
 
   std::vector<Label> labels_;
   std::vector<Picture> pictures_;

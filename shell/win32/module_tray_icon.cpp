@@ -1,0 +1,46 @@
+#include "shell/win32/module_tray_icon.h"
+
+#include <shellapi.h>
+
+#include "common/win32/unique_handle.h"
+#include "shell/core/fixed_texts.h"
+#include "shell/core/tray_hook.h"
+#include "shell/win32/program_files.h"
+
+namespace quorvant::win32 {
+
+namespace {
+
+constexpr int kTrayIconSize = 16;
+
+// Filled by AddTrayIcon and reused by RemoveTrayIcon.
+NOTIFYICONDATAW TrayIconData{};
+unique_hicon TrayIcon;
+
+}  // namespace
+
+void AddTrayIcon(HWND window) {
+  const std::wstring file = ExecutableFolder() + L"\\ico.ico";
+  unique_hicon icon(static_cast<HICON>(
+      ::LoadImageW(nullptr, file.c_str(), IMAGE_ICON, kTrayIconSize, kTrayIconSize, LR_LOADFROMFILE)));
+
+  TrayIconData = {};
+  // The first form of the record: icon, tip and callback message are all the program uses.
+  TrayIconData.cbSize = NOTIFYICONDATAW_V1_SIZE;
+  TrayIconData.hWnd = window;
+  TrayIconData.uID = 0;
+  TrayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  TrayIconData.uCallbackMessage = shell::kTrayCallbackMessage;
+  TrayIconData.hIcon = icon.get();
+  wcsncpy_s(TrayIconData.szTip, shell::kProductName.data(), _TRUNCATE);
+  (void)::Shell_NotifyIconW(NIM_ADD, &TrayIconData);
+  // The shell keeps its own copy of the picture.
+  TrayIcon = std::move(icon);
+}
+
+void RemoveTrayIcon() {
+  (void)::Shell_NotifyIconW(NIM_DELETE, &TrayIconData);
+  TrayIcon.reset();
+}
+
+}  // namespace quorvant::win32
