@@ -159,6 +159,7 @@ LRESULT Command::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONDBLCLK:
       // The second press of a double click: pressed look, no second Click on release.
+      if (!core_.Properties().enabled) return 0;
       pressedButtons_ |= button::kLeftButton;
       releaseEndsDoubleClick_ = true;
       (void)::SetCapture(hwnd_);
