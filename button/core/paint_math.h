@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 
 #include "common/core/color.h"
 #include "common/core/rounding.h"
