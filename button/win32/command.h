@@ -1,0 +1,94 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string_view>
+
+#include "button/core/command_core.h"
+#include "common/core/property_bag.h"
+#include "common/win32/gdi_canvas.h"
+#include "common/win32/window.h"
+
+namespace quorvant::win32 {
+
+// The skinned push button as a child window. A form describes each button as a
+// PropertyBag (see button::ProgramButtonBag), creates it with Create and listens to
+// Events().click. The button draws into its own memory bitmap and blits it on paint;
+// hover is polled every 10 ms while the cursor has been over it.
+class Command final : public Window<Command>, private button::CommandHost {
+ public:
+  static constexpr wchar_t kClassName[] = L"Quorvant.Command";
+  static constexpr UINT_PTR kHoverTimerId = 1;
+  static constexpr UINT kHoverPollMs = 10;
+
+  Command();
+  ~Command() override;
+
+  // Creates the button in parent at (x, y) of the parent's client area and loads its
+  // properties from bag. A width or height of 0 is taken from the bag's extent.
+  bool Create(HWND parent, int controlId, const PropertyBag& bag, int x, int y, int width = 0,
+              int height = 0);
+  // A button placed for the first time: its name is its caption.
+  bool CreateNew(HWND parent, int controlId, std::wstring_view instanceName, int x, int y,
+                 int width, int height);
+
+  button::CommandCore& Core() { return core_; }
+  const button::CommandCore& Core() const { return core_; }
+  button::CommandEvents& Events() { return core_.events; }
+  // Stores the button's properties (only those that differ from a fresh button).
+  void Save(PropertyBag& bag) const { core_.WriteProperties(bag); }
+  const GdiCanvas& Surface() const { return surface_; }
+
+  // The form shows this button as its default button (CommandKeyRouter sets it).
+  void SetDisplayAsDefault(bool value);
+  bool DisplayAsDefault() const { return displayAsDefault_; }
+
+  // Where the hover poll reads the cursor, in screen coordinates; the platform's
+  // cursor unless replaced (a gallery holds its buttons hovered this way).
+  void SetCursorSource(std::function<POINT()> source) { cursorSource_ = std::move(source); }
+
+  // Every successful property write, with the property's key.
+  std::function<void(std::wstring_view key)> propertyChanged;
+  // The focus moved to this button, or from it to newFocus.
+  std::function<void(HWND newFocus)> focusChanged;
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  bool CreateWindowIn(HWND parent, int controlId, int x, int y, int width, int height,
+                      const wchar_t* title);
+  void SyncSize();
+  void OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM lParam);
+  void OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam);
+
+  // CommandHost
+  button::SystemColors GetSystemColors() const override;
+  FontDesc AmbientFont() const override;
+  bool AmbientDisplayAsDefault() const override { return displayAsDefault_; }
+  std::uintptr_t WindowHandle() const override { return reinterpret_cast<std::uintptr_t>(hwnd_); }
+  void EnableWindow(bool enabled) override;
+  void SetWindowRegion(const button::ButtonRegion& region) override;
+  void Invalidate() override;
+  void Refresh() override;
+  void StartHoverTimer() override;
+  void StopHoverTimer() override;
+  button::PixelPoint CursorPosition() const override;
+  void MoveFocus(bool forward) override;
+  void PropertyChanged(std::wstring_view key) override;
+  void CaptionChanged(std::wstring_view caption) override;
+
+  GdiCanvas surface_;
+  button::CommandCore core_;
+  bool displayAsDefault_ = false;
+  std::function<POINT()> cursorSource_;
+  // What WM_CREATE loads: a form's bag, or a new instance's name.
+  const PropertyBag* pendingBag_ = nullptr;
+  std::wstring_view pendingName_;
+  // Mouse buttons pressed over this window and not yet released (1, 2, 4).
+  int pressedButtons_ = 0;
+  // The release after a double click's second press completes no click.
+  bool releaseEndsDoubleClick_ = false;
+};
+
+}  // namespace quorvant::win32
