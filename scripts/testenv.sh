@@ -1,0 +1,77 @@
+# Sourced by the run and test scripts: a throwaway Wine prefix and, when asked or when there
+# is no X display, an Xvfb display of our own. quorvant_env_stop removes only what
+# quorvant_env_start started.
+
+quorvant_env_wine() {
+  export WINEDEBUG=-all
+  # No downloads of Mono or Gecko, no desktop menu entries.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export WINEARCH=win64
+}
+
+quorvant_env_start_display() {
+  local n
+  for n in $(seq 90 250); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    QUORVANT_XVFB_PID=$!
+    local i
+    for i in $(seq 1 50); do
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$QUORVANT_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$QUORVANT_XVFB_PID" 2>/dev/null
+    QUORVANT_XVFB_PID=
+  done
+  echo "testenv: could not start Xvfb" >&2
+  return 1
+}
+
+# Maps the faces the program asks for onto installed ones, so text renders the same on
+# every machine whatever fonts Wine finds.
+quorvant_env_font_replacements() {
+  local face
+  for face in Verdana Arial Tahoma "MS Sans Serif"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+      /d "DejaVu Sans" /f >/dev/null 2>&1
+  done
+}
+
+# quorvant_env_start [prefix]: a new throwaway prefix unless one is given.
+quorvant_env_start() {
+  quorvant_env_wine
+  if [[ -n ${1:-} ]]; then
+    export WINEPREFIX=$1
+  else
+    WINEPREFIX=$(mktemp -d /tmp/quorvant-wine.XXXXXX)
+    export WINEPREFIX
+    QUORVANT_OWN_PREFIX=$WINEPREFIX
+  fi
+  if [[ -z ${DISPLAY:-} || -n ${QUORVANT_OWN_DISPLAY:-} ]] || ! xdpyinfo >/dev/null 2>&1; then
+    quorvant_env_start_display || return 1
+  fi
+  wineboot -i >/dev/null 2>&1
+  quorvant_env_font_replacements
+  # A persistent server makes each test program start in a fraction of a second.
+  wineserver -p
+  export QUORVANT_TESTENV=1
+}
+
+quorvant_env_stop() {
+  if [[ -n ${WINEPREFIX:-} ]]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [[ -n ${QUORVANT_XVFB_PID:-} ]]; then
+    kill "$QUORVANT_XVFB_PID" 2>/dev/null || true
+    wait "$QUORVANT_XVFB_PID" 2>/dev/null || true
+    QUORVANT_XVFB_PID=
+  fi
+  if [[ -n ${QUORVANT_OWN_PREFIX:-} && -d $QUORVANT_OWN_PREFIX ]]; then
+    rm -rf "$QUORVANT_OWN_PREFIX"
+    QUORVANT_OWN_PREFIX=
+  fi
+}

@@ -1,0 +1,30 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "shell/core/fixed_texts.h"
+#include "shell/win32/form_quorvant.h"
+#include "shell/win32/single_instance.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything is shown or written: one instance only.
+  const quorvant::win32::SingleInstance instanceLock;
+  if (instanceLock.AnotherIsRunning()) {
+    (void)::MessageBoxW(nullptr, L"Quorvant already in running.",
+                        quorvant::shell::kProductName.data(), MB_OK);
+    return 0;
+  }
+
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  (void)::InitCommonControlsEx(&controls);
+
+  quorvant::win32::FormQuorvant form;
+  if (!form.Create(instance)) return 1;
+
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (form.Hwnd() && ::IsDialogMessageW(form.Hwnd(), &msg)) continue;
+    (void)::TranslateMessage(&msg);
+    (void)::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}

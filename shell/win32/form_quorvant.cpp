@@ -1,0 +1,394 @@
+#include "shell/win32/form_quorvant.h"
+
+#include <commctrl.h>
+
+#include "engine/core/limit_slots.h"
+#include "shell/core/fixed_texts.h"
+#include "shell/win32/module_get_more_privilege.h"
+#include "skin/resource.h"
+#include "common/win32/gdi_canvas.h"
+
+namespace quorvant::win32 {
+
+namespace {
+
+using shell::TwipsToPixels;
+
+// Control identifiers of the settings-bound controls.
+enum ControlId : WORD {
+  kIdCheckNowImproveProcess = 1001,
+  kIdComboSpeed,
+  kIdCheckEnableAutoFreeMemory,
+  kIdComboInterval,
+  kIdCheckAutoRun,
+  kIdCheckAutoMin,
+};
+
+enum TimerId : UINT_PTR {
+  kTimerProcess = 1,
+  kTimerCpu,
+  kTimerMemory,
+  kTimerState,
+  kTimerOnTimeState,
+};
+
+struct TimerSpec {
+  TimerId id;
+  UINT intervalMs;
+};
+constexpr TimerSpec kTimers[] = {
+    {kTimerProcess, 900}, {kTimerCpu, 1100},       {kTimerMemory, 1000},
+    {kTimerState, 100},   {kTimerOnTimeState, 20},
+};
+
+constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
+    {IDB_NAV_STATE_0, IDB_NAV_STATE_1},
+    {IDB_NAV_PROCESS_0, IDB_NAV_PROCESS_1},
+    {IDB_NAV_CPU_0, IDB_NAV_CPU_1},
+    {IDB_NAV_MEMORY_0, IDB_NAV_MEMORY_1},
+    {IDB_NAV_SETTING_0, IDB_NAV_SETTING_1},
+    {IDB_NAV_ABOUT_0, IDB_NAV_ABOUT_1},
+}};
+
+constexpr size_t Index(shell::Entry entry) { return static_cast<size_t>(entry); }
+
+unique_hbitmap LoadSkinBitmap(int id) {
+  return unique_hbitmap(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                          MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
+                                                          LR_CREATEDIBSECTION)));
+}
+
+RECT TwipsRect(int left, int top, int width, int height) {
+  const int x = TwipsToPixels(left), y = TwipsToPixels(top);
+  return {x, y, x + TwipsToPixels(width), y + TwipsToPixels(height)};
+}
+
+// A control on a panel, placed in twips relative to the panel.
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                   WORD id, int left, int top, int width, int height, HFONT font) {
+  HWND hwnd = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
+                                TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+                                TwipsToPixels(height), parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                ::GetModuleHandleW(nullptr), nullptr);
+  (void)::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return hwnd;
+}
+
+// Drop-down lists get room for their items below the closed height.
+constexpr int kDropDownListTwips = 1500;
+
+FontDesc WindowFont() { return FontDesc{}; }
+
+}  // namespace
+
+FormQuorvant::FormQuorvant() : store_(ConfigFilePath()), settings_(store_, autorun_) {}
+
+FormQuorvant::~FormQuorvant() = default;
+
+HFONT FormQuorvant::Font(const FontDesc& desc) {
+  for (const auto& [d, font] : fonts_) {
+    if (d == desc) return font.get();
+  }
+  fonts_.emplace_back(desc, CreateFontFor(desc));
+  return fonts_.back().second.get();
+}
+
+bool FormQuorvant::Create(HINSTANCE instance) {
+  RegisterClassOnce(kClassName, CS_DBLCLKS, nullptr, ::LoadCursorW(nullptr, IDC_ARROW),
+                    ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP)));
+  // No border and no caption bar: the skin draws the whole window. The system menu and
+  // minimise box keep the taskbar button's minimise and restore working.
+  if (!::CreateWindowExW(WS_EX_APPWINDOW, kClassName, shell::kProductName.data(),
+                         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0,
+                         shell::kWindowWidth, shell::kWindowHeight, nullptr, nullptr, instance,
+                         this)) {
+    return false;
+  }
+  const bool startHidden = !Load();
+  if (!startHidden) {
+    (void)::ShowWindow(hwnd_, SW_SHOW);
+    (void)::UpdateWindow(hwnd_);
+  }
+  return true;
+}
+
+// The start-up sequence, in its order. Returns false when the window is to stay hidden.
+bool FormQuorvant::Load() {
+  // Centre on the primary screen.
+  const shell::Point at = shell::CentredWindowPosition(::GetSystemMetrics(SM_CXSCREEN),
+                                                       ::GetSystemMetrics(SM_CYSCREEN));
+  (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+  EnableDebugPrivilege();
+  LayOutPictures();
+  PlacePanels();
+  CreatePanelControls();
+  ApplySettings();
+  const bool startHidden = settings_.State().automin == shell::kChecked;
+
+  // Boost the foreground process now rather than at the first timer interval.
+  TimerProcessTick();
+  LimitSlots().ReleaseSlotsWithoutProcess();
+  CommandRefreshProcessClick();
+
+  taskbarCreatedMsg_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+  StartTimers();
+  return !startHidden;
+}
+
+void FormQuorvant::LayOutPictures() {
+  background_ = LoadSkinBitmap(IDB_BACKGROUND);
+
+  auto place = [](auto& pictures, std::initializer_list<int> ids, RECT rect) {
+    size_t i = 0;
+    for (const int id : ids) {
+      pictures[i].bitmap = LoadSkinBitmap(id);
+      pictures[i].rect = rect;
+      pictures[i].visible = i == 0;
+      ++i;
+    }
+  };
+  place(imageMin_, {IDB_MIN_0, IDB_MIN_1, IDB_MIN_2},
+        TwipsRect(shell::kImageMinTwips.x, shell::kImageMinTwips.y, shell::kTitleButtonWidthTwips,
+                  shell::kTitleButtonHeightTwips));
+  place(imageExit_, {IDB_EXIT_0, IDB_EXIT_1, IDB_EXIT_2},
+        TwipsRect(shell::kImageExitTwips.x, shell::kImageExitTwips.y,
+                  shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips));
+  for (const auto& entry : shell::kEntries) {
+    auto& pictures = navImages_[Index(entry.entry)];
+    const auto& ids = kNavBitmaps[Index(entry.entry)];
+    place(pictures, {ids[0], ids[1]},
+          TwipsRect(shell::kNavPictureLeftTwips, entry.pictureTopTwips,
+                    shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips));
+  }
+  // Status is the selected entry at start.
+  navImages_[Index(shell::Entry::State)][0].visible = false;
+  navImages_[Index(shell::Entry::State)][1].visible = true;
+
+  labels_.clear();
+  for (const auto& entry : shell::kEntries) {
+    labels_.push_back({std::wstring(entry.labelText),
+                       {TwipsToPixels(entry.labelLeftTwips), TwipsToPixels(entry.labelTopTwips)},
+                       Font(WindowFont()),
+                       shell::kNavLabelWhite});
+  }
+  for (const auto& text : shell::kFrameTexts) {
+    labels_.push_back({std::wstring(text.text),
+                       {TwipsToPixels(text.leftTwips), TwipsToPixels(text.topTwips)},
+                       Font(text.Font()),
+                       text.color});
+  }
+}
+
+void FormQuorvant::PlacePanels() {
+  for (const auto& entry : shell::kEntries) {
+    Panel& panel = panels_[Index(entry.entry)];
+    const RECT r = TwipsRect(shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
+                             entry.panelHeightTwips);
+    if (!panel.Hwnd()) (void)panel.Create(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    (void)::ShowWindow(panel.Hwnd(), entry.entry == shell::Entry::State ? SW_SHOW : SW_HIDE);
+  }
+
+  auto addTexts = [this](Panel& panel, const auto& texts) {
+    for (const auto& text : texts) {
+      panel.AddLabel(std::wstring(text.text), TwipsToPixels(text.leftTwips),
+                     TwipsToPixels(text.topTwips), Font(text.Font()), text.color.value_or(0));
+    }
+  };
+  Panel& about = panels_[Index(shell::Entry::About)];
+  addTexts(about, shell::kAboutPanelTexts);
+  addTexts(about, std::array{shell::kHomePageLabel});
+  aboutPicture_ = LoadSkinBitmap(IDB_ABOUT_PICTURE);
+  about.AddPicture(aboutPicture_.get(), TwipsToPixels(3840), TwipsToPixels(720));
+
+  Panel& setting = panels_[Index(shell::Entry::Setting)];
+  addTexts(setting, shell::kSettingPanelTexts);
+  settingPicture_ = LoadSkinBitmap(IDB_SETTING_PICTURE);
+  setting.AddPicture(settingPicture_.get(), TwipsToPixels(120), TwipsToPixels(240));
+}
+
+void FormQuorvant::CreatePanelControls() {
+  const HFONT font = Font(WindowFont());
+  constexpr DWORD kCheck = BS_3STATE;  // the form decides each click's new state
+  constexpr DWORD kList = CBS_DROPDOWNLIST | WS_VSCROLL;
+
+  HWND process = panels_[Index(shell::Entry::Process)].Hwnd();
+  checkNowImproveProcess_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Enable speed up process",
+                                                   kCheck, kIdCheckNowImproveProcess, 1200, 1560,
+                                                   2895, 255, font));
+  panels_[Index(shell::Entry::Process)].AddLabel(L"Speed up level:", TwipsToPixels(1560),
+                                                 TwipsToPixels(1920), font, 0);
+  comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed, 3000, 1920,
+                                       1815, kDropDownListTwips, font));
+
+  HWND memory = panels_[Index(shell::Entry::Memory)].Hwnd();
+  checkEnableAutoFreeMemory_ = CheckBox(
+      CreateControl(memory, WC_BUTTONW, L"Automatically release memory", kCheck,
+                    kIdCheckEnableAutoFreeMemory, 1200, 2880, 3735, 255, font));
+  panels_[Index(shell::Entry::Memory)].AddLabel(L"Interval:", TwipsToPixels(1560),
+                                                TwipsToPixels(3240), font, 0);
+  comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval, 2400,
+                                          3240, 1815, kDropDownListTwips, font));
+
+  HWND setting = panels_[Index(shell::Entry::Setting)].Hwnd();
+  checkAutoRun_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Start with windows", kCheck,
+                                         kIdCheckAutoRun, 1320, 600, 4335, 255, font));
+  checkAutoMin_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck,
+                                         kIdCheckAutoMin, 1320, 960, 4335, 255, font));
+
+  for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
+  for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
+}
+
+void FormQuorvant::ApplySettings() {
+  (void)settings_.ApplyStored();
+  const shell::SettingsState& s = settings_.State();
+  checkNowImproveProcess_.SetValue(s.improveProcess);
+  (void)comboSpeed_.SelectText(s.improveSpeed);
+  checkEnableAutoFreeMemory_.SetValue(s.autoFreeMemory);
+  (void)comboInterval_.SelectText(s.freeMemoryInterval);
+  checkAutoRun_.SetValue(s.autorun);
+  checkAutoMin_.SetValue(s.automin);
+}
+
+void FormQuorvant::StartTimers() {
+  for (const auto& timer : kTimers) (void)::SetTimer(hwnd_, timer.id, timer.intervalMs, nullptr);
+}
+
+void FormQuorvant::ExitProgram() {
+  if (exiting_) return;
+  exiting_ = true;
+  (void)::DestroyWindow(hwnd_);
+}
+
+LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      return 0;
+    case WM_TIMER:
+      OnTimer(wParam);
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return OnCtlColor(reinterpret_cast<HDC>(wParam));
+    case WM_CLOSE:
+      // Closed by the system (Alt+F4, log-off): end as "Exit" does, so nothing stays behind.
+      ExitProgram();
+      return 0;
+    case WM_DESTROY:
+      for (const auto& timer : kTimers) (void)::KillTimer(hwnd_, timer.id);
+      ::PostQuitMessage(0);
+      return 0;
+    default:
+      return DefaultProc(message, wParam, lParam);
+  }
+}
+
+void FormQuorvant::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd_, &ps);
+  RECT client;
+  (void)::GetClientRect(hwnd_, &client);
+  // Composed off screen so the skin never flickers.
+  unique_hdc memory(::CreateCompatibleDC(dc));
+  unique_hbitmap canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
+  {
+    ScopedSelect selectCanvas(memory.get(), canvas.get());
+    DrawBitmap(memory.get(), background_.get(), 0, 0);
+    auto drawVisible = [&](const auto& pictures) {
+      for (const auto& picture : pictures) {
+        if (picture.visible) DrawBitmap(memory.get(), picture.bitmap.get(), picture.rect.left,
+                                        picture.rect.top);
+      }
+    };
+    for (const auto& pictures : navImages_) drawVisible(pictures);
+    drawVisible(imageMin_);
+    drawVisible(imageExit_);
+    (void)::SetBkMode(memory.get(), TRANSPARENT);
+    for (const auto& label : labels_) {
+      ScopedSelect font(memory.get(), label.font);
+      (void)::SetTextColor(memory.get(), label.color ? *label.color : ::GetSysColor(COLOR_BTNTEXT));
+      RECT r{label.at.x, label.at.y, client.right, client.bottom};
+      (void)::DrawTextW(memory.get(), label.text.c_str(), static_cast<int>(label.text.size()), &r,
+                        DT_SINGLELINE | DT_NOCLIP);
+    }
+    (void)::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+  }
+  (void)::EndPaint(hwnd_, &ps);
+}
+
+LRESULT FormQuorvant::OnCtlColor(HDC dc) {
+  // Check boxes and labels of the panels sit on white.
+  (void)::SetBkColor(dc, RGB(255, 255, 255));
+  return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+}
+
+void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
+  // A click ticks a clear or greyed box and clears a ticked one.
+  auto toggled = [](const CheckBox& box) {
+    const int value = box.Value() == shell::kChecked ? shell::kUnchecked : shell::kChecked;
+    box.SetValue(value);
+    return value;
+  };
+  if (code == BN_CLICKED) {
+    switch (id) {
+      case kIdCheckNowImproveProcess:
+        settings_.ChangeImproveProcess(toggled(checkNowImproveProcess_));
+        return;
+      case kIdCheckEnableAutoFreeMemory:
+        settings_.ChangeAutoFreeMemory(toggled(checkEnableAutoFreeMemory_));
+        return;
+      case kIdCheckAutoRun:
+        settings_.ChangeAutorun(toggled(checkAutoRun_));
+        return;
+      case kIdCheckAutoMin:
+        settings_.ChangeAutomin(toggled(checkAutoMin_));
+        return;
+      default:
+        return;
+    }
+  }
+  if (code == CBN_SELCHANGE) {
+    if (id == kIdComboSpeed) settings_.ChangeImproveSpeed(comboSpeed_.Text());
+    if (id == kIdComboInterval) settings_.ChangeFreeMemoryInterval(comboInterval_.Text());
+  }
+}
+
+void FormQuorvant::OnTimer(UINT_PTR id) {
+  switch (id) {
+    case kTimerProcess:
+      TimerProcessTick();
+      break;
+    case kTimerCpu:
+      TimerCpuTick();
+      break;
+    case kTimerMemory:
+      TimerMemoryTick();
+      break;
+    case kTimerState:
+      TimerStateTick();
+      break;
+    case kTimerOnTimeState:
+      TimerOnTimeStateTick();
+      break;
+    default:
+      break;
+  }
+}
+
+// The speed-up features hang their periodic work on these ticks.
+void FormQuorvant::TimerProcessTick() {}
+void FormQuorvant::TimerCpuTick() {}
+void FormQuorvant::TimerMemoryTick() {}
+void FormQuorvant::TimerStateTick() {}
+void FormQuorvant::TimerOnTimeStateTick() {}
+void FormQuorvant::CommandRefreshProcessClick() {}
+
+}  // namespace quorvant::win32

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/core/color.h"
+#include "common/core/font.h"
+
+#include "common/win32/controls.h"
+#include "common/win32/unique_handle.h"
+#include "common/win32/window.h"
+#include "shell/core/main_window_layout.h"
+#include "shell/core/settings.h"
+#include "shell/win32/ini_settings_store.h"
+#include "shell/win32/module_autorun.h"
+#include "shell/win32/panel.h"
+
+namespace quorvant::win32 {
+
+// The main window: a borderless skinned window with six panels, the settings controls and
+// the five timers that drive the speed-up features.
+class FormQuorvant final : public Window<FormQuorvant> {
+ public:
+  static constexpr wchar_t kClassName[] = L"FormQuorvant";
+
+  FormQuorvant();
+  ~FormQuorvant() override;
+
+  // Creates the window hidden and runs the start-up sequence; shows it unless the user
+  // asked to start minimised to the notification area.
+  bool Create(HINSTANCE instance);
+  // Ends the program: what the tray menu's "Exit" runs.
+  void ExitProgram();
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  struct SkinPicture {
+    unique_hbitmap bitmap;
+    RECT rect{};
+    bool visible = false;
+  };
+  // Pictures that share one place and show one at a time.
+  template <size_t N>
+  using PictureArray = std::array<SkinPicture, N>;
+  struct SkinLabel {
+    std::wstring text;
+    POINT at{};
+    HFONT font = nullptr;
+    std::optional<Color> color;  // empty: the system's button-text colour
+  };
+
+  bool Load();
+  void LayOutPictures();
+  void PlacePanels();
+  void CreatePanelControls();
+  void ApplySettings();
+  void StartTimers();
+
+  void OnPaint();
+  void OnCommand(WORD id, WORD code, HWND control);
+  void OnTimer(UINT_PTR id);
+  LRESULT OnCtlColor(HDC dc);
+
+  // Timer handlers of the speed-up features.
+  void TimerProcessTick();
+  void TimerCpuTick();
+  void TimerMemoryTick();
+  void TimerStateTick();
+  void TimerOnTimeStateTick();
+  void CommandRefreshProcessClick();
+
+  HFONT Font(const FontDesc& desc);
+
+  IniSettingsStore store_;
+  ModuleAutorun autorun_;
+  shell::Settings settings_;
+
+  unique_hbitmap background_;
+  PictureArray<3> imageMin_;
+  PictureArray<3> imageExit_;
+  std::array<PictureArray<2>, shell::kEntryCount> navImages_;
+  std::vector<SkinLabel> labels_;
+  std::vector<std::pair<FontDesc, unique_hfont>> fonts_;
+  unique_hbitmap aboutPicture_;
+  unique_hbitmap settingPicture_;
+
+  std::array<Panel, shell::kEntryCount> panels_;
+  CheckBox checkNowImproveProcess_;
+  ComboBox comboSpeed_;
+  CheckBox checkEnableAutoFreeMemory_;
+  ComboBox comboInterval_;
+  CheckBox checkAutoRun_;
+  CheckBox checkAutoMin_;
+
+  UINT taskbarCreatedMsg_ = 0;
+  bool exiting_ = false;
+};
+
+}  // namespace quorvant::win32

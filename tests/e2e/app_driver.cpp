@@ -1,0 +1,152 @@
+#include "tests/e2e/app_driver.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace quorvant::e2e {
+
+namespace {
+
+std::wstring ModuleFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring s(path, n);
+  return s.substr(0, s.find_last_of(L'\\'));
+}
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= end) return condition();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+AppFolder::AppFolder() {
+  wchar_t temp[MAX_PATH];
+  (void)::GetTempPathW(MAX_PATH, temp);
+  static int counter = 0;
+  path_ = std::wstring(temp) + L"quorvant e2e " + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+          std::to_wstring(++counter);
+  (void)::CreateDirectoryW(path_.c_str(), nullptr);
+  const std::wstring from = ModuleFolder();
+  (void)::CopyFileW((from + L"\\quorvant.exe").c_str(), Exe().c_str(), FALSE);
+  (void)::CopyFileW((from + L"\\ico.ico").c_str(), (path_ + L"\\ico.ico").c_str(), FALSE);
+}
+
+AppFolder::~AppFolder() {
+  for (const wchar_t* name : {L"\\quorvant.exe", L"\\ico.ico", L"\\Config.ini"}) {
+    (void)::DeleteFileW((path_ + name).c_str());
+  }
+  (void)::RemoveDirectoryW(path_.c_str());
+}
+
+void AppFolder::WriteConfig(const std::wstring& section, const std::wstring& key,
+                            const std::wstring& value) const {
+  (void)::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(),
+                                     ConfigIni().c_str());
+}
+
+std::wstring AppFolder::ReadConfig(const std::wstring& section, const std::wstring& key) const {
+  wchar_t buffer[256] = {};
+  (void)::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"<missing>", buffer, 256,
+                                   ConfigIni().c_str());
+  return buffer;
+}
+
+std::string AppFolder::ConfigBytes() const {
+  std::ifstream in(std::filesystem::path(ConfigIni()), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+AppProcess::AppProcess(const std::wstring& exe) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  (void)::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         nullptr, &startup, &info_);
+}
+
+AppProcess::~AppProcess() {
+  if (Running()) {
+    (void)::TerminateProcess(info_.hProcess, 0);
+    (void)::WaitForSingleObject(info_.hProcess, 5000);
+  }
+  if (info_.hThread) (void)::CloseHandle(info_.hThread);
+  if (info_.hProcess) (void)::CloseHandle(info_.hProcess);
+}
+
+bool AppProcess::Running() const {
+  return info_.hProcess && ::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool AppProcess::WaitForExit(std::chrono::milliseconds deadline, DWORD* exitCode) const {
+  if (::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) {
+    return false;
+  }
+  if (exitCode) (void)::GetExitCodeProcess(info_.hProcess, exitCode);
+  return true;
+}
+
+void AppProcess::WaitForIdle() const { (void)::WaitForInputIdle(info_.hProcess, 10000); }
+
+HWND AppProcess::FindTopLevel(const wchar_t* className, const wchar_t* caption) const {
+  HWND found = nullptr;
+  HWND candidate = nullptr;
+  while ((candidate = ::FindWindowExW(nullptr, candidate, className, caption)) != nullptr) {
+    DWORD pid = 0;
+    (void)::GetWindowThreadProcessId(candidate, &pid);
+    if (pid == info_.dwProcessId) {
+      found = candidate;
+      break;
+    }
+  }
+  return found;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  wchar_t text[512] = {};
+  (void)::SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                              5000, nullptr);
+  return text;
+}
+
+HWND FindDescendantByText(HWND parent, const std::wstring& text) {
+  struct Search {
+    const std::wstring* text;
+    HWND found;
+  } search{&text, nullptr};
+  ::EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        if (WindowText(child) == *s->text) {
+          s->found = child;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring ReadRunValue(HKEY root) {
+  wchar_t data[1024] = {};
+  DWORD bytes = sizeof(data);
+  if (::RegGetValueW(root, kRunKey, L"Quorvant", RRF_RT_REG_SZ, nullptr, data, &bytes) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  return data;
+}
+
+void DeleteRunValue(HKEY root) { (void)::RegDeleteKeyValueW(root, kRunKey, L"Quorvant"); }
+
+}  // namespace quorvant::e2e

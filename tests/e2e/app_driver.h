@@ -1,0 +1,67 @@
+#pragma once
+
+// Launches a private copy of quorvant.exe and looks at it from outside, as a user's
+// tools would: its windows, its Config.ini, its registry value.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quorvant::e2e {
+
+// Waits until condition() holds or the deadline passes; returns the last answer.
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+// A fresh folder (its path holds a space) with quorvant.exe and ico.ico copied into it.
+class AppFolder {
+ public:
+  AppFolder();
+  AppFolder(const AppFolder&) = delete;
+  AppFolder& operator=(const AppFolder&) = delete;
+  ~AppFolder();
+
+  const std::wstring& Path() const { return path_; }
+  std::wstring Exe() const { return path_ + L"\\quorvant.exe"; }
+  std::wstring ConfigIni() const { return path_ + L"\\Config.ini"; }
+  void WriteConfig(const std::wstring& section, const std::wstring& key,
+                   const std::wstring& value) const;
+  std::wstring ReadConfig(const std::wstring& section, const std::wstring& key) const;
+  std::string ConfigBytes() const;
+
+ private:
+  std::wstring path_;
+};
+
+class AppProcess {
+ public:
+  explicit AppProcess(const std::wstring& exe);
+  AppProcess(const AppProcess&) = delete;
+  AppProcess& operator=(const AppProcess&) = delete;
+  ~AppProcess();  // ends the process if it still runs
+
+  DWORD Id() const { return info_.dwProcessId; }
+  bool Running() const;
+  // Waits for the end of the process; false on time-out.
+  bool WaitForExit(std::chrono::milliseconds deadline, DWORD* exitCode = nullptr) const;
+  void WaitForIdle() const;
+  // A top-level window of this process with the given class (and caption, when not null).
+  HWND FindTopLevel(const wchar_t* className, const wchar_t* caption = nullptr) const;
+  HWND MainWindow() const { return FindTopLevel(L"FormQuorvant"); }
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// Child windows of parent, at any depth, whose text equals text.
+HWND FindDescendantByText(HWND parent, const std::wstring& text);
+std::wstring WindowText(HWND hwnd);
+
+// The Run value "Quorvant" under root, or empty when there is none.
+std::wstring ReadRunValue(HKEY root);
+void DeleteRunValue(HKEY root);
+
+}  // namespace quorvant::e2e
