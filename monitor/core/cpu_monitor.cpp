@@ -297,7 +297,7 @@ void CpuMonitor::SetHDMonitorDisplayed(bool value) {
 void CpuMonitor::SetHDDriveLetter(std::wstring_view value) {
   if (value.empty()) return;
   if (value.size() == 1) {
-    hdDriveLetter_ = value;
+    hdDriveLetter_.assign(1, value.front());
   } else {
     // Anything longer names the root of the drive it starts with: d:\temp watches D:\.
     hdDriveLetter_.assign(1, static_cast<wchar_t>(std::towupper(value.front())));
