@@ -1,0 +1,446 @@
+#include "monitor/core/cpu_monitor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwctype>
+#include <limits>
+#include <variant>
+
+#include "common/core/rounding.h"
+#include "monitor/core/format_filesize.h"
+
+namespace quorvant {
+
+namespace names = cpu_monitor_names;
+
+namespace {
+
+constexpr int kGridColumns = 11;
+constexpr int kGridRows = 6;
+constexpr double kPercent = 100.0;
+// Rows far outside the surface are pinned here: nothing beyond shows, and the line
+// primitives need not walk millions of clipped pixels for an absurd level.
+constexpr double kRowLimit = 1 << 20;
+// The extent a form keeps for its controls is in 0.01 mm, at 96 pixels per inch.
+constexpr std::int64_t kHimetricPerInch = 2540;
+constexpr std::int64_t kPixelsPerInch = 96;
+constexpr std::size_t kDrivePrefixLength = 3;  // "C:\"
+constexpr std::wstring_view kDriveSuffix = L":\\";
+
+// Stored values are taken as they come; one that cannot be read as the kind expected
+// counts as zero rather than as the default.
+std::int64_t StoredInt(const PropertyBag& bag, std::wstring_view name, std::int64_t whenAbsent) {
+  const PropertyValue value = bag.Read(name, whenAbsent);
+  if (const auto* i = std::get_if<std::int64_t>(&value)) return *i;
+  if (const auto* d = std::get_if<double>(&value)) {
+    constexpr double kLimit = 9.2e18;
+    return std::isfinite(*d) && std::fabs(*d) < kLimit ? NearestInt(*d) : 0;
+  }
+  return 0;
+}
+
+std::int32_t StoredInt32(const PropertyBag& bag, std::wstring_view name, std::int32_t whenAbsent) {
+  const std::int64_t value = StoredInt(bag, name, whenAbsent);
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    return 0;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+bool StoredFlag(const PropertyBag& bag, std::wstring_view name, bool whenAbsent) {
+  return StoredInt(bag, name, PersistedFlag(whenAbsent)) != 0;
+}
+
+// Colours are kept as 32-bit integers; system colours come back negative.
+Color StoredColor(const PropertyBag& bag, std::wstring_view name, Color whenAbsent) {
+  return static_cast<Color>(StoredInt32(bag, name, static_cast<std::int32_t>(whenAbsent)));
+}
+
+std::wstring StoredText(const PropertyBag& bag, std::wstring_view name) {
+  const PropertyValue value = bag.Read(name, std::wstring{});
+  if (const auto* s = std::get_if<std::wstring>(&value)) return *s;
+  return {};
+}
+
+PropertyValue ColorValue(Color color) {
+  return static_cast<std::int64_t>(static_cast<std::int32_t>(color));
+}
+PropertyValue Int16Value(int value) {
+  return static_cast<std::int64_t>(static_cast<std::int16_t>(value));
+}
+PropertyValue Int32Value(std::int32_t value) { return static_cast<std::int64_t>(value); }
+PropertyValue FlagValue(bool value) { return PersistedFlag(value); }
+
+std::int64_t HimetricFromPixels(int pixels) {
+  return static_cast<std::int64_t>(pixels) * kHimetricPerInch / kPixelsPerInch;
+}
+
+bool ValidSurfaceSetting(int value) { return value == 0 || value == 1; }
+
+}  // namespace
+
+CpuMonitor::CpuMonitor(CpuMonitorHost& host, ModuleCpuMonitorSupport& support)
+    : host_(host), support_(support) {}
+
+CpuMonitor::~CpuMonitor() { Terminate(); }
+
+void CpuMonitor::InitNew() {
+  backColor_ = kDefaultBackColor;
+  cpuMonitorDisplayed_ = true;
+  pageFileDisplayed_ = true;
+  virtualMemoryDisplayed_ = true;
+  cpuMonitorColor_ = kDefaultCPUMonitorColor;
+  memoryLoadDisplayed_ = true;
+  hdMonitorDisplayed_ = true;
+  hdMonitorColor_ = kDefaultHDMonitorColor;
+  memoryLoadColor_ = kDefaultMemoryLoadColor;
+  pageFileColor_ = kDefaultPageFileColor;
+  virtualMemoryColor_ = kDefaultVirtualMemoryColor;
+  displayGrid_ = true;
+  displayGridColor_ = kDefaultDisplayGridColor;
+  updateInterval_ = kDefaultUpdateInterval;
+  scrollGrid_ = true;
+  diagramStyle_ = kDiagramStyleLine;
+  // A new control watches the drive Windows lives on.
+  hdDriveLetter_ = support_.GetWindowsFolder().substr(0, kDrivePrefixLength);
+  appearance_ = kAppearance3D;
+  host_.ApplyAppearance(appearance_);
+  borderStyle_ = kBorderStyleFixedSingle;
+  host_.ApplyBorderStyle(borderStyle_);
+  RedrawGraph();
+}
+
+void CpuMonitor::ReadProperties(const PropertyBag& bag) {
+  cpuMonitorDisplayed_ = StoredFlag(bag, names::kCPUMonitorDisplayed, true);
+  pageFileDisplayed_ = StoredFlag(bag, names::kPageFileDisplayed, true);
+  virtualMemoryDisplayed_ = StoredFlag(bag, names::kVirtualMemoryDisplayed, true);
+  cpuMonitorColor_ = StoredColor(bag, names::kCPUMonitorColor, kDefaultCPUMonitorColor);
+  memoryLoadDisplayed_ = StoredFlag(bag, names::kMemoryLoadDisplayed, true);
+  memoryLoadColor_ = StoredColor(bag, names::kMemoryColor, kDefaultMemoryLoadColor);
+  pageFileColor_ = StoredColor(bag, names::kPageFileColor, kDefaultPageFileColor);
+  virtualMemoryColor_ = StoredColor(bag, names::kVirtualMemoryColor, kDefaultVirtualMemoryColor);
+  displayGrid_ = StoredFlag(bag, names::kDisplayGrid, true);
+  displayGridColor_ = StoredColor(bag, names::kDisplayGridColor, kDefaultDisplayGridColor);
+  updateInterval_ = StoredInt32(bag, names::kUpdateInterval, kDefaultUpdateInterval);
+  scrollGrid_ = StoredFlag(bag, names::kScrollGrid, true);
+  diagramStyle_ = StoredInt32(bag, names::kDiagramStyle, kDiagramStyleLine);
+  heldAppearance_ = StoredInt32(bag, names::kAppearance, kAppearance3D);
+  heldBorderStyle_ = StoredInt32(bag, names::kBorderStyle, kBorderStyleFixedSingle);
+  backColor_ = StoredColor(bag, names::kBackColor, kDefaultBackColor);
+  heldEnabled_ = StoredFlag(bag, names::kEnabled, true);
+  hdMonitorDisplayed_ = StoredFlag(bag, names::kHDMonitorDisplayed, true);
+  hdMonitorColor_ = StoredColor(bag, names::kHDMonitorColor, kDefaultHDMonitorColor);
+  // Taken as stored: the drive is normalised only when a program sets it.
+  hdDriveLetter_ = StoredText(bag, names::kHDDriveLetter);
+  StartMonitoring();
+}
+
+void CpuMonitor::StartMonitoring() {
+  if (host_.RunMode()) {
+    // An interval the timer cannot take leaves it at 0: the control never ticks.
+    if (updateInterval_ >= 0 && updateInterval_ <= kMaxUpdateInterval) {
+      timerInterval_ = updateInterval_;
+    }
+    timerEnabled_ = true;
+    ApplyTimer();
+  }
+  history_.Allocate(host_.OuterWidth(), 0);
+  isNt_ = support_.IsNtPlatform();
+  support_.StartCpuSampling(isNt_);
+  monitoring_ = true;
+  history_.SetHistoryStart(ScaleWidth() - 1);
+  if (ValidSurfaceSetting(heldAppearance_)) {
+    appearance_ = heldAppearance_;
+    host_.ApplyAppearance(appearance_);
+  }
+  if (ValidSurfaceSetting(heldBorderStyle_)) {
+    borderStyle_ = heldBorderStyle_;
+    host_.ApplyBorderStyle(borderStyle_);
+  }
+  enabled_ = heldEnabled_;
+  host_.ApplyEnabled(enabled_);
+}
+
+void CpuMonitor::WriteProperties(PropertyBag& bag) const {
+  bag.Set(PropertyBag::kExtentX, HimetricFromPixels(host_.OuterWidth()));
+  bag.Set(PropertyBag::kExtentY, HimetricFromPixels(host_.OuterHeight()));
+  bag.Write(names::kBackColor, ColorValue(backColor_), ColorValue(kDefaultBackColor));
+  bag.Write(names::kAppearance, Int16Value(appearance_), Int16Value(kAppearance3D));
+  bag.Write(names::kBorderStyle, Int16Value(borderStyle_), Int16Value(kBorderStyleFixedSingle));
+  bag.Write(names::kCPUMonitorDisplayed, FlagValue(cpuMonitorDisplayed_), FlagValue(true));
+  bag.Write(names::kPageFileDisplayed, FlagValue(pageFileDisplayed_), FlagValue(true));
+  bag.Write(names::kVirtualMemoryDisplayed, FlagValue(virtualMemoryDisplayed_), FlagValue(true));
+  bag.Write(names::kCPUMonitorColor, ColorValue(cpuMonitorColor_),
+            ColorValue(kDefaultCPUMonitorColor));
+  bag.Write(names::kMemoryLoadDisplayed, FlagValue(memoryLoadDisplayed_), FlagValue(true));
+  bag.Write(names::kMemoryColor, ColorValue(memoryLoadColor_), ColorValue(kDefaultMemoryLoadColor));
+  bag.Write(names::kPageFileColor, ColorValue(pageFileColor_), ColorValue(kDefaultPageFileColor));
+  bag.Write(names::kVirtualMemoryColor, ColorValue(virtualMemoryColor_),
+            ColorValue(kDefaultVirtualMemoryColor));
+  bag.Write(names::kEnabled, FlagValue(enabled_), FlagValue(true));
+  bag.Write(names::kDisplayGrid, FlagValue(displayGrid_), FlagValue(true));
+  bag.Write(names::kDisplayGridColor, ColorValue(displayGridColor_),
+            ColorValue(kDefaultDisplayGridColor));
+  bag.Write(names::kUpdateInterval, Int32Value(updateInterval_),
+            Int32Value(kDefaultUpdateInterval));
+  bag.Write(names::kScrollGrid, FlagValue(scrollGrid_), FlagValue(true));
+  bag.Write(names::kDiagramStyle, Int32Value(diagramStyle_), Int32Value(kDiagramStyleLine));
+  bag.Write(names::kHDMonitorDisplayed, FlagValue(hdMonitorDisplayed_), FlagValue(true));
+  bag.Write(names::kHDMonitorColor, ColorValue(hdMonitorColor_),
+            ColorValue(kDefaultHDMonitorColor));
+  bag.Write(names::kHDDriveLetter, hdDriveLetter_, std::wstring{});
+}
+
+void CpuMonitor::Timer1Tick() {
+  if (!enabled_) return;
+  if (!host_.RunMode()) return;
+  // The grid moves with the curves; at the lowest offset the count stops rather than wraps.
+  if (gridOffset_ > std::numeric_limits<std::int32_t>::min()) --gridOffset_;
+  history_.TakeSample(ScaleWidth(), support_, hdDriveLetter_, isNt_);
+  RedrawGraph();
+  if (onUpdate_) onUpdate_(ToReport(history_.Slot(NewestSlot())));
+}
+
+void CpuMonitor::OnResize() {
+  if (monitoring_) history_.EnsureColumns(ScaleWidth());
+  RedrawGraph();
+}
+
+void CpuMonitor::OnDblClick() {
+  if (onDblClick_) onDblClick_();
+}
+
+void CpuMonitor::Terminate() {
+  if (!monitoring_) return;
+  monitoring_ = false;
+  support_.StopCpuSampling(isNt_);
+}
+
+bool CpuMonitor::Reset() {
+  gridOffset_ = 0;
+  RedrawGraph();
+  return false;
+}
+
+SystemLevelReport CpuMonitor::GetCurrentSystemLevels() {
+  history_.TakeSample(ScaleWidth(), support_, hdDriveLetter_, isNt_);
+  return ToReport(history_.Slot(NewestSlot()));
+}
+
+std::wstring CpuMonitor::FormatFilesize(double nValue) {
+  return quorvant::FormatFilesize(nValue, support_.UserNumberSymbols());
+}
+
+std::wstring CpuMonitor::FormatFilesize(std::int64_t nValue) {
+  return quorvant::FormatFilesize(nValue, support_.UserNumberSymbols());
+}
+
+void CpuMonitor::ApplyTimer() { host_.SetTimerInterval(timerEnabled_ ? timerInterval_ : 0); }
+
+void CpuMonitor::Changed(std::wstring_view persistedName, bool redraw) {
+  if (redraw) RedrawGraph();
+  host_.PropertyChanged(persistedName);
+}
+
+void CpuMonitor::SetBackColor(Color value) {
+  backColor_ = value;
+  Changed(names::kBackColor, true);
+}
+
+bool CpuMonitor::SetAppearance(int value) {
+  if (!ValidSurfaceSetting(value)) return false;
+  appearance_ = value;
+  host_.ApplyAppearance(value);
+  Changed(names::kAppearance, true);
+  return true;
+}
+
+bool CpuMonitor::SetBorderStyle(int value) {
+  if (!ValidSurfaceSetting(value)) return false;
+  borderStyle_ = value;
+  host_.ApplyBorderStyle(value);
+  Changed(names::kBorderStyle, true);
+  return true;
+}
+
+void CpuMonitor::SetCPUMonitorDisplayed(bool value) {
+  cpuMonitorDisplayed_ = value;
+  Changed(names::kCPUMonitorDisplayed, true);
+}
+
+void CpuMonitor::SetPageFileDisplayed(bool value) {
+  pageFileDisplayed_ = value;
+  Changed(names::kPageFileDisplayed, true);
+}
+
+void CpuMonitor::SetVirtualMemoryDisplayed(bool value) {
+  virtualMemoryDisplayed_ = value;
+  Changed(names::kVirtualMemoryDisplayed, true);
+}
+
+void CpuMonitor::SetCPUMonitorColor(Color value) {
+  cpuMonitorColor_ = value;
+  Changed(names::kCPUMonitorColor, true);
+}
+
+void CpuMonitor::SetMemoryLoadDisplayed(bool value) {
+  memoryLoadDisplayed_ = value;
+  Changed(names::kMemoryLoadDisplayed, true);
+}
+
+void CpuMonitor::SetHDMonitorDisplayed(bool value) {
+  hdMonitorDisplayed_ = value;
+  Changed(names::kHDMonitorDisplayed, true);
+}
+
+void CpuMonitor::SetHDDriveLetter(std::wstring_view value) {
+  if (value.empty()) return;
+  if (value.size() == 1) {
+    hdDriveLetter_.assign(1, value.front());
+  } else {
+    // Anything longer names the root of the drive it starts with: d:\temp watches D:\.
+    hdDriveLetter_.assign(1, static_cast<wchar_t>(std::towupper(value.front())));
+    hdDriveLetter_ += kDriveSuffix;
+  }
+  Changed(names::kHDDriveLetter, false);
+}
+
+void CpuMonitor::SetHDMonitorColor(Color value) {
+  hdMonitorColor_ = value;
+  Changed(names::kHDMonitorColor, true);
+}
+
+void CpuMonitor::SetMemoryLoadColor(Color value) {
+  memoryLoadColor_ = value;
+  Changed(names::kMemoryColor, true);
+}
+
+void CpuMonitor::SetPageFileColor(Color value) {
+  pageFileColor_ = value;
+  Changed(names::kPageFileColor, true);
+}
+
+void CpuMonitor::SetVirtualMemoryColor(Color value) {
+  virtualMemoryColor_ = value;
+  Changed(names::kVirtualMemoryColor, true);
+}
+
+void CpuMonitor::SetEnabled(bool value) {
+  enabled_ = value;
+  host_.ApplyEnabled(value);
+  Changed(names::kEnabled, true);
+}
+
+void CpuMonitor::SetDisplayGrid(bool value) {
+  displayGrid_ = value;
+  Changed(names::kDisplayGrid, true);
+}
+
+void CpuMonitor::SetDisplayGridColor(Color value) {
+  displayGridColor_ = value;
+  Changed(names::kDisplayGridColor, true);
+}
+
+bool CpuMonitor::SetUpdateInterval(std::int32_t value) {
+  updateInterval_ = value;
+  if (host_.RunMode()) {
+    if (value < 0 || value > kMaxUpdateInterval) return false;
+    timerInterval_ = value;
+    ApplyTimer();
+  }
+  Changed(names::kUpdateInterval, false);
+  return true;
+}
+
+void CpuMonitor::SetScrollGrid(bool value) {
+  scrollGrid_ = value;
+  Changed(names::kScrollGrid, true);
+}
+
+void CpuMonitor::SetDiagramStyle(std::int32_t value) {
+  diagramStyle_ = value;
+  Changed(names::kDiagramStyle, true);
+}
+
+void CpuMonitor::RedrawGraph() {
+  Canvas& surface = host_.Surface();
+  surface.Clear(backColor_);
+  if (displayGrid_) DrawGrid();
+  // A form designer shows only the background, the grid and the frame.
+  if (host_.RunMode()) {
+    if (cpuMonitorDisplayed_) DrawLevelCurve(&SystemLevelSample::CPULoadPercent, cpuMonitorColor_);
+    if (memoryLoadDisplayed_) {
+      DrawLevelCurve(&SystemLevelSample::MemoryLoadPercent, memoryLoadColor_);
+    }
+    if (pageFileDisplayed_) {
+      DrawLevelCurve(&SystemLevelSample::PageFileAvailablePercent, pageFileColor_);
+    }
+    if (virtualMemoryDisplayed_) {
+      DrawLevelCurve(&SystemLevelSample::VirtualMemoryAvailablePercent, virtualMemoryColor_);
+    }
+    if (hdMonitorDisplayed_)
+      DrawLevelCurve(&SystemLevelSample::HDAvailablePercent, hdMonitorColor_);
+  }
+  host_.RefreshSurface();
+}
+
+void CpuMonitor::DrawGrid() {
+  Canvas& surface = host_.Surface();
+  const int w = surface.Width();
+  const int h = surface.Height();
+  const Color color = displayGridColor_;
+
+  // A pitch that rounds to 0 would never reach the far edge: that direction has no lines.
+  const auto columnPitch = NearestInt(static_cast<double>(w - 1) / kGridColumns);
+  if (columnPitch > 0) {
+    std::int64_t x = scrollGrid_ ? gridOffset_ : 0;
+    // Lines left of the surface do not show; start at the last one that might.
+    if (x < 0) x += (-x / columnPitch) * columnPitch;
+    for (; x <= w - 1; x += columnPitch)
+      surface.Line(static_cast<int>(x), 0, static_cast<int>(x), h, color);
+  }
+  const auto rowPitch = NearestInt(static_cast<double>(h - 1) / kGridRows);
+  if (rowPitch > 0) {
+    for (std::int64_t y = 0; y <= h - 1; y += rowPitch) {
+      surface.Line(0, static_cast<int>(y), w, static_cast<int>(y), color);
+    }
+  }
+  surface.FrameRect(0, 0, w, h, color);
+
+  // The offset runs 0, -1, ..., -(W - 1) and starts again.
+  if (gridOffset_ <= -(w - 1)) gridOffset_ = 0;
+}
+
+void CpuMonitor::DrawLevelCurve(float SystemLevelSample::*level, Color color) {
+  Canvas& surface = host_.Surface();
+  const int w = surface.Width();
+  const int h = surface.Height();
+  const int start = history_.HistoryStart();
+  // HistoryStart can still reflect a wider drawing area than the present one.
+  if (start > w - 1) return;
+
+  // 100 % on row 0, 0 % on row h (just below the last row).
+  const auto row = [&](int x) {
+    const double value = h - static_cast<double>(history_.Slot(x).*level) / kPercent * h;
+    if (std::isnan(value)) return h + 1;
+    return static_cast<int>(NearestInt(std::clamp(value, -kRowLimit, kRowLimit)));
+  };
+  for (int x = start + 1; x <= w - 2 && history_.Holds(x + 1); ++x) {
+    switch (diagramStyle_) {
+      case kDiagramStyleLine:
+        surface.Line(x, row(x), x + 1, row(x + 1), color);
+        break;
+      case kDiagramStyleDots:
+        surface.SetPixel(x + 1, row(x), color);
+        break;
+      case kDiagramStyleBars:
+        surface.Line(x, row(x), x, h, color);
+        break;
+      default:
+        return;
+    }
+  }
+}
+
+}  // namespace quorvant

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "common/core/property_bag.h"
+#include "common/win32/gdi_canvas.h"
+#include "common/win32/window.h"
+#include "monitor/core/cpu_monitor.h"
+#include "monitor/core/cpu_monitor_state.h"
+#include "monitor/win32/system_readings_win32.h"
+
+namespace quorvant::win32 {
+
+// The CpuMonitor control as a child window. It draws into a persistent memory bitmap and
+// copies it to the screen when painted; Timer1 is a window timer. Forms describe it as
+// data: a PropertyBag carrying its extent and the values that differ from the defaults.
+class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonitorHost {
+ public:
+  static constexpr wchar_t kClassName[] = L"QuorvantCpuMonitor";
+
+  // Creates the control at (x, y) of parent, sized by the bag's extent, and loads it from
+  // the bag; monitoring starts at once. Empty if the window cannot be created.
+  static std::unique_ptr<CpuMonitorWindow> Create(
+      HWND parent, int x, int y, const PropertyBag& stored, int controlId = 0,
+      ModuleCpuMonitorSupport& support = ProcessCpuMonitorSupport());
+
+  ~CpuMonitorWindow() override;
+
+  // Properties, methods and events (SetUpdateHandler, SetDblClickHandler).
+  CpuMonitor& Control() { return control_; }
+  // The hdc property: the device context of the persistent image.
+  HDC Hdc() const { return canvas_.Dc(); }
+  const GdiCanvas& Image() const { return canvas_; }
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  explicit CpuMonitorWindow(ModuleCpuMonitorSupport& support) : control_(*this, support) {}
+
+  // CpuMonitorHost
+  Canvas& Surface() override { return canvas_; }
+  int OuterWidth() const override;
+  int OuterHeight() const override;
+  bool RunMode() const override { return true; }
+  void ApplyAppearance(int appearance) override;
+  void ApplyBorderStyle(int borderStyle) override;
+  void ApplyEnabled(bool enabled) override;
+  void SetTimerInterval(int milliseconds) override;
+  void RefreshSurface() override;
+  void PropertyChanged(std::wstring_view) override {}  // nothing is saved at run time
+
+  void UpdateFrame();
+  void OnSize(int width, int height);
+  void OnPaint();
+
+  GdiCanvas canvas_;
+  int appearance_ = kAppearance3D;
+  int borderStyle_ = kBorderStyleNone;
+  CpuMonitor control_;
+};
+
+// Places the status panel's monitor, CpuMonitorState, on parent (the status panel) at its
+// designed position, 417 x 57 pixels. It samples and draws on its own.
+std::unique_ptr<CpuMonitorWindow> CreateCpuMonitorState(HWND parent, int x = kCpuMonitorStateLeft,
+                                                        int y = kCpuMonitorStateTop);
+
+}  // namespace quorvant::win32
