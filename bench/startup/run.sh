@@ -18,7 +18,7 @@ echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /pr
 unix_pid() {
   local pid
   for pid in $(pgrep -f "$1"); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
       echo "$pid"
       return 0
     fi
