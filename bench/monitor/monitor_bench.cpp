@@ -3,7 +3,6 @@
 // floor measured in the same run: natively on the raster canvas, and under Windows (Wine)
 // with the system's readings and GDI.
 #ifdef _WIN32
-// First, so that its DrawText macro renames the drawing interface's method everywhere alike.
 #include <windows.h>
 #endif
 

@@ -150,12 +150,12 @@ void ButtonPainter::CaptionUp(Color color) {
     // A caption that fits is centred in the whole client area, whatever an earlier
     // wrapped caption left as the top.
     rcAll.top = 0;
-    canvas_.DrawText(caption, rcAll, kSingleLine, color);
+    canvas_.DrawString(caption, rcAll, kSingleLine, color);
     return;
   }
   const int lines = extent.width / W() + 1;
   rcAll.top = (H() - extent.height * lines) / 2;
-  canvas_.DrawText(caption, rcAll, kWrapped, color);
+  canvas_.DrawString(caption, rcAll, kWrapped, color);
 }
 
 void ButtonPainter::CaptionDown(Color color) {
@@ -164,11 +164,11 @@ void ButtonPainter::CaptionDown(Color color) {
   PixelRect& rcText = geometry_.rcText;
   if (extent.width <= W()) {
     rcText.top = 2;
-    canvas_.DrawText(caption, rcText, kSingleLine, color);
+    canvas_.DrawString(caption, rcText, kSingleLine, color);
     return;
   }
   rcText.top = geometry_.rcAll.top + 2;
-  canvas_.DrawText(caption, rcText, kWrapped, color);
+  canvas_.DrawString(caption, rcText, kWrapped, color);
 }
 
 // A two-pixel ring just inside the outer frame.
@@ -377,17 +377,17 @@ void ButtonPainter::ClassicDisabled() {
   const TextExtent extent = canvas_.MeasureText(caption);
   const bool fits = extent.width <= W();
   if (fits) geometry_.rcAll.top = 0;
-  canvas_.DrawText(caption, geometry_.rcAll, kSingleLine, palette_.shadowColor);
+  canvas_.DrawString(caption, geometry_.rcAll, kSingleLine, palette_.shadowColor);
   ClassicBevel();
   PixelRect& rcText = geometry_.rcText;
   if (fits) {
     rcText.top = 2;
-    canvas_.DrawText(caption, rcText, kSingleLine, palette_.highlightColor);
+    canvas_.DrawString(caption, rcText, kSingleLine, palette_.highlightColor);
     return;
   }
   const int lines = extent.width / W() + 1;
   rcText.top = (H() - extent.height * lines) / 2 + 2;
-  canvas_.DrawText(caption, rcText, kWrapped, palette_.highlightColor);
+  canvas_.DrawString(caption, rcText, kWrapped, palette_.highlightColor);
 }
 
 void ButtonPainter::OfficeXpUp() {

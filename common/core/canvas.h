@@ -57,7 +57,7 @@ class Canvas {
   virtual void SetFont(const FontDesc& font) = 0;
   // Size of the text as stored (ampersands included), one line.
   virtual TextExtent MeasureText(std::wstring_view text) const = 0;
-  virtual void DrawText(std::wstring_view text, PixelRect rect, unsigned format,
+  virtual void DrawString(std::wstring_view text, PixelRect rect, unsigned format,
                         Color color) = 0;
   // The platform's dotted focus rectangle, drawn by inverting pixels.
   virtual void FocusRect(PixelRect rect) = 0;

@@ -63,7 +63,7 @@ TextExtent RasterCanvas::MeasureText(std::wstring_view text) const {
   return {static_cast<int>(text.size()) * charWidth_, lineHeight_};
 }
 
-void RasterCanvas::DrawText(std::wstring_view text, PixelRect rect, unsigned format,
+void RasterCanvas::DrawString(std::wstring_view text, PixelRect rect, unsigned format,
                             Color color) {
   textCalls_.push_back({std::wstring(text), rect, format, color, font_});
 }

@@ -33,7 +33,7 @@ class RasterCanvas final : public Canvas {
 
   void SetFont(const FontDesc& font) override { font_ = font; }
   TextExtent MeasureText(std::wstring_view text) const override;
-  void DrawText(std::wstring_view text, PixelRect rect, unsigned format, Color color) override;
+  void DrawString(std::wstring_view text, PixelRect rect, unsigned format, Color color) override;
   void FocusRect(PixelRect rect) override;
 
   // Test access.

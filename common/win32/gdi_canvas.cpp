@@ -105,7 +105,7 @@ TextExtent GdiCanvas::MeasureText(std::wstring_view text) const {
   return {static_cast<int>(size.cx), static_cast<int>(size.cy)};
 }
 
-void GdiCanvas::DrawText(std::wstring_view text, PixelRect rect, unsigned format, Color color) {
+void GdiCanvas::DrawString(std::wstring_view text, PixelRect rect, unsigned format, Color color) {
   UINT flags = 0;
   if (format & kTextCenter) flags |= DT_CENTER;
   if (format & kTextVCenter) flags |= DT_VCENTER;

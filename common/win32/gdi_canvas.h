@@ -33,7 +33,7 @@ class GdiCanvas final : public Canvas {
   std::optional<Color> GetPixel(int x, int y) const override;
   void SetFont(const FontDesc& font) override;
   TextExtent MeasureText(std::wstring_view text) const override;
-  void DrawText(std::wstring_view text, PixelRect rect, unsigned format, Color color) override;
+  void DrawString(std::wstring_view text, PixelRect rect, unsigned format, Color color) override;
   void FocusRect(PixelRect rect) override;
 
  private:

@@ -258,6 +258,9 @@ void FormQuorvant::CreatePanelControls() {
   checkAutoMin_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck,
                                          kIdCheckAutoMin, 1320, 960, 4335, 255, font));
 
+  // The graph samples on its own timer from now on.
+  cpuMonitorState_ = CreateCpuMonitorState(panels_[Index(shell::Entry::State)].Hwnd());
+
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
 }

@@ -20,6 +20,7 @@
 #include "shell/core/settings.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/module_autorun.h"
+#include "monitor/win32/cpu_monitor_window.h"
 #include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
 #include "shell/win32/panel.h"
@@ -120,6 +121,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   unique_hbitmap settingPicture_;
 
   std::array<Panel, shell::kEntryCount> panels_;
+  std::unique_ptr<CpuMonitorWindow> cpuMonitorState_;
   CheckBox checkNowImproveProcess_;
   ComboBox comboSpeed_;
   CheckBox checkEnableAutoFreeMemory_;

@@ -110,8 +110,8 @@ class RecordingCanvas final : public Canvas {
   TextExtent MeasureText(std::wstring_view text) const override {
     return raster_.MeasureText(text);
   }
-  void DrawText(std::wstring_view text, PixelRect rect, unsigned format, Color color) override {
-    raster_.DrawText(text, rect, format, color);
+  void DrawString(std::wstring_view text, PixelRect rect, unsigned format, Color color) override {
+    raster_.DrawString(text, rect, format, color);
   }
   void FocusRect(PixelRect rect) override { raster_.FocusRect(rect); }
 

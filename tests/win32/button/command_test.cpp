@@ -1,4 +1,3 @@
-// <windows.h> first: it renames DrawText, and every header must see the same name.
 #include <windows.h>
 
 #include <gtest/gtest.h>
