@@ -19,11 +19,11 @@ bool FormMenu::Create() {
   }
   m_Menu = ::CreatePopupMenu();
   UINT command = kFirstCommand;
-  for (const auto& spec : shell::kTrayMenu) {
-    if (spec.caption.empty()) {
+  for (const auto& menuItem : shell::kTrayMenu) {
+    if (menuItem.caption.empty()) {
       (void)::AppendMenuW(m_Menu, MF_SEPARATOR, command, nullptr);
     } else {
-      (void)::AppendMenuW(m_Menu, MF_STRING, command, std::wstring(spec.caption).c_str());
+      (void)::AppendMenuW(m_Menu, MF_STRING, command, std::wstring(menuItem.caption).c_str());
     }
     ++command;
   }

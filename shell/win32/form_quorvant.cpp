@@ -301,11 +301,11 @@ void FormQuorvant::SelectEntry(shell::Entry entry) {
 }
 
 void FormQuorvant::RunMenuItem(shell::MenuItem item) {
-  for (const auto& spec : shell::kTrayMenu) {
-    if (spec.item != item || !spec.entry) continue;
+  for (const auto& menuItem : shell::kTrayMenu) {
+    if (menuItem.item != item || !menuItem.entry) continue;
     // Shows a hidden window and activates it; a minimised one stays minimised.
     (void)::ShowWindow(hwnd_, SW_SHOW);
-    SelectEntry(*spec.entry);
+    SelectEntry(*menuItem.entry);
     return;
   }
   if (item == shell::MenuItem::HomePage) OpenHomePage(MenuWindow());

@@ -121,14 +121,14 @@ TEST_F(MainWindowTest, MenuPanelItemsShowTheWindowOnTheirPanel) {
   EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(::GetMenu(menu), 0)), -1) << "no menu bar";
 
   for (size_t i = 0; i < shell::kTrayMenu.size(); ++i) {
-    const auto& spec = shell::kTrayMenu[i];
-    if (!spec.entry) continue;
-    SCOPED_TRACE(std::string(spec.caption.begin(), spec.caption.end()));
+    const auto& menuItem = shell::kTrayMenu[i];
+    if (!menuItem.entry) continue;
+    SCOPED_TRACE(std::string(menuItem.caption.begin(), menuItem.caption.end()));
     (void)::ShowWindow(hwnd_, SW_HIDE);
     (void)::SendMessageW(menu, WM_COMMAND, FormMenu::kFirstCommand + i, 0);
     EXPECT_TRUE(::IsWindowVisible(hwnd_));
-    EXPECT_EQ(form_->SelectedEntry(), *spec.entry);
-    EXPECT_TRUE(PanelShown(*spec.entry));
+    EXPECT_EQ(form_->SelectedEntry(), *menuItem.entry);
+    EXPECT_TRUE(PanelShown(*menuItem.entry));
   }
 }
 
