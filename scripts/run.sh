@@ -19,6 +19,5 @@ if [[ -z $had_display ]]; then
   echo "        Screenshot: import -display $DISPLAY -window root quorvant.png"
 fi
 echo "run.sh: starting quorvant.exe (end it from its tray menu, \"Exit\", or with Ctrl+C)"
+# 'wine' returns when the program has ended.
 wine "$root/build/win64/bin/quorvant.exe"
-# A GUI program returns from 'wine' at once; wait until it has ended.
-while pgrep -f 'quorvant\.exe' >/dev/null; do sleep 1; done
