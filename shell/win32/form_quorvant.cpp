@@ -171,15 +171,7 @@ void FormQuorvant::LayOutPictures() {
 
   // Labels are as large as their text, so the mouse finds them where they are drawn.
   auto labelRect = [](const std::wstring& text, int left, int top, HFONT font) {
-    HDC screen = ::GetDC(nullptr);
-    SIZE size{};
-    {
-      ScopedSelect select(screen, font);
-      (void)::GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
-    }
-    (void)::ReleaseDC(nullptr, screen);
-    const int x = TwipsToPixels(left), y = TwipsToPixels(top);
-    return RECT{x, y, x + size.cx, y + size.cy};
+    return LabelRect(text, TwipsToPixels(left), TwipsToPixels(top), font);
   };
   labels_.clear();
   for (const auto& entry : shell::kEntries) {
@@ -520,11 +512,8 @@ void FormQuorvant::OnPaint() {
     draw(imageExit_[static_cast<size_t>(imageExitButton_.CurrentLook())]);
     (void)::SetBkMode(memory.get(), TRANSPARENT);
     for (const auto& label : labels_) {
-      ScopedSelect font(memory.get(), label.font);
-      (void)::SetTextColor(memory.get(), label.color ? *label.color : ::GetSysColor(COLOR_BTNTEXT));
-      RECT r{label.rect.left, label.rect.top, client.right, client.bottom};
-      (void)::DrawTextW(memory.get(), label.text.c_str(), static_cast<int>(label.text.size()), &r,
-                        DT_SINGLELINE | DT_NOCLIP);
+      DrawLabel(memory.get(), label.text, {label.rect.left, label.rect.top}, label.font,
+                label.color ? *label.color : ::GetSysColor(COLOR_BTNTEXT));
     }
     (void)::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
   }

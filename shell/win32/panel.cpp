@@ -15,6 +15,25 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
   (void)::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
 }
 
+RECT LabelRect(const std::wstring& text, int x, int y, HFONT font) {
+  HDC screen = ::GetDC(nullptr);
+  SIZE size{};
+  {
+    ScopedSelect select(screen, font);
+    (void)::GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+  }
+  (void)::ReleaseDC(nullptr, screen);
+  return RECT{x, y, x + size.cx, y + size.cy};
+}
+
+void DrawLabel(HDC dc, const std::wstring& text, POINT at, HFONT font, COLORREF color) {
+  ScopedSelect select(dc, font);
+  (void)::SetTextColor(dc, color);
+  RECT r{at.x, at.y, at.x, at.y};
+  (void)::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+                    DT_SINGLELINE | DT_NOCLIP);
+}
+
 bool Panel::Create(HWND parent, int x, int y, int width, int height) {
   RegisterClassOnce(kClassName);
   return ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
@@ -23,14 +42,15 @@ bool Panel::Create(HWND parent, int x, int y, int width, int height) {
 }
 
 void Panel::AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color) {
-  labels_.push_back({std::move(text), x, y, font, color});
+  labels_.push_back({std::move(text), x, y, font, color, nullptr, {}, {}});
 }
 
 void Panel::AddPicture(HBITMAP bitmap, int x, int y) { pictures_.push_back({bitmap, x, y}); }
 
 void Panel::AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                     std::function<void()> onClick) {
-  labels_.push_back({std::move(text), x, y, font, color, cursor, std::move(onClick)});
+  const RECT rect = LabelRect(text, x, y, font);
+  labels_.push_back({std::move(text), x, y, font, color, cursor, std::move(onClick), rect});
 }
 
 Panel::Label* Panel::LinkAt(POINT at) {
@@ -94,16 +114,8 @@ void Panel::OnPaint() {
   (void)::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
   for (const auto& picture : pictures_) DrawBitmap(dc, picture.bitmap, picture.x, picture.y);
   (void)::SetBkMode(dc, TRANSPARENT);
-  for (auto& label : labels_) {
-    ScopedSelect font(dc, label.font);
-    (void)::SetTextColor(dc, label.color);
-    RECT r{label.x, label.y, client.right, client.bottom};
-    (void)::DrawTextW(dc, label.text.c_str(), static_cast<int>(label.text.size()), &r,
-                      DT_SINGLELINE | DT_NOCLIP);
-    RECT measured{label.x, label.y, label.x, label.y};
-    (void)::DrawTextW(dc, label.text.c_str(), static_cast<int>(label.text.size()), &measured,
-                      DT_SINGLELINE | DT_CALCRECT);
-    label.rect = measured;
+  for (const auto& label : labels_) {
+    DrawLabel(dc, label.text, {label.x, label.y}, label.font, label.color);
   }
   (void)::EndPaint(hwnd_, &ps);
 }

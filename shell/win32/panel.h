@@ -34,7 +34,7 @@ class Panel final : public Window<Panel> {
     COLORREF color;
     HCURSOR cursor = nullptr;
     std::function<void()> onClick;
-    RECT rect{};  // filled when first painted
+    RECT rect{};  // where a link reacts to the mouse
   };
   struct Picture {
     HBITMAP bitmap;
@@ -53,5 +53,10 @@ class Panel final : public Window<Panel> {
 
 // Draws a bitmap at (x, y) in its own size.
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
+
+// A one-line label of the skin: where its text lies when drawn at (x, y) in font, and the
+// drawing itself (transparent background; the caller sets the background mode).
+RECT LabelRect(const std::wstring& text, int x, int y, HFONT font);
+void DrawLabel(HDC dc, const std::wstring& text, POINT at, HFONT font, COLORREF color);
 
 }  // namespace quorvant::win32
