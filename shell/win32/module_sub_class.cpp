@@ -24,9 +24,12 @@ void RemoveHook(HWND window) {
 }
 
 LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Visibility matters only to the icon's events; every other message passes straight on.
+  const bool trayEvent = Target && message == shell::kTrayCallbackMessage;
   const shell::HookAction action =
       Target ? shell::DecideHook(message, static_cast<std::intptr_t>(lParam), TaskbarCreatedMsg,
-                                 ::IsWindowVisible(window) != FALSE, Target->LimitDialogVisible())
+                                 trayEvent && ::IsWindowVisible(window) != FALSE,
+                                 trayEvent && Target->LimitDialogVisible())
              : shell::HookAction::PassOn;
   try {
     switch (action) {
