@@ -60,4 +60,90 @@ class ComboBox {
   HWND hwnd_;
 };
 
+// A list view in report view.
+class ListView {
+ public:
+  explicit ListView(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+  HWND Hwnd() const { return hwnd_; }
+  void AddColumn(int index, const std::wstring& title, int widthPx) const {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(title.c_str());
+    column.cx = widthPx;
+    column.iSubItem = index;
+    (void)::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+  }
+  int Count() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
+  // Appends a row whose first column is text; returns its index, -1 on failure.
+  int AddRow(const std::wstring& text) const {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = Count();
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    return static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  }
+  void SetText(int row, int column, const std::wstring& text) const {
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    (void)::SendMessageW(hwnd_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  }
+  std::wstring Text(int row, int column) const {
+    std::wstring text(512, L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(text.size());
+    const auto length =
+        ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    text.resize(static_cast<size_t>(length));
+    return text;
+  }
+  void SetImage(int row, int image) const {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = image;
+    (void)::SendMessageW(hwnd_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  void DeleteAll() const { (void)::SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
+  void EnsureVisible(int row) const { (void)::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, FALSE); }
+  // The first selected row, -1 when none is.
+  int Selected() const {
+    return static_cast<int>(::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  }
+  void Select(int row) const {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    (void)::SendMessageW(hwnd_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+  }
+  // Sets the small-icon image list (null detaches it); the list view does not own it.
+  void SetSmallImages(HIMAGELIST images) const {
+    (void)::SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+  }
+  void SetExtendedStyle(DWORD style) const {
+    (void)::SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, style, style);
+  }
+
+ private:
+  HWND hwnd_;
+};
+
+// A horizontal slider (trackbar).
+class Trackbar {
+ public:
+  explicit Trackbar(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+  HWND Hwnd() const { return hwnd_; }
+  void SetRange(int low, int high) const {
+    (void)::SendMessageW(hwnd_, TBM_SETRANGEMIN, FALSE, low);
+    (void)::SendMessageW(hwnd_, TBM_SETRANGEMAX, TRUE, high);
+  }
+  int Position() const { return static_cast<int>(::SendMessageW(hwnd_, TBM_GETPOS, 0, 0)); }
+  void SetPosition(int value) const { (void)::SendMessageW(hwnd_, TBM_SETPOS, TRUE, value); }
+
+ private:
+  HWND hwnd_;
+};
+
 }  // namespace quorvant::win32

@@ -89,13 +89,7 @@ FormQuorvant::FormQuorvant() : store_(ConfigFilePath()), settings_(store_, autor
 
 FormQuorvant::~FormQuorvant() = default;
 
-HFONT FormQuorvant::Font(const FontDesc& desc) {
-  for (const auto& [d, font] : fonts_) {
-    if (d == desc) return font.get();
-  }
-  fonts_.emplace_back(desc, CreateFontFor(desc));
-  return fonts_.back().second.get();
-}
+HFONT FormQuorvant::Font(const FontDesc& desc) { return fonts_.Get(desc); }
 
 bool FormQuorvant::Create(HINSTANCE instance) {
   RegisterClassOnce(kClassName, CS_DBLCLKS, nullptr, ::LoadCursorW(nullptr, IDC_ARROW),

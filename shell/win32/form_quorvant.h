@@ -12,6 +12,7 @@
 #include "common/core/font.h"
 
 #include "common/win32/controls.h"
+#include "common/win32/font_cache.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
 #include "shell/core/chrome.h"
@@ -23,7 +24,7 @@
 #include "monitor/win32/cpu_monitor_window.h"
 #include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
-#include "shell/win32/panel.h"
+#include "common/win32/panel.h"
 
 namespace quorvant::win32 {
 
@@ -116,7 +117,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   PictureArray<3> imageExit_;
   std::array<PictureArray<2>, shell::kEntryCount> navImages_;
   std::vector<SkinLabel> labels_;
-  std::vector<std::pair<FontDesc, unique_hfont>> fonts_;
+  FontCache fonts_;
   unique_hbitmap aboutPicture_;
   unique_hbitmap settingPicture_;
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/live_label.h"
 #include "common/win32/window.h"
 
 namespace quorvant::win32 {
@@ -23,7 +24,17 @@ class Panel final : public Window<Panel> {
   void AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                std::function<void()> onClick);
 
+  // Colours of the live labels on this panel (they sit on its white face).
+  StaticColors& Colors() { return colors_; }
+  // A live label at a pixel rectangle of the panel, text on white.
+  bool AddLiveLabel(LiveLabel& label, std::wstring_view text, RECT rect, HFONT font,
+                    COLORREF color, bool singleLine = true) {
+    return label.Create(hwnd_, colors_, text, rect, font, color, kFace, singleLine);
+  }
+
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  static constexpr COLORREF kFace = RGB(255, 255, 255);
 
  private:
   struct Label {
@@ -46,6 +57,7 @@ class Panel final : public Window<Panel> {
   Label* LinkAt(POINT at);
 
   Label* pressedLink_ = nullptr;
+  StaticColors colors_;
 
   std::vector<Label> labels_;
   std::vector<Picture> pictures_;

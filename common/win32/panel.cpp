@@ -1,4 +1,4 @@
-#include "shell/win32/panel.h"
+#include "common/win32/panel.h"
 
 #include <windowsx.h>
 
@@ -91,9 +91,13 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (link && link == LinkAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) link->onClick();
       return 0;
     }
+    case WM_CTLCOLORSTATIC:
+      if (HBRUSH brush = colors_.Apply(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))) {
+        return reinterpret_cast<LRESULT>(brush);
+      }
+      return ::SendMessageW(::GetParent(hwnd_), message, wParam, lParam);
     case WM_COMMAND:
     case WM_NOTIFY:
-    case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

@@ -1,0 +1,72 @@
+#include "engine/win32/module_process.h"
+
+#include <tlhelp32.h>
+
+#include "common/win32/unique_handle.h"
+
+namespace quorvant::win32 {
+
+namespace {
+
+std::wstring UpToNul(const wchar_t* text, size_t capacity) {
+  size_t n = 0;
+  while (n < capacity && text[n] != L'\0') ++n;
+  return std::wstring(text, n);
+}
+
+int PriorityOf(HANDLE process) { return process ? static_cast<int>(::GetPriorityClass(process)) : 0; }
+
+}  // namespace
+
+bool ForEachProcess(const std::function<void(const ProcessEntry&)>& visit) {
+  unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    visit({entry.th32ProcessID, UpToNul(entry.szExeFile, std::size(entry.szExeFile))});
+  }
+  return true;
+}
+
+void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_view)>& visit) {
+  unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, id));
+  if (!snapshot) return;
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more;
+       more = ::Module32NextW(snapshot.get(), &entry)) {
+    if (visit(UpToNul(entry.szExePath, std::size(entry.szExePath)))) return;
+  }
+}
+
+int SetProcessPriority(std::uint32_t id, HWND window, int priorityClass) {
+  if (id == 0) {
+    DWORD owner = 0;
+    if (window) (void)::GetWindowThreadProcessId(window, &owner);
+    id = window ? owner : ::GetCurrentProcessId();
+  }
+  unique_handle process(
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_SET_INFORMATION, FALSE, id));
+  if (process) {
+    (void)::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass));
+  } else {
+    process.reset(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
+  }
+  return PriorityOf(process.get());
+}
+
+int GetProcessPriority(std::uint32_t id) {
+  unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
+  return PriorityOf(process.get());
+}
+
+bool MiniUseMemory(std::uint32_t id) {
+  unique_handle process(::OpenProcess(PROCESS_SET_QUOTA, FALSE, id));
+  if (!process) return false;
+  return ::SetProcessWorkingSetSize(process.get(), static_cast<SIZE_T>(-1),
+                                    static_cast<SIZE_T>(-1)) != FALSE;
+}
+
+}  // namespace quorvant::win32

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quorvant::win32 {
+
+// Process and module snapshots, priority classes and working sets: the platform side of the
+// three ways. Every snapshot and process handle is closed before a call returns.
+
+struct ProcessEntry {
+  std::uint32_t id = 0;
+  std::wstring exeFile;  // as the snapshot gives it, up to its first NUL
+};
+
+// Calls visit for each process of a fresh snapshot, in snapshot order. False when no
+// snapshot could be taken.
+bool ForEachProcess(const std::function<void(const ProcessEntry&)>& visit);
+
+// Calls visit with the full path of each module of process id, in snapshot order, until
+// visit returns true. Nothing when the process's modules cannot be read.
+void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_view)>& visit);
+
+// Priority classes the booster sets.
+inline constexpr int kNormalPriorityClass = NORMAL_PRIORITY_CLASS;
+inline constexpr int kHighPriorityClass = HIGH_PRIORITY_CLASS;
+inline constexpr int kAboveNormalPriorityClass = ABOVE_NORMAL_PRIORITY_CLASS;
+
+// Sets the priority class of process id; when id is 0, of the process that owns window;
+// when both are 0, of this program. Returns the class read back afterwards, 0 when the
+// process cannot be read. A process that can be queried but not set keeps its class.
+int SetProcessPriority(std::uint32_t id, HWND window, int priorityClass);
+
+// The priority class of process id, 0 when it cannot be read.
+int GetProcessPriority(std::uint32_t id);
+
+// Asks the system to trim the working set of process id. False when the process cannot be
+// opened or the request fails.
+bool MiniUseMemory(std::uint32_t id);
+
+}  // namespace quorvant::win32
