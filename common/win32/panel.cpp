@@ -47,6 +47,10 @@ void Panel::AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color
 
 void Panel::AddPicture(HBITMAP bitmap, int x, int y) { pictures_.push_back({bitmap, x, y}); }
 
+void Panel::AddBox(RECT rect, std::optional<COLORREF> fill, std::optional<COLORREF> border) {
+  boxes_.push_back({rect, fill, border});
+}
+
 void Panel::AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                     std::function<void()> onClick) {
   const RECT rect = LabelRect(text, x, y, font);
@@ -116,6 +120,16 @@ void Panel::OnPaint() {
   RECT client;
   (void)::GetClientRect(hwnd_, &client);
   (void)::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  for (const auto& box : boxes_) {
+    if (box.fill) {
+      unique_hbrush brush(::CreateSolidBrush(*box.fill));
+      (void)::FillRect(dc, &box.rect, brush.get());
+    }
+    if (box.border) {
+      unique_hbrush brush(::CreateSolidBrush(*box.border));
+      (void)::FrameRect(dc, &box.rect, brush.get());
+    }
+  }
   for (const auto& picture : pictures_) DrawBitmap(dc, picture.bitmap, picture.x, picture.y);
   (void)::SetBkMode(dc, TRANSPARENT);
   for (const auto& label : labels_) {

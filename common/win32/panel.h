@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ class Panel final : public Window<Panel> {
   bool Create(HWND parent, int x, int y, int width, int height);
   void AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color);
   void AddPicture(HBITMAP bitmap, int x, int y);
+  // A rectangle drawn under the labels: filled, outlined by a one-pixel border, or both.
+  void AddBox(RECT rect, std::optional<COLORREF> fill, std::optional<COLORREF> border);
   // A label that shows cursor while the mouse is over it and runs onClick on a left click.
   void AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                std::function<void()> onClick);
@@ -52,6 +55,11 @@ class Panel final : public Window<Panel> {
     int x;
     int y;
   };
+  struct Box {
+    RECT rect;
+    std::optional<COLORREF> fill;
+    std::optional<COLORREF> border;
+  };
 
   void OnPaint();
   Label* LinkAt(POINT at);
@@ -61,6 +69,7 @@ class Panel final : public Window<Panel> {
 
   std::vector<Label> labels_;
   std::vector<Picture> pictures_;
+  std::vector<Box> boxes_;
 };
 
 // Draws a bitmap at (x, y) in its own size.

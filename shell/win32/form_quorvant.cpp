@@ -245,7 +245,7 @@ void FormQuorvant::CreatePanelControls() {
                                          kIdCheckAutoMin, 1320, 960, 4335, 255, font));
 
   // The graph samples on its own timer from now on.
-  cpuMonitorState_ = CreateCpuMonitorState(panels_[Index(shell::Entry::State)].Hwnd());
+  statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
@@ -577,7 +577,7 @@ void FormQuorvant::OnTimer(UINT_PTR id) {
 void FormQuorvant::TimerProcessTick() {}
 void FormQuorvant::TimerCpuTick() {}
 void FormQuorvant::TimerMemoryTick() {}
-void FormQuorvant::TimerStateTick() {}
+void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
 void FormQuorvant::TimerOnTimeStateTick() {}
 void FormQuorvant::CommandRefreshProcessClick() {}
 

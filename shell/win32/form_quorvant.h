@@ -21,7 +21,7 @@
 #include "shell/core/settings.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/module_autorun.h"
-#include "monitor/win32/cpu_monitor_window.h"
+#include "engine/win32/status_panel.h"
 #include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
 #include "common/win32/panel.h"
@@ -122,7 +122,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   unique_hbitmap settingPicture_;
 
   std::array<Panel, shell::kEntryCount> panels_;
-  std::unique_ptr<CpuMonitorWindow> cpuMonitorState_;
+  std::unique_ptr<StatusPanel> statusPanel_;
   CheckBox checkNowImproveProcess_;
   ComboBox comboSpeed_;
   CheckBox checkEnableAutoFreeMemory_;
