@@ -27,7 +27,12 @@ std::int64_t PropertyBag::ReadInt(std::wstring_view name, std::int64_t whenAbsen
   const auto it = values_.find(name);
   if (it == values_.end()) return whenAbsent;
   if (const auto* i = std::get_if<std::int64_t>(&it->second)) return *i;
-  if (const auto* d = std::get_if<double>(&it->second)) return static_cast<std::int64_t>(*d);
+  if (const auto* d = std::get_if<double>(&it->second)) {
+    // A damaged form may hold NaN or a number no whole number can take: treated as absent.
+    constexpr double kLimit = 9223372036854775808.0;  // 2^63
+    if (!(*d >= -kLimit && *d < kLimit)) return whenAbsent;
+    return static_cast<std::int64_t>(*d);
+  }
   return whenAbsent;
 }
 

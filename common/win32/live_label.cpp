@@ -49,7 +49,8 @@ bool LiveLabel::Create(HWND parent, StaticColors& colors, std::wstring_view text
                        HFONT font, COLORREF textColor, std::optional<COLORREF> background,
                        bool singleLine) {
   text_.assign(text);
-  const DWORD style = WS_CHILD | WS_VISIBLE | SS_NOPREFIX | (singleLine ? SS_LEFTNOWORDWRAP : SS_LEFT);
+  const DWORD style =
+      WS_CHILD | WS_VISIBLE | SS_NOPREFIX | (singleLine ? SS_LEFTNOWORDWRAP : SS_LEFT);
   hwnd_ = ::CreateWindowExW(0, L"STATIC", text_.c_str(), style, rect.left, rect.top,
                             rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
                             ::GetModuleHandleW(nullptr), nullptr);

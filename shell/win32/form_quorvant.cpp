@@ -130,6 +130,9 @@ bool FormQuorvant::Load() {
   CommandRefreshProcessClick();
 
   TaskbarCreatedMsg = ::RegisterWindowMessageW(L"TaskbarCreated");
+  // Run elevated, the window would not hear a restarted shell's broadcast and the icon
+  // would never come back.
+  (void)::ChangeWindowMessageFilterEx(hwnd_, TaskbarCreatedMsg, MSGFLT_ALLOW, nullptr);
   InstallHook(hwnd_, *this);
   AddTrayIcon(hwnd_);
   StartTimers();
@@ -324,10 +327,10 @@ void FormQuorvant::OpenTrayMenu() {
 void FormQuorvant::AddIconAgain() { AddTrayIcon(hwnd_); }
 
 FormQuorvant::Hit FormQuorvant::HitTest(POINT at) const {
+  // Only the navigation labels take the mouse; the frame's texts let it through, so the
+  // title strip drags wherever it is, under "Morwick" too.
   for (const auto& label : labels_) {
-    if (::PtInRect(&label.rect, at)) {
-      return label.entry ? Hit{Hit::Kind::NavEntry, label.entry} : Hit{Hit::Kind::Label, {}};
-    }
+    if (label.entry && ::PtInRect(&label.rect, at)) return {Hit::Kind::NavEntry, label.entry};
   }
   if (::PtInRect(&imageMin_[0].rect, at)) return {Hit::Kind::Minimise, {}};
   if (::PtInRect(&imageExit_[0].rect, at)) return {Hit::Kind::Close, {}};

@@ -66,9 +66,10 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
     std::optional<Color> color;  // empty: the system's button-text colour
     std::optional<shell::Entry> entry;  // a navigation label acts like its entry's pictures
   };
-  // What the mouse is over, topmost first: labels, title-bar buttons, title strip, entries.
+  // What the mouse is over, topmost first: navigation labels, title-bar buttons, title strip,
+  // entries.
   struct Hit {
-    enum class Kind { Background, Label, NavEntry, Minimise, Close, Caption } kind;
+    enum class Kind { Background, NavEntry, Minimise, Close, Caption } kind;
     std::optional<shell::Entry> entry;
     friend bool operator==(const Hit&, const Hit&) = default;
   };

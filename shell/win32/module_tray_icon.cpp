@@ -6,6 +6,7 @@
 #include "shell/core/fixed_texts.h"
 #include "shell/core/tray_hook.h"
 #include "shell/win32/program_files.h"
+#include "skin/resource.h"
 
 namespace quorvant::win32 {
 
@@ -19,10 +20,18 @@ unique_hicon TrayIcon;
 
 }  // namespace
 
+unique_hicon LoadTrayIcon(const std::wstring& folder) {
+  const std::wstring file = folder + L"\\ico.ico";
+  unique_hicon icon(static_cast<HICON>(::LoadImageW(
+      nullptr, file.c_str(), IMAGE_ICON, kTrayIconSize, kTrayIconSize, LR_LOADFROMFILE)));
+  if (icon) return icon;
+  return unique_hicon(
+      static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP),
+                                      IMAGE_ICON, kTrayIconSize, kTrayIconSize, 0)));
+}
+
 void AddTrayIcon(HWND window) {
-  const std::wstring file = ExecutableFolder() + L"\\ico.ico";
-  unique_hicon icon(static_cast<HICON>(
-      ::LoadImageW(nullptr, file.c_str(), IMAGE_ICON, kTrayIconSize, kTrayIconSize, LR_LOADFROMFILE)));
+  unique_hicon icon = LoadTrayIcon(ExecutableFolder());
 
   TrayIconData = {};
   // The first form of the record: icon, tip and callback message are all the program uses.

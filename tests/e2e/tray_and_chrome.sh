@@ -38,6 +38,14 @@ xdotool mousemove --sync $((WX + 340)) $((WY + 40))
 xdotool mousemove --sync $((WX + 360)) $((WY + 60)) mouseup 1
 moved() { main_origin; ((WX == x0 + 60 && WY == y0 + 50)); }
 wait_until "the window moved by the drag" 5 moved
+# The maker's name lies over the strip's left end; it drags too.
+main_origin
+x0=$WX y0=$WY
+xdotool mousemove --sync $((WX + 40)) $((WY + 12)) mousedown 1
+xdotool mousemove --sync $((WX + 20)) $((WY + 22))
+xdotool mousemove --sync $((WX + 10)) $((WY + 32)) mouseup 1
+moved_back() { main_origin; ((WX == x0 - 30 && WY == y0 + 20)); }
+wait_until "the window moved by a drag on \"Morwick\"" 5 moved_back
 config_before=$(md5sum <"$folder/Config.ini")
 
 echo "close picture hides; double click on the icon brings the window back"

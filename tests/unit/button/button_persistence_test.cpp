@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "button_fixture.h"
 
 namespace quorvant::button {
@@ -134,6 +136,30 @@ TEST(CommandPersistence, StoredPercentOutOfRangeLoadsTheDefault) {
   const PropertyBag bag(std::wstring(kCommandTypeName), {{L"percent", std::int64_t{500}}});
   TestButton b(97, 25, bag);
   EXPECT_EQ(b.core.Properties().percent, kDefaultPercent);
+}
+
+TEST(CommandPersistence, StoredRealNumbersOutsideEveryWholeNumberLoadTheDefault) {
+  constexpr std::int64_t kAbsent = -5;
+  struct Case {
+    double stored;
+    std::int64_t read;     // ReadInt with kAbsent as the value when absent
+    std::int16_t loaded;  // the button's percent
+  };
+  const Case cases[] = {
+      {std::numeric_limits<double>::quiet_NaN(), kAbsent, kDefaultPercent},
+      {std::numeric_limits<double>::infinity(), kAbsent, kDefaultPercent},
+      {-std::numeric_limits<double>::infinity(), kAbsent, kDefaultPercent},
+      {1e300, kAbsent, kDefaultPercent},
+      {9223372036854775808.0, kAbsent, kDefaultPercent},  // 2^63, one past the largest
+      {-1e19, kAbsent, kDefaultPercent},
+      {42.9, 42, 42},  // in range: the whole part
+  };
+  for (const auto& c : cases) {
+    const PropertyBag bag(std::wstring(kCommandTypeName), {{L"percent", c.stored}});
+    EXPECT_EQ(bag.ReadInt(L"percent", kAbsent), c.read) << c.stored;
+    TestButton b(97, 25, bag);
+    EXPECT_EQ(b.core.Properties().percent, c.loaded) << c.stored;
+  }
 }
 
 TEST(CommandPersistence, WindowHandleCannotBeWritten) {

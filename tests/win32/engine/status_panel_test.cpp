@@ -15,8 +15,8 @@ namespace {
 class StatusPanelTest : public ::testing::Test {
  protected:
   StatusPanelTest()
-      : owner_(::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 520, 400, nullptr,
-                                 nullptr, ::GetModuleHandleW(nullptr), nullptr)) {
+      : owner_(::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 520, 400, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr)) {
     panel_.Create(owner_, 0, 0, 497, 369);
     (void)::ShowWindow(panel_.Hwnd(), SW_SHOW);
     status_ = std::make_unique<StatusPanel>(panel_, fonts_);
@@ -41,8 +41,9 @@ class StatusPanelTest : public ::testing::Test {
   // The colours the panel gives a label when it paints.
   COLORREF TextColorOf(const LiveLabel& label) const {
     HDC dc = ::CreateCompatibleDC(nullptr);
-    const auto brush = ::SendMessageW(panel_.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                      reinterpret_cast<LPARAM>(label.Hwnd()));
+    const auto brush =
+        ::SendMessageW(panel_.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(label.Hwnd()));
     const COLORREF color = brush ? ::GetTextColor(dc) : CLR_INVALID;
     (void)::DeleteDC(dc);
     return color;
@@ -94,7 +95,8 @@ TEST_F(StatusPanelTest, FiguresHandedToThePanelShowAsTheirTexts) {
   EXPECT_EQ(WindowText(status_->LimitedLabel().Hwnd()), L"3");
   EXPECT_EQ(WindowText(status_->MemoryLabel().Hwnd()), L"47%");
   EXPECT_EQ(WindowText(status_->SpeedLabel().Hwnd()), L"14%");
-  EXPECT_EQ(WindowText(status_->NowImprovingLabel().Hwnd()), title) << "wide titles shown as they are";
+  EXPECT_EQ(WindowText(status_->NowImprovingLabel().Hwnd()), title)
+      << "wide titles shown as they are";
 
   const std::wstring before = TimeOfDayText();
   status_->TimerStateTick();
