@@ -150,18 +150,25 @@ LRESULT Command::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnButtonDown(button::kLeftButton, wParam, lParam);
       return 0;
     case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
       OnButtonDown(button::kRightButton, wParam, lParam);
       return 0;
     case WM_MBUTTONDOWN:
+      OnButtonDown(button::kMiddleButton, wParam, lParam);
+      return 0;
+    // The second press of a double click: pressed as usual, but its release raises no
+    // second Click.
+    case WM_RBUTTONDBLCLK:
+      if (core_.Properties().enabled) doubleClickButtons_ |= button::kRightButton;
+      OnButtonDown(button::kRightButton, wParam, lParam);
+      return 0;
     case WM_MBUTTONDBLCLK:
+      if (core_.Properties().enabled) doubleClickButtons_ |= button::kMiddleButton;
       OnButtonDown(button::kMiddleButton, wParam, lParam);
       return 0;
     case WM_LBUTTONDBLCLK:
-      // The second press of a double click: pressed look, no second Click on release.
       if (!core_.Properties().enabled) return 0;
       pressedButtons_ |= button::kLeftButton;
-      releaseEndsDoubleClick_ = true;
+      doubleClickButtons_ |= button::kLeftButton;
       (void)::SetCapture(hwnd_);
       core_.OnDblClick();
       return 0;
@@ -230,8 +237,8 @@ void Command::OnButtonDown(std::int16_t button, WPARAM wParam, LPARAM lParam) {
 void Command::OnButtonUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
   const bool wasPressed = (pressedButtons_ & button) != 0;
   pressedButtons_ &= ~button;
-  const bool endsDoubleClick = button == button::kLeftButton && releaseEndsDoubleClick_;
-  if (button == button::kLeftButton) releaseEndsDoubleClick_ = false;
+  const bool endsDoubleClick = (doubleClickButtons_ & button) != 0;
+  doubleClickButtons_ &= ~button;
   if (pressedButtons_ == 0 && ::GetCapture() == hwnd_) (void)::ReleaseCapture();
 
   const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};

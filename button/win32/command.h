@@ -87,8 +87,8 @@ class Command final : public Window<Command>, private button::CommandHost {
   std::wstring_view pendingName_;
   // Mouse buttons pressed over this window and not yet released (1, 2, 4).
   int pressedButtons_ = 0;
-  // The release after a double click's second press completes no click.
-  bool releaseEndsDoubleClick_ = false;
+  // Buttons whose release ends a double click's second press, which completes no click.
+  int doubleClickButtons_ = 0;
 };
 
 }  // namespace quorvant::win32

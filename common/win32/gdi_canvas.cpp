@@ -119,7 +119,13 @@ void GdiCanvas::DrawString(std::wstring_view text, PixelRect rect, unsigned form
 
 void GdiCanvas::FocusRect(PixelRect rect) {
   const RECT r{rect.left, rect.top, rect.right, rect.bottom};
+  // The dotted pattern takes the DC's text and background colours: black on white inverts
+  // the pixels, whatever colour the last text was drawn in.
+  const COLORREF text = ::SetTextColor(dc_.get(), RGB(0, 0, 0));
+  const COLORREF back = ::SetBkColor(dc_.get(), RGB(255, 255, 255));
   (void)::DrawFocusRect(dc_.get(), &r);
+  (void)::SetTextColor(dc_.get(), text);
+  (void)::SetBkColor(dc_.get(), back);
 }
 
 }  // namespace quorvant::win32

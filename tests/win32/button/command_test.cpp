@@ -128,11 +128,24 @@ TEST(CommandWindow, ClickOncePerCompletedClick) {
   b.Send(WM_MBUTTONUP, 0, At(10, 10));
   EXPECT_EQ(b.Count("Click"), 3);
 
+  // A right double click is one click too, and the next single click counts again.
+  b.Send(WM_RBUTTONDOWN, MK_RBUTTON, At(10, 10));
+  b.Send(WM_RBUTTONUP, 0, At(10, 10));
+  b.Send(WM_RBUTTONDBLCLK, MK_RBUTTON, At(10, 10));
+  b.Send(WM_RBUTTONUP, 0, At(10, 10));
+  EXPECT_EQ(b.Count("Click"), 4);
+  b.Send(WM_RBUTTONDOWN, MK_RBUTTON, At(10, 10));
+  b.Send(WM_RBUTTONUP, 0, At(10, 10));
+  EXPECT_EQ(b.Count("Click"), 5);
+  b.Send(WM_MBUTTONDBLCLK, MK_MBUTTON, At(10, 10));
+  b.Send(WM_MBUTTONUP, 0, At(10, 10));
+  EXPECT_EQ(b.Count("Click"), 5);
+
   b.command.Core().SetEnabled(false);
   EXPECT_FALSE(::IsWindowEnabled(b.command.Hwnd()));
   b.Send(WM_LBUTTONDOWN, MK_LBUTTON, At(10, 10));
   b.Send(WM_LBUTTONUP, 0, At(10, 10));
-  EXPECT_EQ(b.Count("Click"), 3);
+  EXPECT_EQ(b.Count("Click"), 5);
 }
 
 TEST(CommandWindow, MouseOutOnceTheCursorHasLeft) {
