@@ -69,6 +69,7 @@ class unique_snapshot {
  private:
   unique_handle h_;
 };
+using unique_hfile = unique_snapshot;
 using unique_hkey = UniqueAny<HKEY, RegCloseKeyFn>;
 using unique_hicon = UniqueAny<HICON, DestroyIconFn>;
 using unique_hcursor = UniqueAny<HCURSOR, DestroyCursorFn>;

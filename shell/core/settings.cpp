@@ -24,24 +24,28 @@ std::wstring ComboTextFromStored(std::wstring_view stored, std::span<const std::
   return listed ? text : std::wstring(fallback);
 }
 
+void Settings::Store(SettingKey key, std::wstring_view value) {
+  if (!store_.Write(key, value) && writeFailed) writeFailed(key);
+}
+
 void Settings::ChangeImproveProcess(int value) {
   state_.improveProcess = value;
-  store_.Write(kEnableImproveProcess, std::to_wstring(value));
+  Store(kEnableImproveProcess, std::to_wstring(value));
 }
 
 void Settings::ChangeImproveSpeed(std::wstring_view text) {
   state_.improveSpeed = text;
-  store_.Write(kImproveSpeed, text);
+  Store(kImproveSpeed, text);
 }
 
 void Settings::ChangeAutoFreeMemory(int value) {
   state_.autoFreeMemory = value;
-  store_.Write(kEnableFreeMemory, std::to_wstring(value));
+  Store(kEnableFreeMemory, std::to_wstring(value));
 }
 
 void Settings::ChangeFreeMemoryInterval(std::wstring_view text) {
   state_.freeMemoryInterval = text;
-  store_.Write(kAutoFreeMemoryInterval, text);
+  Store(kAutoFreeMemoryInterval, text);
 }
 
 void Settings::ChangeAutorun(int value) {
@@ -51,13 +55,13 @@ void Settings::ChangeAutorun(int value) {
   } else {
     autorun_.Remove();
   }
-  store_.Write(kAutorun, std::to_wstring(value));
+  Store(kAutorun, std::to_wstring(value));
 }
 
 void Settings::ChangeAutomin(int value) {
   // Takes effect at the next start only.
   state_.automin = value;
-  store_.Write(kAutomin, std::to_wstring(value));
+  Store(kAutomin, std::to_wstring(value));
 }
 
 bool Settings::ApplyStored() {
@@ -76,8 +80,8 @@ bool Settings::ApplyStored() {
   assignCombo(kImproveSpeed, state_.improveSpeed, kSpeedItems, kDefaultSpeed,
               &Settings::ChangeImproveSpeed);
   assignCheck(kEnableFreeMemory, state_.autoFreeMemory, &Settings::ChangeAutoFreeMemory);
-  assignCombo(kAutoFreeMemoryInterval, state_.freeMemoryInterval, kIntervalItems,
-              kDefaultInterval, &Settings::ChangeFreeMemoryInterval);
+  assignCombo(kAutoFreeMemoryInterval, state_.freeMemoryInterval, kIntervalItems, kDefaultInterval,
+              &Settings::ChangeFreeMemoryInterval);
 
   assignCheck(kAutorun, state_.autorun, &Settings::ChangeAutorun);
   // Rewritten at every start, so a moved program is registered under its new path.

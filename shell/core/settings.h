@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,7 +40,8 @@ class SettingsStore {
   virtual ~SettingsStore() = default;
   // The stored text, or empty for a missing file, section or key.
   virtual std::wstring Read(SettingKey key) = 0;
-  virtual void Write(SettingKey key, std::wstring_view value) = 0;
+  // False when the value could not be stored.
+  virtual bool Write(SettingKey key, std::wstring_view value) = 0;
 };
 
 // The start-with-Windows value under the Run key.
@@ -88,7 +90,13 @@ class Settings {
   // is then rewritten or removed. Returns true when the window is to start hidden.
   bool ApplyStored();
 
+  // Told of each value the store could not keep; the control keeps the new value, which
+  // the program goes on using until it ends.
+  std::function<void(SettingKey)> writeFailed;
+
  private:
+  void Store(SettingKey key, std::wstring_view value);
+
   SettingsStore& store_;
   AutorunEntry& autorun_;
   SettingsState state_;

@@ -2,9 +2,14 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <array>
 
+#include "common/win32/unique_handle.h"
 #include "engine/core/public_function.h"
+#include "shell/core/fixed_texts.h"
 #include "shell/win32/program_files.h"
 
 namespace quorvant::win32 {
@@ -21,12 +26,43 @@ std::wstring IniSettingsStore::Read(shell::SettingKey key) {
   return TrimNull(std::wstring_view(buffer.data(), buffer.size()));
 }
 
-void IniSettingsStore::Write(shell::SettingKey key, std::wstring_view value) {
+bool IniSettingsStore::Write(shell::SettingKey key, std::wstring_view value) {
   const std::wstring section(key.section), name(key.key), text(value);
-  // A failed write keeps the user's choice on screen; there is nothing to tell them.
-  (void)::WritePrivateProfileStringW(section.c_str(), name.c_str(), text.c_str(), path_.c_str());
+  return ::WritePrivateProfileStringW(section.c_str(), name.c_str(), text.c_str(), path_.c_str()) !=
+         FALSE;
 }
 
-std::wstring ConfigFilePath() { return ExecutableFolder() + L"\\Config.ini"; }
+bool CanWrite(const std::wstring& path) {
+  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+  }
+  // A trial file that vanishes when closed.
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+  const std::wstring trial =
+      folder + L"\\~quorvant-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+  unique_hfile file(::CreateFileW(trial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return static_cast<bool>(file);
+}
+
+std::wstring ConfigFilePath() {
+  const std::wstring beside = ExecutableFolder() + L"\\Config.ini";
+  if (CanWrite(beside)) return beside;
+
+  PWSTR roaming = nullptr;
+  if (FAILED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming))) {
+    ::CoTaskMemFree(roaming);
+    return beside;
+  }
+  const std::wstring folder = std::wstring(roaming) + L"\\" + std::wstring(shell::kProductName);
+  ::CoTaskMemFree(roaming);
+  (void)::CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring own = folder + L"\\Config.ini";
+  // The first time, what was beside the program carries over; later the copy is the user's.
+  (void)::CopyFileW(beside.c_str(), own.c_str(), TRUE);
+  return own;
+}
 
 }  // namespace quorvant::win32

@@ -12,7 +12,7 @@ class IniSettingsStore final : public shell::SettingsStore {
   explicit IniSettingsStore(std::wstring path) : path_(std::move(path)) {}
 
   std::wstring Read(shell::SettingKey key) override;
-  void Write(shell::SettingKey key, std::wstring_view value) override;
+  bool Write(shell::SettingKey key, std::wstring_view value) override;
 
   const std::wstring& Path() const { return path_; }
 
@@ -20,7 +20,12 @@ class IniSettingsStore final : public shell::SettingsStore {
   std::wstring path_;
 };
 
-// Config.ini beside the executable.
+// Config.ini beside the executable when the program may write it there (a portable copy);
+// otherwise Config.ini in the user's application-data folder under "Quorvant", which is
+// created, and which starts as a copy of the file beside the executable when there is one.
 std::wstring ConfigFilePath();
+
+// Whether the program may write path: the file when it exists, else a new file in its folder.
+bool CanWrite(const std::wstring& path);
 
 }  // namespace quorvant::win32

@@ -47,6 +47,18 @@ void AddTrayIcon(HWND window) {
   TrayIcon = std::move(icon);
 }
 
+void ShowTrayWarning(const std::wstring& title, const std::wstring& text) {
+  NOTIFYICONDATAW balloon{};
+  balloon.cbSize = sizeof(balloon);
+  balloon.hWnd = TrayIconData.hWnd;
+  balloon.uID = TrayIconData.uID;
+  balloon.uFlags = NIF_INFO;
+  balloon.dwInfoFlags = NIIF_WARNING;
+  wcsncpy_s(balloon.szInfoTitle, title.c_str(), _TRUNCATE);
+  wcsncpy_s(balloon.szInfo, text.c_str(), _TRUNCATE);
+  (void)::Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
+
 void RemoveTrayIcon() {
   (void)::Shell_NotifyIconW(NIM_DELETE, &TrayIconData);
   TrayIcon.reset();

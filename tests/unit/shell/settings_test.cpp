@@ -18,9 +18,11 @@ class FakePlatform : public SettingsStore, public AutorunEntry {
     const auto it = file.find(Name(key));
     return it == file.end() ? L"" : it->second;
   }
-  void Write(SettingKey key, std::wstring_view value) override {
+  bool Write(SettingKey key, std::wstring_view value) override {
+    if (readOnly) return false;
     file[Name(key)] = value;
     journal.push_back(L"write " + Name(key) + L"=" + std::wstring(value));
+    return true;
   }
   void Add() override {
     runValue = true;
@@ -37,11 +39,12 @@ class FakePlatform : public SettingsStore, public AutorunEntry {
   std::map<std::wstring, std::wstring> file;
   std::vector<std::wstring> journal;
   bool runValue = false;
+  bool readOnly = false;
 };
 
 TEST(CheckStateFromStoredTest, AcceptsOnlyTheThreeStates) {
   const std::pair<std::wstring_view, int> cases[] = {
-      {L"0", 0}, {L"1", 1},   {L"2", 2},      {L" 1 ", 1},   {L"01", 1}, {L"", 0},
+      {L"0", 0},   {L"1", 1}, {L"2", 2},  {L" 1 ", 1}, {L"01", 1},  {L"", 0},
       {L"abc", 0}, {L"7", 0}, {L"-1", 0}, {L"1.0", 0}, {L"1 1", 0}, {L"99999999999", 0},
   };
   for (const auto& [stored, state] : cases) {
@@ -72,8 +75,8 @@ TEST(SettingsTest, StartUpAppliesStoredValuesInOrder) {
       {"no file: defaults, combos written, Run value removed",
        {},
        {0, L"Above Normal", 0, L"5 minute", 0, 0},
-       {L"write Process/ImproveSpeed=Above Normal",
-        L"write Memory/AutoFreeMemoryInterval=5 minute", L"remove"},
+       {L"write Process/ImproveSpeed=Above Normal", L"write Memory/AutoFreeMemoryInterval=5 minute",
+        L"remove"},
        false},
       {"everything on",
        {{L"Process/EnableImproveProcess", L"1"},
@@ -84,15 +87,14 @@ TEST(SettingsTest, StartUpAppliesStoredValuesInOrder) {
         {L"Setting/Automin", L"1"}},
        {1, L"High", 1, L"1 minute", 1, 1},
        {L"write Process/EnableImproveProcess=1", L"write Process/ImproveSpeed=High",
-        L"write Memory/EnableFreeMemory=1", L"write Memory/AutoFreeMemoryInterval=1 minute",
-        L"add", L"write Setting/Autorun=1", L"add", L"write Setting/Automin=1"},
+        L"write Memory/EnableFreeMemory=1", L"write Memory/AutoFreeMemoryInterval=1 minute", L"add",
+        L"write Setting/Autorun=1", L"add", L"write Setting/Automin=1"},
        true},
       {"grey Autorun adds, writes 2 back, then removes",
        {{L"Setting/Autorun", L"2"}},
        {0, L"Above Normal", 0, L"5 minute", 2, 0},
-       {L"write Process/ImproveSpeed=Above Normal",
-        L"write Memory/AutoFreeMemoryInterval=5 minute", L"add", L"write Setting/Autorun=2",
-        L"remove"},
+       {L"write Process/ImproveSpeed=Above Normal", L"write Memory/AutoFreeMemoryInterval=5 minute",
+        L"add", L"write Setting/Autorun=2", L"remove"},
        false},
       {"out-of-format values fall back without writing unchanged check boxes",
        {{L"Process/EnableImproveProcess", L"abc"},
@@ -102,8 +104,8 @@ TEST(SettingsTest, StartUpAppliesStoredValuesInOrder) {
         {L"Setting/Autorun", L"-1"},
         {L"Setting/Automin", L"2"}},
        {0, L"Above Normal", 0, L"5 minute", 0, 2},
-       {L"write Process/ImproveSpeed=Above Normal",
-        L"write Memory/AutoFreeMemoryInterval=5 minute", L"remove", L"write Setting/Automin=2"},
+       {L"write Process/ImproveSpeed=Above Normal", L"write Memory/AutoFreeMemoryInterval=5 minute",
+        L"remove", L"write Setting/Automin=2"},
        false},
   };
   for (const auto& c : cases) {
@@ -139,6 +141,20 @@ TEST(SettingsTest, AutominChangeOnlyWritesTheKey) {
   Settings settings(platform, platform);
   settings.ChangeAutomin(1);
   EXPECT_EQ(platform.journal, std::vector<std::wstring>{L"write Setting/Automin=1"});
+}
+
+TEST(SettingsTest, AFailedWriteIsReportedAndTheNewValueStillHolds) {
+  FakePlatform platform;
+  platform.readOnly = true;
+  Settings settings(platform, platform);
+  std::vector<std::wstring> failed;
+  settings.writeFailed = [&](SettingKey key) { failed.push_back(FakePlatform::Name(key)); };
+  settings.ChangeImproveProcess(1);
+  settings.ChangeFreeMemoryInterval(L"1 minute");
+  EXPECT_EQ(failed, (std::vector<std::wstring>{L"Process/EnableImproveProcess",
+                                               L"Memory/AutoFreeMemoryInterval"}));
+  EXPECT_EQ(settings.State().improveProcess, kChecked) << "the program uses what the control shows";
+  EXPECT_EQ(settings.State().freeMemoryInterval, L"1 minute");
 }
 
 TEST(AutorunCommandTest, BuildsTheExePathAndQuotesItWhenItHasASpace) {
