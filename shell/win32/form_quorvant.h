@@ -13,18 +13,18 @@
 
 #include "common/win32/controls.h"
 #include "common/win32/font_cache.h"
-#include "common/win32/panel.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
-#include "engine/win32/status_panel.h"
 #include "shell/core/chrome.h"
 #include "shell/core/main_window_layout.h"
-#include "shell/core/settings.h"
 #include "shell/core/tray_menu.h"
-#include "shell/win32/form_menu.h"
+#include "shell/core/settings.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/module_autorun.h"
+#include "engine/win32/status_panel.h"
+#include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
+#include "common/win32/panel.h"
 
 namespace quorvant::win32 {
 
@@ -63,7 +63,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
     std::wstring text;
     RECT rect{};
     HFONT font = nullptr;
-    std::optional<Color> color;         // empty: the system's button-text colour
+    std::optional<Color> color;  // empty: the system's button-text colour
     std::optional<shell::Entry> entry;  // a navigation label acts like its entry's pictures
   };
   // What the mouse is over, topmost first: navigation labels, title-bar buttons, title strip,
