@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "common/core/color.h"
@@ -20,6 +22,11 @@ struct PixelRect {
   int right = 0;
   int bottom = 0;
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+struct CanvasPoint {
+  int x = 0;
+  int y = 0;
 };
 
 // Text layout flags; text is always drawn with '&' prefix processing and a transparent
@@ -50,6 +57,13 @@ class Canvas {
   virtual void FrameRect(int x, int y, int w, int h, Color color) = 0;
   // One pixel wide, from (x1, y1) up to but not including (x2, y2).
   virtual void Line(int x1, int y1, int x2, int y2, Color color) = 0;
+  // Lines joining the points in order, drawn exactly as Line draws each one; a surface may
+  // draw them in one go.
+  virtual void Polyline(std::span<const CanvasPoint> points, Color color) {
+    for (size_t i = 1; i < points.size(); ++i) {
+      Line(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y, color);
+    }
+  }
   virtual void SetPixel(int x, int y, Color color) = 0;
   // Empty outside the surface or when the platform cannot read it.
   virtual std::optional<Color> GetPixel(int x, int y) const = 0;

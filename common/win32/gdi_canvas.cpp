@@ -1,5 +1,7 @@
 #include "common/win32/gdi_canvas.h"
 
+#include <cstddef>
+
 #include <algorithm>
 #include <cmath>
 
@@ -75,6 +77,15 @@ void GdiCanvas::Line(int x1, int y1, int x2, int y2, Color color) {
   ScopedSelect select(dc_.get(), pen.get());
   (void)::MoveToEx(dc_.get(), x1, y1, nullptr);
   (void)::LineTo(dc_.get(), x2, y2);
+}
+
+void GdiCanvas::Polyline(std::span<const CanvasPoint> points, Color color) {
+  if (points.size() < 2) return;
+  static_assert(sizeof(CanvasPoint) == sizeof(POINT) && offsetof(CanvasPoint, y) == offsetof(POINT, y));
+  unique_hpen pen(::CreatePen(PS_SOLID, 1, color));
+  ScopedSelect select(dc_.get(), pen.get());
+  (void)::Polyline(dc_.get(), reinterpret_cast<const POINT*>(points.data()),
+                   static_cast<int>(points.size()));
 }
 
 void GdiCanvas::SetPixel(int x, int y, Color color) { (void)::SetPixelV(dc_.get(), x, y, color); }

@@ -29,6 +29,8 @@ class GdiCanvas final : public Canvas {
   void FillRect(int x, int y, int w, int h, Color color) override;
   void FrameRect(int x, int y, int w, int h, Color color) override;
   void Line(int x1, int y1, int x2, int y2, Color color) override;
+  // One pen for the whole run of lines.
+  void Polyline(std::span<const CanvasPoint> points, Color color) override;
   void SetPixel(int x, int y, Color color) override;
   std::optional<Color> GetPixel(int x, int y) const override;
   void SetFont(const FontDesc& font) override;

@@ -426,11 +426,18 @@ void CpuMonitor::DrawLevelCurve(float SystemLevelSample::*level, Color color) {
     if (std::isnan(value)) return h + 1;
     return static_cast<int>(NearestInt(std::clamp(value, -kRowLimit, kRowLimit)));
   };
+  if (diagramStyle_ == kDiagramStyleLine) {
+    // One run of joined segments: drawn with one pen instead of one per column.
+    curve_.clear();
+    for (int x = start + 1; x <= w - 2 && history_.Holds(x + 1); ++x) {
+      if (curve_.empty()) curve_.push_back({x, row(x)});
+      curve_.push_back({x + 1, row(x + 1)});
+    }
+    surface.Polyline(curve_, color);
+    return;
+  }
   for (int x = start + 1; x <= w - 2 && history_.Holds(x + 1); ++x) {
     switch (diagramStyle_) {
-      case kDiagramStyleLine:
-        surface.Line(x, row(x), x + 1, row(x + 1), color);
-        break;
       case kDiagramStyleDots:
         surface.SetPixel(x + 1, row(x), color);
         break;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/core/canvas.h"
 #include "common/core/color.h"
@@ -220,6 +221,8 @@ class CpuMonitor {
   bool isNt_ = false;
   bool monitoring_ = false;
   SampleHistory history_;
+  // The points of one curve, kept so a redraw allocates nothing.
+  std::vector<CanvasPoint> curve_;
 
   UpdateHandler onUpdate_;
   DblClickHandler onDblClick_;
