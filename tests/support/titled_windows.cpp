@@ -42,8 +42,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.lpszClassName = kClassName;
   if (!::RegisterClassExW(&wc)) return 1;
 
+  // Each process's windows stand apart from those shown before, so a click can reach each.
+  int shown = 0;
+  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kClassName, nullptr)) != nullptr;)
+    ++shown;
   for (int i = 1; i < argc; ++i) {
-    const int offset = 40 * i;
+    const int offset = 40 + 140 * (shown + i - 1);
     HWND hwnd = ::CreateWindowExW(0, kClassName, argv[i], WS_OVERLAPPEDWINDOW, offset, offset, 320,
                                   120, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 1;
