@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
