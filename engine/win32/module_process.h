@@ -25,11 +25,6 @@ bool ForEachProcess(const std::function<void(const ProcessEntry&)>& visit);
 // visit returns true. Nothing when the process's modules cannot be read.
 void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_view)>& visit);
 
-// Priority classes the booster sets.
-inline constexpr int kNormalPriorityClass = NORMAL_PRIORITY_CLASS;
-inline constexpr int kHighPriorityClass = HIGH_PRIORITY_CLASS;
-inline constexpr int kAboveNormalPriorityClass = ABOVE_NORMAL_PRIORITY_CLASS;
-
 // Sets the priority class of process id; when id is 0, of the process that owns window;
 // when both are 0, of this program. Returns the class read back afterwards, 0 when the
 // process cannot be read. A process that can be queried but not set keeps its class.

@@ -234,6 +234,9 @@ void FormQuorvant::CreatePanelControls() {
                                                  TwipsToPixels(1920), font, 0);
   comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed, 3000, 1920,
                                        1815, kDropDownListTwips, font));
+  processPanel_ = std::make_unique<ProcessPanel>();
+  (void)processPanel_->Create(panels_[Index(shell::Entry::Process)], checkNowImproveProcess_,
+                              comboSpeed_, fonts_);
 
   HWND memory = panels_[Index(shell::Entry::Memory)].Hwnd();
   checkEnableAutoFreeMemory_ = CheckBox(
@@ -589,7 +592,13 @@ void FormQuorvant::OnTimer(UINT_PTR id) {
 }
 
 // The speed-up features hang their periodic work on these ticks.
-void FormQuorvant::TimerProcessTick() {}
+void FormQuorvant::TimerProcessTick() {
+  // A boost shows on the status panel too.
+  if (const auto boost = processPanel_->TimerProcessTick()) {
+    statusPanel_->SetNowImproving(boost->title);
+    statusPanel_->SetSpeed(boost->speed);
+  }
+}
 void FormQuorvant::TimerCpuTick() {}
 void FormQuorvant::TimerMemoryTick() {}
 void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }

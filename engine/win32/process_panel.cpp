@@ -1,0 +1,153 @@
+#include "engine/win32/process_panel.h"
+
+#include <commctrl.h>
+
+#include <string_view>
+
+#include "common/core/twips.h"
+#include "engine/win32/booster_desktop.h"
+
+namespace quorvant::win32 {
+
+namespace {
+
+constexpr COLORREF kOrange = RGB(255, 128, 0);
+constexpr COLORREF kGreen = RGB(0, 128, 0);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+constexpr std::wstring_view kHeading =
+    L"The first way - increase the priority of processes - Speed up process";
+constexpr std::wstring_view kDescription =
+    L"The higher priority,the more system resources the process will obtain and faster it will "
+    L"run.This fuction can adjust the process priority intelligently, increase the priority of "
+    L"active processes and reduce the priority of the inactive process automatically .";
+constexpr std::wstring_view kLevelHelp =
+    L"Above Normal level can speed up 10%-20%,High level can speed up 20%-30%";
+
+// Columns of the log: title and width in twips.
+struct Column {
+  std::wstring_view title;
+  int widthTwips;
+};
+constexpr Column kHistoryColumns[] = {
+    {L"NO.", 600}, {L"Time", 1000}, {L"Target", 2800}, {L"Priority", 1440}};
+enum HistoryColumn { kColumnNumber, kColumnTime, kColumnTarget, kColumnPriority };
+
+constexpr WORD kIdListViewHistory = 1201;
+constexpr UINT_PTR kToolNowImproveProcess = 1;
+
+FontDesc WindowFont() { return FontDesc{}; }
+FontDesc HeadingFont() {
+  FontDesc font;
+  font.sizePt = 9;
+  font.bold = true;
+  return font;
+}
+
+RECT TwipsRect(int left, int top, int width, int height) {
+  const int x = TwipsToPixels(left), y = TwipsToPixels(top);
+  return {x, y, x + TwipsToPixels(width), y + TwipsToPixels(height)};
+}
+
+}  // namespace
+
+ProcessPanel::ProcessPanel(std::unique_ptr<BoosterDesktop> desktop, UniformRandom random)
+    : desktop_(desktop ? std::move(desktop) : std::make_unique<WindowsBoosterDesktop>()),
+      booster_(*desktop_, std::move(random)) {}
+
+ProcessPanel::~ProcessPanel() {
+  // The tooltip is a pop-up of its own; the panel's child controls go with the panel.
+  if (tooltip_ && ::IsWindow(tooltip_)) (void)::DestroyWindow(tooltip_);
+}
+
+bool ProcessPanel::Create(Panel& panel, CheckBox enable, ComboBox level, FontCache& fonts) {
+  panel_ = panel.Hwnd();
+  checkNowImproveProcess_ = enable;
+  comboSpeed_ = level;
+  const HFONT font = fonts.Get(WindowFont());
+  const HFONT heading = fonts.Get(HeadingFont());
+  auto at = [](int twips) { return TwipsToPixels(twips); };
+
+  panel.AddLabel(std::wstring(kHeading), at(360), at(120), heading, kOrange);
+  panel.AddLabel(L"Speed up count:", at(1140), at(2760), font, kBlack);
+  panel.AddLabel(L"Now speeding up:", at(1035), at(3000), font, kBlack);
+  panel.AddLabel(L"Log:", at(360), at(3480), heading, kOrange);
+
+  bool ok = true;
+  // The two longer texts wrap within their boxes.
+  ok &= panel.AddLiveLabel(description_, kDescription, TwipsRect(360, 480, 6645, 810), font, kBlack,
+                           false);
+  ok &= panel.AddLiveLabel(levelHelp_, kLevelHelp, TwipsRect(1560, 2280, 4860, 420), font, kOrange,
+                           false);
+  ok &= panel.AddLiveLabel(labelImprovedCount_, kNoTarget, TwipsRect(2640, 2760, 1815, 255), font,
+                           kOrange);
+  const RECT targetRect = TwipsRect(2640, 3000, 3735, 255);
+  ok &= panel.AddLiveLabel(labelNowImproveProcess_, kNoTarget, targetRect, font, kGreen);
+  CreateTooltip(panel_, targetRect);
+
+  const RECT list = TwipsRect(390, 3735, 6480, 1800);
+  listViewHistory_ = ListView(
+      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
+                            LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                        list.left, list.top, list.right - list.left, list.bottom - list.top, panel_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewHistory)),
+                        ::GetModuleHandleW(nullptr), nullptr));
+  if (!listViewHistory_.Hwnd()) return false;
+  (void)::SendMessageW(listViewHistory_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  listViewHistory_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+  int index = 0;
+  for (const auto& column : kHistoryColumns) {
+    listViewHistory_.AddColumn(index++, std::wstring(column.title), at(column.widthTwips));
+  }
+  return ok && tooltip_;
+}
+
+void ProcessPanel::CreateTooltip(HWND panel, RECT rect) {
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+  if (!tooltip_) return;
+  // The label lets the mouse through to the panel, so the tool is the label's area of the
+  // panel rather than the label itself.
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = panel;
+  tool.uId = kToolNowImproveProcess;
+  tool.rect = rect;
+  tool.lpszText = const_cast<wchar_t*>(kNoTarget.data());
+  (void)::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  // Long titles wrap instead of running off the screen.
+  (void)::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 480);
+}
+
+void ProcessPanel::SetTooltipText(const std::wstring& text) {
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = panel_;
+  tool.uId = kToolNowImproveProcess;
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  (void)::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+std::optional<Boost> ProcessPanel::TimerProcessTick() {
+  // Any non-zero state of the box, greyed included, keeps the booster on.
+  auto boost = booster_.Tick(checkNowImproveProcess_.Value() != 0, comboSpeed_.Text());
+  if (!boost) return boost;
+
+  labelNowImproveProcess_.SetText(boost->title);
+  SetTooltipText(boost->title);
+  const int row = listViewHistory_.AddRow(boost->number);
+  if (row >= 0) {
+    listViewHistory_.SetText(row, kColumnTime, boost->time);
+    listViewHistory_.SetText(row, kColumnTarget, boost->title);
+    listViewHistory_.EnsureVisible(row);
+    listViewHistory_.SetText(row, kColumnPriority, boost->priority);
+  }
+  labelImprovedCount_.SetText(std::to_wstring(boost->count));
+  return boost;
+}
+
+}  // namespace quorvant::win32

@@ -1,0 +1,175 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/app_driver.h"
+
+namespace quorvant::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr UINT kBringToFrontMessage = WM_APP + 1;  // titled_windows.exe's request
+
+std::wstring BinFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring s(path, n);
+  return s.substr(0, s.find_last_of(L'\\'));
+}
+
+// titled_windows.exe showing one window with the given title, in a process of its own.
+class TitledWindow {
+ public:
+  explicit TitledWindow(const std::wstring& title) : title_(title) {
+    const std::wstring exe = BinFolder() + L"\\titled_windows.exe";
+    std::wstring commandLine = L"\"" + exe + L"\" \"" + title + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    (void)::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &info_);
+    (void)WaitFor([&] { return (hwnd_ = FindOwn()) != nullptr; });
+  }
+  ~TitledWindow() {
+    if (info_.hProcess) {
+      (void)::TerminateProcess(info_.hProcess, 0);
+      (void)::WaitForSingleObject(info_.hProcess, 5000);
+      (void)::CloseHandle(info_.hProcess);
+    }
+    if (info_.hThread) (void)::CloseHandle(info_.hThread);
+  }
+  TitledWindow(const TitledWindow&) = delete;
+  TitledWindow& operator=(const TitledWindow&) = delete;
+
+  HWND Hwnd() const { return hwnd_; }
+  DWORD ProcessId() const { return info_.dwProcessId; }
+  int PriorityClass() const { return static_cast<int>(::GetPriorityClass(info_.hProcess)); }
+  // Only the window's own process may bring it to the front without a window manager.
+  bool BringToFront() const {
+    DWORD_PTR inFront = 0;
+    (void)::SendMessageTimeoutW(hwnd_, kBringToFrontMessage, 0, 0, SMTO_BLOCK, 5000, &inFront);
+    return inFront == 1 && ::GetForegroundWindow() == hwnd_;
+  }
+
+ private:
+  HWND FindOwn() const {
+    HWND candidate = nullptr;
+    while ((candidate = ::FindWindowExW(nullptr, candidate, L"QuorvantTitledWindow",
+                                        title_.c_str())) != nullptr) {
+      DWORD pid = 0;
+      (void)::GetWindowThreadProcessId(candidate, &pid);
+      if (pid == info_.dwProcessId) return candidate;
+    }
+    return nullptr;
+  }
+
+  std::wstring title_;
+  PROCESS_INFORMATION info_{};
+  HWND hwnd_ = nullptr;
+};
+
+// Reads a list view of another process: the item and its text buffer must live in that
+// process, since the list view writes through the pointers it is given.
+class RemoteListView {
+ public:
+  RemoteListView(HWND list, DWORD processId)
+      : list_(list),
+        process_(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                               processId)) {
+    if (process_) {
+      remote_ =
+          ::VirtualAllocEx(process_, nullptr, kBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+  }
+  ~RemoteListView() {
+    if (remote_) (void)::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_) (void)::CloseHandle(process_);
+  }
+  RemoteListView(const RemoteListView&) = delete;
+  RemoteListView& operator=(const RemoteListView&) = delete;
+
+  bool Ready() const { return remote_ != nullptr; }
+  int Count() const { return static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
+  std::wstring Text(int row, int column) const {
+    auto* remoteItem = static_cast<LVITEMW*>(remote_);
+    auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote_) + sizeof(LVITEMW));
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = remoteText;
+    item.cchTextMax = kTextChars;
+    if (!::WriteProcessMemory(process_, remoteItem, &item, sizeof(item), nullptr)) return L"<?>";
+    const auto length =
+        ::SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remoteItem));
+    std::wstring text(kTextChars, L'\0');
+    if (!::ReadProcessMemory(process_, remoteText, text.data(), kTextChars * sizeof(wchar_t),
+                             nullptr)) {
+      return L"<?>";
+    }
+    text.resize(static_cast<size_t>(length));
+    return text;
+  }
+
+ private:
+  static constexpr int kTextChars = 512;
+  static constexpr size_t kBytes = sizeof(LVITEMW) + kTextChars * sizeof(wchar_t);
+  HWND list_;
+  HANDLE process_;
+  void* remote_ = nullptr;
+};
+
+TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBackToNormal) {
+  AppFolder folder;
+  folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
+  folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
+  AppProcess app(folder.Exe());
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
+  app.WaitForIdle();
+
+  TitledWindow alpha(L"Alpha window");
+  TitledWindow bravo(L"Bravo – ü window");
+  ASSERT_NE(alpha.Hwnd(), nullptr);
+  ASSERT_NE(bravo.Hwnd(), nullptr);
+  ASSERT_EQ(alpha.PriorityClass(), NORMAL_PRIORITY_CLASS);
+  ASSERT_EQ(bravo.PriorityClass(), NORMAL_PRIORITY_CLASS);
+
+  ASSERT_TRUE(alpha.BringToFront());
+  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == HIGH_PRIORITY_CLASS; }));
+  EXPECT_EQ(bravo.PriorityClass(), NORMAL_PRIORITY_CLASS);
+
+  ASSERT_TRUE(bravo.BringToFront());
+  EXPECT_TRUE(WaitFor([&] { return bravo.PriorityClass() == HIGH_PRIORITY_CLASS; }));
+  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == NORMAL_PRIORITY_CLASS; }));
+
+  // The process panel is the one that holds the booster's check box.
+  HWND box = FindDescendantByText(main, L"Enable speed up process");
+  ASSERT_NE(box, nullptr);
+  HWND panel = ::GetParent(box);
+  EXPECT_NE(::FindWindowExW(panel, nullptr, L"Static", L"Bravo – ü window"), nullptr)
+      << "current target";
+
+  HWND list = ::FindWindowExW(panel, nullptr, WC_LISTVIEWW, nullptr);
+  ASSERT_NE(list, nullptr);
+  RemoteListView log(list, app.Id());
+  ASSERT_TRUE(log.Ready());
+  const int rows = log.Count();
+  // Earlier rows may hold whatever was in front before the test's windows.
+  ASSERT_GE(rows, 2);
+  for (int row = 0; row < rows; ++row) {
+    EXPECT_EQ(log.Text(row, 0), L" " + std::to_wstring(row + 1));
+    EXPECT_FALSE(log.Text(row, 1).empty());
+    EXPECT_EQ(log.Text(row, 3), L"High");
+  }
+  EXPECT_EQ(log.Text(rows - 2, 2), L"Alpha window");
+  EXPECT_EQ(log.Text(rows - 1, 2), L"Bravo – ü window");
+  // The count beside "Speed up count:" is the number of rows.
+  EXPECT_NE(::FindWindowExW(panel, nullptr, L"Static", std::to_wstring(rows).c_str()), nullptr);
+}
+
+}  // namespace
+}  // namespace quorvant::e2e

@@ -1,0 +1,65 @@
+// Shows one top-level window per title given on the command line, for tests that need
+// windows of another process to come to the front. A window that receives
+// kBringToFrontMessage makes itself the foreground window (only its own process may do
+// that without a window manager's help) and answers 1 when it then is in front.
+// Usage: titled_windows.exe TITLE [TITLE ...]; ends when its windows are closed.
+#include <windows.h>
+
+#include <shellapi.h>  // after windows.h, which it needs
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuorvantTitledWindow";
+constexpr UINT kBringToFrontMessage = WM_APP + 1;
+int openWindows = 0;
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kBringToFrontMessage:
+      (void)::SetForegroundWindow(hwnd);
+      return ::GetForegroundWindow() == hwnd ? 1 : 0;
+    case WM_DESTROY:
+      if (--openWindows == 0) ::PostQuitMessage(0);
+      return 0;
+    default:
+      return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  if (!argv || argc < 2) return 2;
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = kClassName;
+  if (!::RegisterClassExW(&wc)) return 1;
+
+  // Each process's windows stand apart from those shown before, so a click can reach each.
+  int shown = 0;
+  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kClassName, nullptr)) != nullptr;)
+    ++shown;
+  for (int i = 1; i < argc; ++i) {
+    const int offset = 40 + 140 * (shown + i - 1);
+    HWND hwnd = ::CreateWindowExW(0, kClassName, argv[i], WS_OVERLAPPEDWINDOW, offset, offset, 320,
+                                  120, nullptr, nullptr, instance, nullptr);
+    if (!hwnd) return 1;
+    ++openWindows;
+    (void)::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  }
+  (void)::LocalFree(argv);
+
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    (void)::TranslateMessage(&msg);
+    (void)::DispatchMessageW(&msg);
+  }
+  return 0;
+}

@@ -1,0 +1,261 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/core/twips.h"
+#include "engine/win32/booster_desktop.h"
+#include "engine/win32/module_process.h"
+#include "engine/win32/process_panel.h"
+
+namespace quorvant::win32 {
+namespace {
+
+// Windows that the test process owns; hidden unless a test needs one in front.
+class TopLevel {
+ public:
+  explicit TopLevel(const std::wstring& title) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuorvantProcessPanelTestWindow";
+    (void)::RegisterClassExW(&wc);
+    hwnd_ =
+        ::CreateWindowExW(WS_EX_CONTROLPARENT, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
+                          20, 20, 560, 420, nullptr, nullptr, wc.hInstance, nullptr);
+  }
+  ~TopLevel() { (void)::DestroyWindow(hwnd_); }
+  TopLevel(const TopLevel&) = delete;
+  TopLevel& operator=(const TopLevel&) = delete;
+  HWND Hwnd() const { return hwnd_; }
+
+ private:
+  HWND hwnd_ = nullptr;
+};
+
+// Foreground windows handed out one per tick; every priority call is recorded.
+class ScriptedDesktop : public BoosterDesktop {
+ public:
+  struct Window {
+    WindowId id;
+    std::wstring title;
+  };
+  std::vector<Window> windows;
+  WindowId foreground = 0;
+  std::vector<std::pair<WindowId, int>> calls;
+
+  WindowId ForegroundWindow() override { return foreground; }
+  std::wstring WindowTitle(WindowId window) override {
+    for (const auto& w : windows) {
+      if (w.id == window) return w.title;
+    }
+    return {};
+  }
+  void SetWindowProcessPriority(WindowId window, int priorityClass) override {
+    calls.emplace_back(window, priorityClass);
+  }
+  std::wstring TimeOfDay() override { return L"12:34:56"; }
+};
+
+std::wstring TooltipText(HWND tooltip, HWND panel) {
+  std::wstring text(1024, L'\0');
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = panel;
+  tool.uId = 1;
+  tool.lpszText = text.data();
+  (void)::SendMessageW(tooltip, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+std::wstring ControlText(HWND hwnd) {
+  wchar_t text[512] = {};
+  (void)::GetWindowTextW(hwnd, text, 512);
+  return text;
+}
+
+std::vector<std::wstring> Row(const ListView& list, int row) {
+  std::vector<std::wstring> texts;
+  for (int column = 0; column < 4; ++column) texts.push_back(list.Text(row, column));
+  return texts;
+}
+
+// The controller on a real panel, with the form's check box and level list beside it.
+class ProcessPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(panel_.Create(form_.Hwnd(), 0, 0, 521, 385));
+    auto control = [&](const wchar_t* className, DWORD style, int height) {
+      return ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | style, 80, 104, 121,
+                               height, panel_.Hwnd(), nullptr, ::GetModuleHandleW(nullptr),
+                               nullptr);
+    };
+    enable_ = CheckBox(control(WC_BUTTONW, BS_3STATE, 17));
+    level_ = ComboBox(control(WC_COMBOBOXW, CBS_DROPDOWNLIST, 100));
+    (void)level_.AddString(L"Above Normal");
+    (void)level_.AddString(L"High");
+    auto desktop = std::make_unique<ScriptedDesktop>();
+    desktop_ = desktop.get();
+    desktop_->windows = {{11, L"Alpha – ü"}, {12, L"Bravo"}, {13, L""}};
+    controller_ = std::make_unique<ProcessPanel>(std::move(desktop), [] { return 0.0; });
+    ASSERT_TRUE(controller_->Create(panel_, enable_, level_, fonts_));
+  }
+
+  std::optional<Boost> TickWith(WindowId foreground) {
+    desktop_->foreground = foreground;
+    return controller_->TimerProcessTick();
+  }
+
+  TopLevel form_{L"process panel"};
+  Panel panel_;
+  FontCache fonts_;
+  CheckBox enable_;
+  ComboBox level_;
+  ScriptedDesktop* desktop_ = nullptr;
+  std::unique_ptr<ProcessPanel> controller_;
+};
+
+TEST_F(ProcessPanelTest, StartsWithDesignCaptionsAndAnEmptyLogOfFourColumns) {
+  EXPECT_EQ(ControlText(controller_->LabelNowImproveProcess().Hwnd()), L"None");
+  EXPECT_EQ(ControlText(controller_->LabelImprovedCount().Hwnd()), L"None");
+  EXPECT_EQ(TooltipText(controller_->Tooltip(), panel_.Hwnd()), L"None");
+  const ListView list = controller_->ListViewHistory();
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(::GetWindowLongW(list.Hwnd(), GWL_STYLE) & LVS_REPORT);
+
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(list.Hwnd(), LVM_GETHEADER, 0, 0));
+  ASSERT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 4);
+  const std::pair<const wchar_t*, int> columns[] = {
+      {L"NO.", 600}, {L"Time", 1000}, {L"Target", 2800}, {L"Priority", 1440}};
+  for (int i = 0; i < 4; ++i) {
+    wchar_t title[32] = {};
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = title;
+    column.cchTextMax = 32;
+    ASSERT_TRUE(::SendMessageW(list.Hwnd(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ(title, columns[i].first);
+    EXPECT_EQ(column.cx, TwipsToPixels(columns[i].second)) << i;
+  }
+  // Placed where the panel's design has it.
+  RECT r{};
+  (void)::GetWindowRect(list.Hwnd(), &r);
+  (void)::MapWindowPoints(nullptr, panel_.Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, TwipsToPixels(390));
+  EXPECT_EQ(r.top, TwipsToPixels(3735));
+  EXPECT_EQ(r.right - r.left, TwipsToPixels(6480));
+  EXPECT_EQ(r.bottom - r.top, TwipsToPixels(1800));
+}
+
+TEST_F(ProcessPanelTest, BoostsWriteTargetTooltipLogRowAndCount) {
+  enable_.SetValue(1);
+  ASSERT_TRUE(level_.SelectText(L"High"));
+  const auto first = TickWith(11);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->speed, L"12%");
+  EXPECT_EQ(ControlText(controller_->LabelNowImproveProcess().Hwnd()), L"Alpha – ü");
+  EXPECT_EQ(TooltipText(controller_->Tooltip(), panel_.Hwnd()), L"Alpha – ü");
+  EXPECT_EQ(ControlText(controller_->LabelImprovedCount().Hwnd()), L"1");
+  const ListView list = controller_->ListViewHistory();
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(Row(list, 0), (std::vector<std::wstring>{L" 1", L"12:34:56", L"Alpha – ü", L"High"}));
+
+  // An untitled window changes nothing on the panel; the level is read at the next boost.
+  EXPECT_FALSE(TickWith(13));
+  ASSERT_TRUE(level_.SelectText(L"Above Normal"));
+  const auto second = TickWith(12);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->speed, L"22%");
+  EXPECT_EQ(ControlText(controller_->LabelNowImproveProcess().Hwnd()), L"Bravo");
+  EXPECT_EQ(TooltipText(controller_->Tooltip(), panel_.Hwnd()), L"Bravo");
+  EXPECT_EQ(ControlText(controller_->LabelImprovedCount().Hwnd()), L"2");
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Row(list, 1),
+            (std::vector<std::wstring>{L" 2", L"12:34:56", L"Bravo", L"Above Normal"}));
+  EXPECT_EQ(desktop_->calls,
+            (std::vector<std::pair<WindowId, int>>{{0, kNormalPriorityClass},
+                                                   {11, kHighPriorityClass},
+                                                   {13, kNormalPriorityClass},
+                                                   {12, kAboveNormalPriorityClass}}));
+}
+
+TEST_F(ProcessPanelTest, BoxStateDecidesWhetherTheTickRuns) {
+  struct Case {
+    int boxValue;
+    bool boosts;
+  };
+  for (const Case c : {Case{0, false}, Case{2, true}, Case{1, true}}) {
+    SCOPED_TRACE(c.boxValue);
+    enable_.SetValue(c.boxValue);
+    const int rowsBefore = controller_->ListViewHistory().Count();
+    // A new window each time, so only the box can stop the boost.
+    const WindowId window = controller_->LabelNowImproveProcess().Text() == L"Bravo" ? 11 : 12;
+    EXPECT_EQ(TickWith(window).has_value(), c.boosts);
+    EXPECT_EQ(controller_->ListViewHistory().Count(), rowsBefore + (c.boosts ? 1 : 0));
+  }
+  // With no level chosen the boost is Above Normal.
+  EXPECT_EQ(level_.Text(), L"");
+  EXPECT_EQ(Row(controller_->ListViewHistory(), 0)[3], L"Above Normal");
+}
+
+// The system's side: titles, the foreground window and this process's priority class.
+TEST(WindowsBoosterDesktopTest, ReadsTitlesAsTheBufferHoldsThem) {
+  const std::wstring long300 = std::wstring(150, L'a') + std::wstring(150, L'b');
+  struct Case {
+    std::wstring title;
+    std::wstring read;
+  };
+  const Case cases[] = {
+      {L"Plain", L"Plain"},
+      {L"Größe – 東京 &Co", L"Größe – 東京 &Co"},
+      {long300, long300.substr(0, 254)},
+  };
+  WindowsBoosterDesktop desktop;
+  for (const Case& c : cases) {
+    TopLevel window(c.title);
+    ASSERT_NE(window.Hwnd(), nullptr);
+    EXPECT_EQ(desktop.WindowTitle(ToWindowId(window.Hwnd())), c.read);
+  }
+  EXPECT_EQ(desktop.WindowTitle(0), L"");
+  EXPECT_FALSE(desktop.TimeOfDay().empty());
+}
+
+TEST(WindowsBoosterDesktopTest, SetsThePriorityOfTheWindowsProcessOrOfThisProgram) {
+  WindowsBoosterDesktop desktop;
+  TopLevel window(L"own window");
+  const DWORD self = ::GetCurrentProcessId();
+  desktop.SetWindowProcessPriority(ToWindowId(window.Hwnd()), kHighPriorityClass);
+  EXPECT_EQ(GetProcessPriority(self), kHighPriorityClass);
+  desktop.SetWindowProcessPriority(0, kAboveNormalPriorityClass);
+  EXPECT_EQ(GetProcessPriority(self), kAboveNormalPriorityClass);
+  // A handle that no longer denotes a window leaves every class as it is.
+  HWND gone = nullptr;
+  {
+    TopLevel closed(L"closed");
+    gone = closed.Hwnd();
+  }
+  desktop.SetWindowProcessPriority(ToWindowId(gone), kHighPriorityClass);
+  EXPECT_EQ(GetProcessPriority(self), kAboveNormalPriorityClass);
+  desktop.SetWindowProcessPriority(0, kNormalPriorityClass);
+  EXPECT_EQ(GetProcessPriority(self), kNormalPriorityClass);
+}
+
+TEST(WindowsBoosterDesktopTest, SeesTheWindowBroughtToTheFront) {
+  WindowsBoosterDesktop desktop;
+  TopLevel window(L"front");
+  (void)::ShowWindow(window.Hwnd(), SW_SHOW);
+  (void)::SetForegroundWindow(window.Hwnd());
+  EXPECT_EQ(desktop.ForegroundWindow(), ToWindowId(window.Hwnd()));
+}
+
+}  // namespace
+}  // namespace quorvant::win32
