@@ -169,6 +169,20 @@ TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBack
   EXPECT_EQ(log.Text(rows - 1, 2), L"Bravo – ü window");
   // The count beside "Speed up count:" is the number of rows.
   EXPECT_NE(::FindWindowExW(panel, nullptr, L"Static", std::to_wstring(rows).c_str()), nullptr);
+
+  // The status panel, the one that holds the graph, shows the target and a High figure.
+  HWND status = nullptr;
+  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
+    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) status = p;
+  }
+  ASSERT_NE(status, nullptr);
+  EXPECT_NE(::FindWindowExW(status, nullptr, L"Static", L"Bravo – ü window"), nullptr);
+  int highFigures = 0;
+  for (int figure = 12; figure <= 18; ++figure) {
+    const std::wstring text = std::to_wstring(figure) + L"%";
+    highFigures += ::FindWindowExW(status, nullptr, L"Static", text.c_str()) != nullptr;
+  }
+  EXPECT_EQ(highFigures, 1) << "\"Whole system faster:\" reads 12% to 18% after a High boost";
 }
 
 }  // namespace
