@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "button/core/command_core.h"
+#include "bench/table_row.h"
 #include "common/core/raster_canvas.h"
 
 namespace quorvant::button {
@@ -83,6 +85,9 @@ void Run(const Case& c) {
   const double down = NanosecondsPerCall([&] { core.DrawButton(ButtonState::Down, true); });
   std::printf("  %-28s floor %8.2f us | up %8.2f us  x%6.1f | pressed %8.2f us  x%6.1f\n", c.name,
               floor / 1000, up / 1000, up / floor, down / 1000, down / floor);
+  const std::string figure = std::string("button: DrawButton ") + c.name;
+  const std::string conditions = std::string(kSurfaceName) + ", floor one FillRect";
+  bench::TableRow(figure.c_str(), up / 1000, floor / 1000, "us", conditions.c_str());
 }
 
 }  // namespace

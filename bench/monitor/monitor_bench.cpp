@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/table_row.h"
 #include "common/core/raster_canvas.h"
 #include "monitor/core/cpu_monitor.h"
 #include "monitor/core/cpu_monitor_state.h"
@@ -156,7 +157,10 @@ int main() {
   // natural floor, but Wine answers it from a cache refreshed once a second.)
   const double queryFloor = NanosecondsPerCall([&] { (void)system.CurrentTime(); });
   Floor("one NtQuerySystemInformation (time of day)", queryFloor);
-  Report("TakeSample (memory, disk C:, CPU)", TakeSampleNanoseconds(system), queryFloor);
+  const double sample = TakeSampleNanoseconds(system);
+  Report("TakeSample (memory, disk C:, CPU)", sample, queryFloor);
+  bench::TableRow("graph: one sample", sample / 1000, queryFloor / 1000, "us",
+                  "Wine, floor one NtQuerySystemInformation");
   {
     ModuleCpuMonitorSupport support(system);
     SystemLevelSample sample;
@@ -172,7 +176,10 @@ int main() {
   canvas.Resize(kScaleWidth, kScaleHeight);
   const double clearFloor = NanosecondsPerCall([&] { canvas.Clear(0x404040); });
   Floor("one Clear of the GDI canvas", clearFloor);
-  Report("RedrawGraph, grid + five full curves", RedrawGraphNanoseconds(canvas), clearFloor);
+  const double redraw = RedrawGraphNanoseconds(canvas);
+  Report("RedrawGraph, grid + five full curves", redraw, clearFloor);
+  bench::TableRow("graph: one redraw, 415 x 55", redraw / 1000, clearFloor / 1000, "us",
+                  "Wine GDI, floor one Clear");
 #else
   std::printf("monitor bench, native build: synthetic readings, raster canvas %dx%d\n", kScaleWidth,
               kScaleHeight);
@@ -181,7 +188,10 @@ int main() {
   Floor("one Clear of the raster canvas", clearFloor);
   WanderingReadings readings;
   Report("TakeSample (synthetic readings)", TakeSampleNanoseconds(readings), clearFloor);
-  Report("RedrawGraph, grid + five full curves", RedrawGraphNanoseconds(canvas), clearFloor);
+  const double redraw = RedrawGraphNanoseconds(canvas);
+  Report("RedrawGraph, grid + five full curves", redraw, clearFloor);
+  bench::TableRow("graph: one redraw, 415 x 55", redraw / 1000, clearFloor / 1000, "us",
+                  "native raster, floor one Clear");
 #endif
   return 0;
 }
