@@ -4,14 +4,12 @@
 #include <string_view>
 
 #include "common/core/rounding.h"
+#include "common/core/twips.h"
 
 namespace quorvant::shell {
 
-// Form positions are designed in twips at 96 pixels per inch.
-inline constexpr int kTwipsPerPixel = 15;
-inline int TwipsToPixels(double twips) {
-  return static_cast<int>(NearestInt(twips / kTwipsPerPixel));
-}
+using quorvant::kTwipsPerPixel;
+using quorvant::TwipsToPixels;
 
 inline constexpr int kWindowWidthTwips = 11790;
 inline constexpr int kWindowHeightTwips = 8355;
