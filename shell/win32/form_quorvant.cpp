@@ -237,6 +237,9 @@ void FormQuorvant::CreatePanelControls() {
                                                 TwipsToPixels(3240), font, 0);
   comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval, 2400,
                                           3240, 1815, kDropDownListTwips, font));
+  memoryPanel_ = std::make_unique<MemoryPanel>();
+  (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
+                             checkEnableAutoFreeMemory_, comboInterval_);
 
   HWND setting = panels_[Index(shell::Entry::Setting)].Hwnd();
   checkAutoRun_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Start with windows", kCheck,
@@ -576,9 +579,13 @@ void FormQuorvant::OnTimer(UINT_PTR id) {
 // The speed-up features hang their periodic work on these ticks.
 void FormQuorvant::TimerProcessTick() {}
 void FormQuorvant::TimerCpuTick() {}
-void FormQuorvant::TimerMemoryTick() {}
+void FormQuorvant::TimerMemoryTick() {
+  if (memoryPanel_) memoryPanel_->TimerMemoryTick();
+}
 void FormQuorvant::TimerStateTick() {}
-void FormQuorvant::TimerOnTimeStateTick() {}
+void FormQuorvant::TimerOnTimeStateTick() {
+  if (memoryPanel_) (void)memoryPanel_->ShowMemoryState();
+}
 void FormQuorvant::CommandRefreshProcessClick() {}
 
 }  // namespace quorvant::win32

@@ -25,6 +25,7 @@
 #include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
 #include "common/win32/panel.h"
+#include "engine/win32/memory_panel.h"
 
 namespace quorvant::win32 {
 
@@ -127,6 +128,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   ComboBox comboSpeed_;
   CheckBox checkEnableAutoFreeMemory_;
   ComboBox comboInterval_;
+  std::unique_ptr<MemoryPanel> memoryPanel_;
   CheckBox checkAutoRun_;
   CheckBox checkAutoMin_;
 
