@@ -331,6 +331,22 @@ TEST_F(MemoryPanelTest, ClickDuringAnAutomaticReleaseRunsItsOwnReleaseAndBothAre
   EXPECT_EQ(Row(1)[2], L"300 MB memory released.");
 }
 
+TEST_F(MemoryPanelTest, WindowClosedDuringAReleaseEndsItWithoutAMessage) {
+  ScriptedReading reading;
+  reading.usedMb = {1500, 1200};
+  WalkWithPrelude walk;
+  CreatePanel(reading, walk);
+  MessageCloser closer([] { return -1; });
+  // "Exit" from the tray menu can run between two processes of the walk.
+  walk.prelude = [this] { (void)::DestroyWindow(form_); };
+  Click();
+  EXPECT_EQ(walk.walks, 1);
+  EXPECT_FALSE(::IsWindow(form_));
+  (void)PumpUntil([] { return false; }, std::chrono::milliseconds(150));
+  EXPECT_TRUE(closer.Seen().empty()) << "no message without its window";
+  EXPECT_EQ(memory_->ListViewMemoryLog().Count(), 0);
+}
+
 // A child process of our own, suspended so it stays put until the test ends it.
 class ChildProcess {
  public:
