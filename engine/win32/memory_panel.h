@@ -49,7 +49,6 @@ class MemoryPanel final : private engine::ReleaseOutput {
   const LiveLabel& LabelMemoryUsed() const { return labelMemoryUsed_; }
   const LiveLabel& LabelMemoryLeft() const { return labelMemoryLeft_; }
   const LiveLabel& LabelMemoryUsedPercent() const { return labelMemoryUsedPercent_; }
-  const engine::MemoryRelease& Release() const { return release_; }
 
   // Identifiers of the panel's own controls.
   static constexpr int kIdCommandFreeMemory = 1301;
