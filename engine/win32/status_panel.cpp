@@ -4,6 +4,7 @@
 
 #include "common/core/color.h"
 #include "common/core/twips.h"
+#include "engine/core/memory_state.h"
 #include "engine/win32/module_public_function.h"
 #include "skin/resource.h"
 
@@ -125,7 +126,7 @@ void StatusPanel::SetLimitedCount(int count) {
 }
 
 void StatusPanel::SetMemoryUsage(int percent) {
-  labelStateMemoryState_.SetText(std::to_wstring(percent) + L"%");
+  labelStateMemoryState_.SetText(engine::PercentText(percent));
 }
 
 }  // namespace quorvant::win32

@@ -246,6 +246,9 @@ void FormQuorvant::CreatePanelControls() {
                                                 TwipsToPixels(3240), font, 0);
   comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval, 2400,
                                           3240, 1815, kDropDownListTwips, font));
+  memoryPanel_ = std::make_unique<MemoryPanel>();
+  (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
+                             checkEnableAutoFreeMemory_, comboInterval_);
 
   HWND setting = panels_[Index(shell::Entry::Setting)].Hwnd();
   checkAutoRun_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Start with windows", kCheck,
@@ -600,9 +603,12 @@ void FormQuorvant::TimerProcessTick() {
   }
 }
 void FormQuorvant::TimerCpuTick() {}
-void FormQuorvant::TimerMemoryTick() {}
+void FormQuorvant::TimerMemoryTick() { memoryPanel_->TimerMemoryTick(); }
 void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
-void FormQuorvant::TimerOnTimeStateTick() {}
+void FormQuorvant::TimerOnTimeStateTick() {
+  // One reading for both panels, so their figures always agree.
+  statusPanel_->SetMemoryUsage(memoryPanel_->ShowMemoryState().usedRate);
+}
 void FormQuorvant::CommandRefreshProcessClick() {}
 
 }  // namespace quorvant::win32

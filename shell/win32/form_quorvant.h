@@ -26,6 +26,7 @@
 #include "shell/win32/module_sub_class.h"
 #include "common/win32/panel.h"
 #include "engine/win32/process_panel.h"
+#include "engine/win32/memory_panel.h"
 
 namespace quorvant::win32 {
 
@@ -131,6 +132,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   std::unique_ptr<ProcessPanel> processPanel_;
   CheckBox checkEnableAutoFreeMemory_;
   ComboBox comboInterval_;
+  std::unique_ptr<MemoryPanel> memoryPanel_;
   CheckBox checkAutoRun_;
   CheckBox checkAutoMin_;
 

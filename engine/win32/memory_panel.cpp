@@ -1,0 +1,179 @@
+#include "engine/win32/memory_panel.h"
+
+#include <commctrl.h>
+
+#include <string_view>
+
+#include "button/core/button_properties.h"
+#include "common/core/twips.h"
+#include "engine/win32/module_public_function.h"
+
+namespace quorvant::win32 {
+
+namespace {
+
+constexpr std::wstring_view kHeading =
+    L"The third way - Automatically release memory - Speed up memory";
+constexpr std::wstring_view kDescription =
+    L"This function will release system memory intelligently. This make the system have "
+    L"sufficient memory available to the active program so that the program can run faster.";
+constexpr wchar_t kMessageTitle[] = L"Quorvant";
+
+constexpr COLORREF kOrange = RGB(255, 128, 0);
+constexpr COLORREF kDarkGrey = RGB(64, 64, 64);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 128, 0);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+FontDesc HeadingFont() { return FontDesc{L"Verdana", 9, true}; }
+FontDesc WindowFont() { return FontDesc{}; }
+
+// Positions on the panel, in twips.
+struct TwipsPoint {
+  int left;
+  int top;
+};
+constexpr TwipsPoint kHeadingAt{360, 120};
+constexpr TwipsPoint kDescriptionAt{360, 480};
+constexpr int kDescriptionWidth = 6645, kDescriptionHeight = 570;
+constexpr TwipsPoint kStatusHeadingAt{360, 1200};
+constexpr int kStatusRowTop = 1560;
+constexpr int kValueHeight = 255;
+constexpr TwipsPoint kCommandAt{1560, 2040};
+constexpr int kCommandWidth = 3495, kCommandHeight = 495;
+constexpr TwipsPoint kLogHeadingAt{360, 3840};
+constexpr TwipsPoint kListAt{375, 4215};
+constexpr int kListWidth = 6495, kListHeight = 1215;
+
+// The four values of the status block: caption at captionLeft, value from valueLeft up to
+// the next caption (the panel's edge for the last).
+struct StatusValue {
+  std::wstring_view caption;
+  int captionLeft;
+  int valueLeft;
+  int valueRight;
+  std::wstring_view designText;
+  COLORREF color;
+};
+constexpr StatusValue kAll{L"All:", 600, 960, 2040, L"0 MB", kDarkGrey};
+constexpr StatusValue kUsed{L"Used:", 2040, 2640, 3720, L"0 MB", kRed};
+constexpr StatusValue kLeft{L"Left:", 3720, 4200, 5160, L"0 MB", kGreen};
+constexpr StatusValue kUsedRate{L"Used rate:", 5160, 6240, 7335, L"30%", kRed};
+
+struct LogColumn {
+  std::wstring_view title;
+  int widthTwips;
+};
+constexpr LogColumn kLogColumns[] = {{L"NO.", 600}, {L"Time", 1440}, {L"Event", 3600}};
+
+RECT PixelRect(int left, int top, int width, int height) {
+  const int x = TwipsToPixels(left), y = TwipsToPixels(top);
+  return {x, y, x + TwipsToPixels(width), y + TwipsToPixels(height)};
+}
+
+}  // namespace
+
+MemoryPanel::MemoryPanel() : MemoryPanel(systemReading_, systemWalk_) {}
+
+MemoryPanel::MemoryPanel(engine::MemoryReading& reading, engine::TrimmingWalk& walk)
+    : reading_(reading), release_(reading, walk, *this) {}
+
+MemoryPanel::~MemoryPanel() = default;
+
+bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
+                         CheckBox checkEnableAutoFreeMemory, ComboBox comboInterval) {
+  owner_ = owner;
+  checkEnableAutoFreeMemory_ = checkEnableAutoFreeMemory;
+  comboInterval_ = comboInterval;
+  const HFONT heading = fonts.Get(HeadingFont());
+  const HFONT window = fonts.Get(WindowFont());
+
+  auto addText = [&](std::wstring_view text, TwipsPoint at, HFONT font, COLORREF color) {
+    panel.AddLabel(std::wstring(text), TwipsToPixels(at.left), TwipsToPixels(at.top), font, color);
+  };
+  addText(kHeading, kHeadingAt, heading, kOrange);
+  // The description wraps within its box, which a static control does for us.
+  bool ok = panel.AddLiveLabel(
+      labelDescription_, kDescription,
+      PixelRect(kDescriptionAt.left, kDescriptionAt.top, kDescriptionWidth, kDescriptionHeight),
+      window, kBlack, false);
+
+  addText(L"Memory status", kStatusHeadingAt, heading, kOrange);
+  auto addValue = [&](LiveLabel& label, const StatusValue& value) {
+    addText(value.caption, {value.captionLeft, kStatusRowTop}, window, kBlack);
+    return panel.AddLiveLabel(
+        label, value.designText,
+        PixelRect(value.valueLeft, kStatusRowTop, value.valueRight - value.valueLeft, kValueHeight),
+        window, value.color);
+  };
+  ok = addValue(labelMemoryAll_, kAll) && ok;
+  ok = addValue(labelMemoryUsed_, kUsed) && ok;
+  ok = addValue(labelMemoryLeft_, kLeft) && ok;
+  ok = addValue(labelMemoryUsedPercent_, kUsedRate) && ok;
+
+  ok = commandFreeMemory_.Create(
+           panel.Hwnd(), kIdCommandFreeMemory,
+           button::ProgramButtonBag(L"Release memory now", TwipsToPixels(kCommandWidth),
+                                    TwipsToPixels(kCommandHeight)),
+           TwipsToPixels(kCommandAt.left), TwipsToPixels(kCommandAt.top)) &&
+       ok;
+  commandFreeMemory_.Events().click = [this] { CommandFreeMemoryClick(); };
+
+  addText(L"Log", kLogHeadingAt, heading, kOrange);
+  const RECT list = PixelRect(kListAt.left, kListAt.top, kListWidth, kListHeight);
+  HWND listHwnd = ::CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+      list.left, list.top, list.right - list.left, list.bottom - list.top, panel.Hwnd(),
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewMemoryLog)),
+      ::GetModuleHandleW(nullptr), nullptr);
+  listViewMemoryLog_ = ListView(listHwnd);
+  if (listHwnd) {
+    (void)::SendMessageW(listHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(window), FALSE);
+    listViewMemoryLog_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    int index = 0;
+    for (const auto& column : kLogColumns) {
+      listViewMemoryLog_.AddColumn(index++, std::wstring(column.title),
+                                   TwipsToPixels(column.widthTwips));
+    }
+  }
+  return ok && listHwnd;
+}
+
+engine::MemoryFigures MemoryPanel::ShowMemoryState() {
+  const engine::MemoryFigures figures = engine::FiguresOf(reading_.Read());
+  const engine::MemoryStateTexts texts = engine::TextsOf(figures);
+  // A label repaints only when its text changes: an idle machine costs nothing here.
+  labelMemoryAll_.SetText(texts.all);
+  labelMemoryUsed_.SetText(texts.used);
+  labelMemoryLeft_.SetText(texts.left);
+  labelMemoryUsedPercent_.SetText(texts.usedRate);
+  return figures;
+}
+
+void MemoryPanel::TimerMemoryTick() {
+  (void)release_.TimerMemoryTick(comboInterval_.Text(), checkEnableAutoFreeMemory_.Value());
+}
+
+void MemoryPanel::CommandFreeMemoryClick() { (void)release_.ReleaseOnDemand(); }
+
+void MemoryPanel::ShowSuccess(const std::wstring& message) {
+  // The program may have been told to exit during the walk; a message then has no window
+  // to belong to.
+  if (!::IsWindow(owner_)) return;
+  (void)::MessageBoxW(owner_, message.c_str(), kMessageTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+int MemoryPanel::LogRowCount() const { return listViewMemoryLog_.Count(); }
+
+void MemoryPanel::AppendLogRow(const engine::MemoryLogRow& row) {
+  const int index = listViewMemoryLog_.AddRow(row.number);
+  if (index < 0) return;
+  listViewMemoryLog_.SetText(index, 1, row.time);
+  listViewMemoryLog_.SetText(index, 2, row.event);
+  listViewMemoryLog_.EnsureVisible(index);
+}
+
+std::wstring MemoryPanel::TimeOfDay() const { return TimeOfDayText(); }
+
+}  // namespace quorvant::win32

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "button/win32/command.h"
+#include "common/win32/controls.h"
+#include "common/win32/font_cache.h"
+#include "common/win32/live_label.h"
+#include "common/win32/panel.h"
+#include "engine/core/memory_release.h"
+#include "engine/core/memory_state.h"
+#include "engine/win32/memory_release_walk.h"
+#include "engine/win32/module_get_memory_state.h"
+
+namespace quorvant::win32 {
+
+// "Speed up memory": the memory-status block, the on-demand and automatic releases and their
+// log, on the memory panel. The form creates it on the panel, hands it the settings controls
+// it reads (the automatic-release box and the interval list, whose settings the form writes)
+// and routes the memory timer and the 20 ms readout timer to it.
+class MemoryPanel final : private engine::ReleaseOutput {
+ public:
+  // Reads the system and trims the real processes.
+  MemoryPanel();
+  // Reads and trims through the given platform pieces, which must outlive the panel.
+  MemoryPanel(engine::MemoryReading& reading, engine::TrimmingWalk& walk);
+  ~MemoryPanel() override;
+  MemoryPanel(const MemoryPanel&) = delete;
+  MemoryPanel& operator=(const MemoryPanel&) = delete;
+
+  // Creates the texts and controls on panel. owner is the window the release message is
+  // modal to.
+  bool Create(Panel& panel, HWND owner, FontCache& fonts, CheckBox checkEnableAutoFreeMemory,
+              ComboBox comboInterval);
+
+  // The tick of the 20 ms readout timer: refreshes the memory-status block from a fresh
+  // reading and returns its figures (the status panel shows the used rate).
+  engine::MemoryFigures ShowMemoryState();
+  // The tick of the one-second memory timer: the automatic release when it is due.
+  void TimerMemoryTick();
+  // The click of "Release memory now".
+  void CommandFreeMemoryClick();
+
+  Command& CommandFreeMemory() { return commandFreeMemory_; }
+  ListView ListViewMemoryLog() const { return listViewMemoryLog_; }
+  const LiveLabel& LabelMemoryAll() const { return labelMemoryAll_; }
+  const LiveLabel& LabelMemoryUsed() const { return labelMemoryUsed_; }
+  const LiveLabel& LabelMemoryLeft() const { return labelMemoryLeft_; }
+  const LiveLabel& LabelMemoryUsedPercent() const { return labelMemoryUsedPercent_; }
+
+  // Identifiers of the panel's own controls.
+  static constexpr int kIdCommandFreeMemory = 1301;
+  static constexpr int kIdListViewMemoryLog = 1302;
+
+ private:
+  // ReleaseOutput
+  void ShowSuccess(const std::wstring& message) override;
+  int LogRowCount() const override;
+  void AppendLogRow(const engine::MemoryLogRow& row) override;
+  std::wstring TimeOfDay() const override;
+
+  SystemMemoryReading systemReading_;
+  ProcessTrimmingWalk systemWalk_;
+  engine::MemoryReading& reading_;
+  engine::MemoryRelease release_;
+
+  HWND owner_ = nullptr;
+  CheckBox checkEnableAutoFreeMemory_;
+  ComboBox comboInterval_;
+  LiveLabel labelDescription_;
+  LiveLabel labelMemoryAll_;
+  LiveLabel labelMemoryUsed_;
+  LiveLabel labelMemoryLeft_;
+  LiveLabel labelMemoryUsedPercent_;
+  Command commandFreeMemory_;
+  ListView listViewMemoryLog_;
+};
+
+}  // namespace quorvant::win32

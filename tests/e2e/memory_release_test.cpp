@@ -1,0 +1,162 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/app_driver.h"
+
+namespace quorvant::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// List-view messages that carry pointers are not carried across processes, so the item and
+// its text buffer are placed in the program's own memory.
+class RemoteListView {
+ public:
+  RemoteListView(DWORD processId, HWND list)
+      : list_(list),
+        process_(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                               processId)) {
+    if (process_) {
+      remote_ =
+          ::VirtualAllocEx(process_, nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+  }
+  ~RemoteListView() {
+    if (remote_) (void)::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_) (void)::CloseHandle(process_);
+  }
+  bool Ready() const { return remote_ != nullptr; }
+  int Count() const {
+    DWORD_PTR count = 0;
+    (void)::SendMessageTimeoutW(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 5000, &count);
+    return static_cast<int>(count);
+  }
+  std::wstring Text(int row, int column) const {
+    auto* base = static_cast<char*>(remote_);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(base + sizeof(LVITEMW));
+    item.cchTextMax = kChars;
+    if (!::WriteProcessMemory(process_, base, &item, sizeof(item), nullptr)) return L"<unwritable>";
+    DWORD_PTR length = 0;
+    (void)::SendMessageTimeoutW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(base),
+                                SMTO_BLOCK, 5000, &length);
+    wchar_t text[kChars] = {};
+    if (!::ReadProcessMemory(process_, base + sizeof(LVITEMW), text, sizeof(text), nullptr)) {
+      return L"<unreadable>";
+    }
+    return std::wstring(text, std::min<size_t>(length, kChars - 1));
+  }
+
+ private:
+  static constexpr int kChars = 256;
+  static constexpr size_t kSize = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
+  HWND list_;
+  HANDLE process_;
+  void* remote_ = nullptr;
+};
+
+HWND FindChildOfClass(HWND parent, const wchar_t* className) {
+  struct Search {
+    const wchar_t* className;
+    HWND found;
+  } search{className, nullptr};
+  ::EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        wchar_t name[64] = {};
+        (void)::GetClassNameW(child, name, 64);
+        if (std::wstring(name) == s->className) {
+          s->found = child;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST(MemoryReleaseEndToEnd, ClickShowsTheFigureAndLogsTheSameFigureOnceTheMessageIsClosed) {
+  AppFolder folder;
+  AppProcess app(folder.Exe());
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
+  app.WaitForIdle();
+
+  HWND button = FindDescendantByText(main, L"Release memory now");
+  ASSERT_NE(button, nullptr);
+  // The log is the list on the button's panel; other panels have lists of their own.
+  HWND list = FindChildOfClass(::GetParent(button), WC_LISTVIEWW);
+  ASSERT_NE(list, nullptr);
+  RemoteListView log(app.Id(), list);
+  ASSERT_TRUE(log.Ready());
+  EXPECT_EQ(log.Count(), 0);
+
+  // The memory-status block follows the 20 ms readout: its figures leave their design
+  // captions of "0 MB".
+  EXPECT_TRUE(WaitFor([&] { return FindDescendantByText(main, L"0 MB") == nullptr; }));
+
+  // The status panel's "Memory usage:" shows the memory panel's used rate: one refresh
+  // writes both.
+  auto percentTexts = [](HWND panel) {
+    std::vector<std::wstring> texts;
+    for (HWND c = nullptr; (c = ::FindWindowExW(panel, c, L"Static", nullptr)) != nullptr;) {
+      const std::wstring text = WindowText(c);
+      if (!text.empty() && text.back() == L'%') texts.push_back(text);
+    }
+    return texts;
+  };
+  HWND status = nullptr;
+  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
+    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) status = p;
+  }
+  ASSERT_NE(status, nullptr);
+  const std::vector<std::wstring> usedRate = percentTexts(::GetParent(button));
+  ASSERT_EQ(usedRate.size(), 1u);
+  const std::vector<std::wstring> onStatus = percentTexts(status);
+  EXPECT_NE(std::find(onStatus.begin(), onStatus.end(), usedRate[0]), onStatus.end())
+      << std::string(usedRate[0].begin(), usedRate[0].end());
+
+  // A click as the mouse gives it; posted, since the release waits on its message.
+  ASSERT_TRUE(::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)));
+  ASSERT_TRUE(::PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10)));
+  HWND message = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] { return (message = app.FindTopLevel(L"#32770", L"Quorvant")) != nullptr; }, 30s));
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(message) != FALSE; }));
+  const std::wstring text = WindowText(::GetDlgItem(message, 0xFFFF));
+  const std::wstring prefix = L"Success! ", suffix = L" MB memory released.";
+  ASSERT_GT(text.size(), prefix.size() + suffix.size()) << std::string(text.begin(), text.end());
+  ASSERT_EQ(text.substr(0, prefix.size()), prefix);
+  ASSERT_EQ(text.substr(text.size() - suffix.size()), suffix);
+  const std::wstring figure =
+      text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+  EXPECT_EQ(std::to_wstring(std::stoi(figure)), figure) << "a plain signed decimal";
+  EXPECT_EQ(::GetWindow(message, GW_OWNER), main) << "modal to the main window";
+  EXPECT_FALSE(::IsWindowEnabled(main));
+
+  // No row is logged while the message is open. There is no event to wait for here: the
+  // program's own loop answering shows it is running, then a wrong order gets time to show.
+  DWORD_PTR ignored = 0;
+  EXPECT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored));
+  ::Sleep(300);
+  EXPECT_EQ(log.Count(), 0);
+
+  ASSERT_TRUE(::PostMessageW(message, WM_COMMAND, IDOK, 0));
+  ASSERT_TRUE(WaitFor([&] { return log.Count() == 1; }));
+  EXPECT_EQ(log.Text(0, 0), L"1");
+  EXPECT_FALSE(log.Text(0, 1).empty());
+  EXPECT_EQ(log.Text(0, 2), figure + suffix);
+  EXPECT_TRUE(::IsWindowEnabled(main));
+}
+
+}  // namespace
+}  // namespace quorvant::e2e
