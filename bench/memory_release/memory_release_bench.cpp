@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/table_row.h"
 #include "common/win32/unique_handle.h"
 #include "engine/win32/memory_release_walk.h"
 
@@ -134,5 +135,8 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("floor (bare walk: open + trim + close) median: %8.2f ms\n", f);
   std::printf("release walk (with pending events)     median: %8.2f ms\n", w);
   std::printf("ratio release/floor: %.2f\n", f > 0 ? w / f : 0.0);
+  const std::string conditions = "Wine, " + std::to_string(processes) +
+                                 " processes, floor open + trim + close each";
+  quorvant::bench::TableRow("memory: release walk", w, f, "ms", conditions.c_str());
   return 0;
 }
