@@ -67,4 +67,5 @@ awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
     printf "  %-20s %16s %16s %16s\n", "floor_window.exe", s(fp), s(fs), s(sum(fp, fs))
     printf "  %-20s %16s %16s %16s\n", "quorvant.exe", s(qp), s(qs), s(sum(qp, qs))
     printf "  %-20s %16s %16s %16s\n", "ratio quorvant/floor", r(qp, fp), r(qs, fs), r(sum(qp, qs), sum(fp, fs))
+    printf "@table start-up: idle CPU, process + wineserver|%s s|%s s|%s|Linux /proc over %d s idle, floor a bare window with the same five timers\n", s(sum(qp, qs)), s(sum(fp, fs)), r(sum(qp, qs), sum(fp, fs)), idle
   }'
