@@ -244,6 +244,9 @@ void FormQuorvant::CreatePanelControls() {
   checkAutoMin_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck,
                                          kIdCheckAutoMin, 1320, 960, 4335, 255, font));
 
+  cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
+  (void)cpuPanel_->Create();
+
   // The graph samples on its own timer from now on.
   cpuMonitorState_ = CreateCpuMonitorState(panels_[Index(shell::Entry::State)].Hwnd());
 
@@ -273,7 +276,7 @@ void FormQuorvant::ExitProgram() {
   RemoveTrayIcon();
   RemoveHook(hwnd_);
   if (formMenu_) formMenu_->Close();
-  if (limitDialog_) (void)::DestroyWindow(limitDialog_);
+  if (cpuPanel_ && cpuPanel_->LimitDialog()) (void)::DestroyWindow(cpuPanel_->LimitDialog());
   (void)::DestroyWindow(hwnd_);
 }
 
@@ -305,7 +308,7 @@ void FormQuorvant::OpenHomePage(HWND owner) {
 }
 
 bool FormQuorvant::LimitDialogVisible() const {
-  return limitDialog_ && ::IsWindowVisible(limitDialog_);
+  return cpuPanel_ && cpuPanel_->LimitDialog() && ::IsWindowVisible(cpuPanel_->LimitDialog());
 }
 
 void FormQuorvant::RestoreFromTray() {
@@ -441,6 +444,9 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER:
       OnTimer(wParam);
       return 0;
+    case WM_NOTIFY:
+      if (cpuPanel_ && cpuPanel_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+      return DefaultProc(message, wParam, lParam);
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return OnCtlColor(reinterpret_cast<HDC>(wParam));
@@ -575,10 +581,10 @@ void FormQuorvant::OnTimer(UINT_PTR id) {
 
 // The speed-up features hang their periodic work on these ticks.
 void FormQuorvant::TimerProcessTick() {}
-void FormQuorvant::TimerCpuTick() {}
+void FormQuorvant::TimerCpuTick() { (void)cpuPanel_->TimerCpuTick(); }
 void FormQuorvant::TimerMemoryTick() {}
 void FormQuorvant::TimerStateTick() {}
 void FormQuorvant::TimerOnTimeStateTick() {}
-void FormQuorvant::CommandRefreshProcessClick() {}
+void FormQuorvant::CommandRefreshProcessClick() { cpuPanel_->CommandRefreshProcessClick(); }
 
 }  // namespace quorvant::win32

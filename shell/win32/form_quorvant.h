@@ -25,6 +25,7 @@
 #include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
 #include "common/win32/panel.h"
+#include "engine/win32/cpu_panel.h"
 
 namespace quorvant::win32 {
 
@@ -137,7 +138,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   std::optional<Hit> pressed_;
   unique_hcursor linkCursor_;
   std::unique_ptr<FormMenu> formMenu_;
-  HWND limitDialog_ = nullptr;  // FormSetProcessCpuPercent while it is open
+  std::unique_ptr<CpuPanel> cpuPanel_;
   bool exiting_ = false;
 };
 
