@@ -76,6 +76,8 @@ bool CpuPanel::Create() {
                   CpuPx(layout::kLimitedCountCaptionAt.top), text, kTextColor);
   (void)panel_.AddLiveLabel(limitedCount_, L"0", PixelRect(layout::kLimitedCountAt), text,
                             kTextColor);
+  // Found by its id from outside, as automation tools look for it.
+  (void)::SetWindowLongPtrW(limitedCount_.Hwnd(), GWLP_ID, kIdLimitedCount);
 
   const RECT l = PixelRect(layout::kListAt);
   list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",

@@ -38,6 +38,7 @@ class CpuPanel {
   static constexpr int kIdList = 2001;
   static constexpr int kIdRefresh = 2002;
   static constexpr int kIdLimit = 2003;
+  static constexpr int kIdLimitedCount = 2004;
 
   CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table = LimitSlots(),
            engine::ProcessSource* source = nullptr);

@@ -61,9 +61,10 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   (void)percent_.Create(hwnd_, colors_, L"99", PixelRect(layout::kPercentAt), font, kText, kFace);
 
   const RECT s = PixelRect(layout::kSliderAt);
-  slider_ = ::CreateWindowExW(
-      0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ, s.left, s.top,
-      s.right - s.left, s.bottom - s.top, hwnd_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  slider_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS, s.left,
+                              s.top, s.right - s.left, s.bottom - s.top, hwnd_, nullptr,
+                              ::GetModuleHandleW(nullptr), nullptr);
   Slider().SetRange(engine::kMinLimitPercent, engine::kMaxLimitPercent);
   (void)::SendMessageW(slider_, TBM_SETPAGESIZE, 0, 10);
   (void)::SendMessageW(slider_, TBM_SETTICFREQ, 10, 0);

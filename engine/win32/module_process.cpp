@@ -14,7 +14,9 @@ std::wstring UpToNul(const wchar_t* text, size_t capacity) {
   return std::wstring(text, n);
 }
 
-int PriorityOf(HANDLE process) { return process ? static_cast<int>(::GetPriorityClass(process)) : 0; }
+int PriorityOf(HANDLE process) {
+  return process ? static_cast<int>(::GetPriorityClass(process)) : 0;
+}
 
 }  // namespace
 
