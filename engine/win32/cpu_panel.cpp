@@ -135,8 +135,8 @@ void CpuPanel::RefreshProcessList() {
     list.SetText(row, layout::kColumnProcess, process.name);
 
     auto found = icons.find(process.path);
-    if (found == icons.end()) {
-      found = icons.emplace(process.path, GetFileIcon(process.path, true)).first;
+    if (found == icons.end() || !shareIcons_) {
+      found = icons.insert_or_assign(process.path, GetFileIcon(process.path, true)).first;
     }
     int image = I_IMAGENONE;
     if (found->second && images_) {
@@ -179,6 +179,8 @@ void CpuPanel::CommandLimitProcessCpuClick() {
   const int row = list.Selected();
   const std::wstring pidText = row >= 0 ? list.Text(row, layout::kColumnPid) : std::wstring();
   const std::wstring limitText = row >= 0 ? list.Text(row, layout::kColumnLimited) : std::wstring();
+  // Read before the count, which may let a "Refresh" rebuild the list under this row.
+  const std::wstring name = row >= 0 ? list.Text(row, layout::kColumnProcess) : std::wstring();
   const auto plan = engine::PlanLimitCommand(table_, list.Count(), row, pidText, limitText,
                                              [] { ProcessPendingEvents(); });
   using Action = engine::LimitCommandPlan::Action;
@@ -193,8 +195,7 @@ void CpuPanel::CommandLimitProcessCpuClick() {
                                                    : FormSetProcessCpuPercent::Mode::NewLimit;
   setup.sliderValue = plan.sliderValue;
   setup.pidText = pidText;
-  setup.path = engine::GetProcessPath(*source_, engine::PidFromText(pidText),
-                                      list.Text(row, layout::kColumnProcess));
+  setup.path = engine::GetProcessPath(*source_, engine::PidFromText(pidText), name);
   setup.icon = GetFileIcon(setup.path, false);
 
   FormSetProcessCpuPercent dialog(table_, fonts_,

@@ -71,6 +71,10 @@ class CpuPanel {
   Command& LimitButton() { return limit_; }
   const LiveLabel& LimitedCountLabel() const { return limitedCount_; }
 
+  // Whether a rebuild fetches each distinct path's icon once and copies it to every row
+  // that shows it (the default), or fetches one per row; the benchmark compares the two.
+  void SetIconSharing(bool shared) { shareIcons_ = shared; }
+
   // Where the refusal of a fourth limit goes; a warning message box unless replaced.
   std::function<void(std::wstring_view text)> showWarning;
   // Runs once the dialog is created and before it is shown modally, with the dialog.
@@ -96,6 +100,7 @@ class CpuPanel {
   LiveLabel limitedCount_;
   FormSetProcessCpuPercent* dialog_ = nullptr;
   bool limitRunning_ = false;
+  bool shareIcons_ = true;
 };
 
 }  // namespace quorvant::win32

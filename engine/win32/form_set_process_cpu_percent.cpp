@@ -118,6 +118,8 @@ void FormSetProcessCpuPercent::ShowModal() {
   ownerDisabled_ = owner_ && !::EnableWindow(owner_, FALSE);
   (void)::ShowWindow(hwnd_, SW_SHOW);
   (void)::SetForegroundWindow(hwnd_);
+  // Arrow keys move the slider straight away.
+  (void)::SetFocus(slider_);
   MSG msg;
   while (!closing_ && hwnd_) {
     const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
