@@ -152,13 +152,16 @@ TEST(CpuLimitTest, RefreshShowsANewProcessAndOkMarksItsRowAndTheCount) {
   HWND main = nullptr;
   ASSERT_TRUE(
       WaitFor([&] { return (main = app.MainWindow()) != nullptr; }, std::chrono::seconds(20)));
-  HWND listWindow = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (listWindow = FindById(main, kIdList)) != nullptr; }));
-  const HWND panel = ::GetParent(listWindow);
-  const HWND count = FindById(panel, kIdLimitedCount);
-  const HWND refresh = FindDescendantByText(panel, L"Refresh");
-  const HWND limit = FindDescendantByText(panel, L"Limit");
-  ASSERT_TRUE(count && refresh && limit);
+  // The window is shown once the start-up, and with it the first list, is complete.
+  HWND listWindow = nullptr, panel = nullptr, count = nullptr, refresh = nullptr, limit = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    if (!::IsWindowVisible(main) || !(listWindow = FindById(main, kIdList))) return false;
+    panel = ::GetParent(listWindow);
+    count = FindById(panel, kIdLimitedCount);
+    refresh = FindDescendantByText(panel, L"Refresh");
+    limit = FindDescendantByText(panel, L"Limit");
+    return count && refresh && limit;
+  }));
   EXPECT_EQ(WindowText(count), L"0");
   RemoteList list(listWindow, app.Id());
   ASSERT_TRUE(list.Ready());
