@@ -71,14 +71,6 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   Slider().SetPosition(setup.sliderValue);
   ShowPercent();
 
-  struct ButtonSpec {
-    Command& button;
-    ButtonId id;
-    const wchar_t* caption;
-    TwipsRect at;
-    void (FormSetProcessCpuPercent::*onClick)();
-    bool shown;
-  };
   const bool existing = setup.mode == Mode::ExistingLimit;
   auto make = [&](Command& button, ButtonId id, const wchar_t* caption, const TwipsRect& at,
                   bool shown, std::function<void()> onClick) {
