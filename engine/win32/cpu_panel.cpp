@@ -122,7 +122,8 @@ void CpuPanel::RefreshProcessList() {
   list.DeleteAll();
   // The list has no image source while the images change.
   list.SetSmallImages(nullptr);
-  if (images_) (void)::ImageList_RemoveAll(images_.get());
+  const ImageList images(images_.get());
+  if (images_) images.RemoveAll();
   imageIndex_.clear();
 
   // Fetching a file's icon is the slow part of a rebuild: each distinct path's icon is
@@ -140,7 +141,7 @@ void CpuPanel::RefreshProcessList() {
     }
     int image = I_IMAGENONE;
     if (found->second && images_) {
-      image = ::ImageList_AddIcon(images_.get(), found->second.get());
+      image = images.AddIcon(found->second.get());
       if (image >= 0) imageIndex_[process.imageKey] = image;
     }
     list.SetSmallImages(images_.get());
