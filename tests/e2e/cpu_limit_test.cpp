@@ -146,22 +146,38 @@ void SendClick(HWND button) {
   }
 }
 
+// The CPU panel's controls in the program's main window, once start-up has shown it.
+struct CpuPanelWindows {
+  HWND main = nullptr;
+  HWND list = nullptr;
+  HWND count = nullptr;
+  HWND refresh = nullptr;
+  HWND limit = nullptr;
+};
+bool FindCpuPanel(const AppProcess& app, CpuPanelWindows& w) {
+  // The window is shown once the start-up, and with it the first list, is complete.
+  return WaitFor(
+      [&] {
+        w.main = app.MainWindow();
+        if (!w.main || !::IsWindowVisible(w.main) || !(w.list = FindById(w.main, kIdList))) {
+          return false;
+        }
+        const HWND panel = ::GetParent(w.list);
+        w.count = FindById(panel, kIdLimitedCount);
+        w.refresh = FindDescendantByText(panel, L"Refresh");
+        w.limit = FindDescendantByText(panel, L"Limit");
+        return w.count && w.refresh && w.limit;
+      },
+      std::chrono::seconds(20));
+}
+
 TEST(CpuLimitTest, RefreshShowsANewProcessAndOkMarksItsRowAndTheCount) {
   AppFolder folder;
   AppProcess app(folder.Exe());
-  HWND main = nullptr;
-  ASSERT_TRUE(
-      WaitFor([&] { return (main = app.MainWindow()) != nullptr; }, std::chrono::seconds(20)));
-  // The window is shown once the start-up, and with it the first list, is complete.
-  HWND listWindow = nullptr, panel = nullptr, count = nullptr, refresh = nullptr, limit = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    if (!::IsWindowVisible(main) || !(listWindow = FindById(main, kIdList))) return false;
-    panel = ::GetParent(listWindow);
-    count = FindById(panel, kIdLimitedCount);
-    refresh = FindDescendantByText(panel, L"Refresh");
-    limit = FindDescendantByText(panel, L"Limit");
-    return count && refresh && limit;
-  }));
+  CpuPanelWindows w;
+  ASSERT_TRUE(FindCpuPanel(app, w));
+  const HWND main = w.main, listWindow = w.list, count = w.count, refresh = w.refresh,
+             limit = w.limit;
   EXPECT_EQ(WindowText(count), L"0");
   RemoteList list(listWindow, app.Id());
   ASSERT_TRUE(list.Ready());
@@ -195,6 +211,28 @@ TEST(CpuLimitTest, RefreshShowsANewProcessAndOkMarksItsRowAndTheCount) {
   // The count follows at the next tick of the CPU timer.
   EXPECT_TRUE(WaitFor([&] { return WindowText(count) == L"1"; }, std::chrono::seconds(5)))
       << "count reads " << std::string(WindowText(count).begin(), WindowText(count).end());
+}
+
+// "Exit" (here the system's close, which runs the same) while the dialog is open ends the
+// program instead of leaving it in the dialog's loop.
+TEST(CpuLimitTest, ClosingWhileTheDialogIsOpenEndsTheProgram) {
+  AppFolder folder;
+  AppProcess app(folder.Exe());
+  CpuPanelWindows w;
+  ASSERT_TRUE(FindCpuPanel(app, w));
+  RemoteList list(w.list, app.Id());
+  ASSERT_TRUE(list.Ready());
+  const int row = list.RowOf(app.Id());
+  ASSERT_GE(row, 0);
+  list.Select(row);
+  Click(w.limit);
+  HWND dialog = nullptr;
+  ASSERT_TRUE(
+      WaitFor([&] { return (dialog = app.FindTopLevel(L"FormSetProcessCpuPercent")) != nullptr; }));
+  (void)::PostMessageW(w.main, WM_CLOSE, 0, 0);
+  DWORD exitCode = 1;
+  EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(15), &exitCode));
+  EXPECT_EQ(exitCode, 0u);
 }
 
 }  // namespace
