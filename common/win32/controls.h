@@ -130,6 +130,20 @@ class ListView {
   HWND hwnd_;
 };
 
+// An image list of icons; the view does not own it.
+class ImageList {
+ public:
+  explicit ImageList(HIMAGELIST images = nullptr) : images_(images) {}
+  HIMAGELIST Handle() const { return images_; }
+  // Copies icon into the list; returns its index, -1 on failure.
+  int AddIcon(HICON icon) const { return ::ImageList_AddIcon(images_, icon); }
+  void RemoveAll() const { (void)::ImageList_RemoveAll(images_); }
+  int Count() const { return ::ImageList_GetImageCount(images_); }
+
+ private:
+  HIMAGELIST images_;
+};
+
 // A horizontal slider (trackbar).
 class Trackbar {
  public:

@@ -6,6 +6,7 @@
 
 #include "button/core/button_properties.h"
 #include "common/core/twips.h"
+#include "common/win32/pixel_rect.h"
 #include "engine/win32/module_public_function.h"
 
 namespace quorvant::win32 {
@@ -66,11 +67,6 @@ struct LogColumn {
 };
 constexpr LogColumn kLogColumns[] = {{L"NO.", 600}, {L"Time", 1440}, {L"Event", 3600}};
 
-RECT PixelRect(int left, int top, int width, int height) {
-  const int x = TwipsToPixels(left), y = TwipsToPixels(top);
-  return {x, y, x + TwipsToPixels(width), y + TwipsToPixels(height)};
-}
-
 }  // namespace
 
 MemoryPanel::MemoryPanel() : MemoryPanel(systemReading_, systemWalk_) {}
@@ -95,16 +91,16 @@ bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
   // The description wraps within its box, which a static control does for us.
   bool ok = panel.AddLiveLabel(
       labelDescription_, kDescription,
-      PixelRect(kDescriptionAt.left, kDescriptionAt.top, kDescriptionWidth, kDescriptionHeight),
+      PixelRect({kDescriptionAt.left, kDescriptionAt.top, kDescriptionWidth, kDescriptionHeight}),
       window, kBlack, false);
 
   addText(L"Memory status", kStatusHeadingAt, heading, kOrange);
   auto addValue = [&](LiveLabel& label, const StatusValue& value) {
     addText(value.caption, {value.captionLeft, kStatusRowTop}, window, kBlack);
-    return panel.AddLiveLabel(
-        label, value.designText,
-        PixelRect(value.valueLeft, kStatusRowTop, value.valueRight - value.valueLeft, kValueHeight),
-        window, value.color);
+    return panel.AddLiveLabel(label, value.designText,
+                              PixelRect({value.valueLeft, kStatusRowTop,
+                                         value.valueRight - value.valueLeft, kValueHeight}),
+                              window, value.color);
   };
   ok = addValue(labelMemoryAll_, kAll) && ok;
   ok = addValue(labelMemoryUsed_, kUsed) && ok;
@@ -120,7 +116,7 @@ bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
   commandFreeMemory_.Events().click = [this] { CommandFreeMemoryClick(); };
 
   addText(L"Log", kLogHeadingAt, heading, kOrange);
-  const RECT list = PixelRect(kListAt.left, kListAt.top, kListWidth, kListHeight);
+  const RECT list = PixelRect({kListAt.left, kListAt.top, kListWidth, kListHeight});
   HWND listHwnd = ::CreateWindowExW(
       WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,

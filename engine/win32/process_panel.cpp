@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/core/twips.h"
+#include "common/win32/pixel_rect.h"
 #include "engine/win32/booster_desktop.h"
 
 namespace quorvant::win32 {
@@ -44,11 +45,6 @@ FontDesc HeadingFont() {
   return font;
 }
 
-RECT TwipsRect(int left, int top, int width, int height) {
-  const int x = TwipsToPixels(left), y = TwipsToPixels(top);
-  return {x, y, x + TwipsToPixels(width), y + TwipsToPixels(height)};
-}
-
 }  // namespace
 
 ProcessPanel::ProcessPanel(std::unique_ptr<BoosterDesktop> desktop, UniformRandom random)
@@ -75,17 +71,17 @@ bool ProcessPanel::Create(Panel& panel, CheckBox enable, ComboBox level, FontCac
 
   bool ok = true;
   // The two longer texts wrap within their boxes.
-  ok &= panel.AddLiveLabel(description_, kDescription, TwipsRect(360, 480, 6645, 810), font, kBlack,
-                           false);
-  ok &= panel.AddLiveLabel(levelHelp_, kLevelHelp, TwipsRect(1560, 2280, 4860, 420), font, kOrange,
-                           false);
-  ok &= panel.AddLiveLabel(labelImprovedCount_, kNoTarget, TwipsRect(2640, 2760, 1815, 255), font,
+  ok &= panel.AddLiveLabel(description_, kDescription, PixelRect({360, 480, 6645, 810}), font,
+                           kBlack, false);
+  ok &= panel.AddLiveLabel(levelHelp_, kLevelHelp, PixelRect({1560, 2280, 4860, 420}), font,
+                           kOrange, false);
+  ok &= panel.AddLiveLabel(labelImprovedCount_, kNoTarget, PixelRect({2640, 2760, 1815, 255}), font,
                            kOrange);
-  const RECT targetRect = TwipsRect(2640, 3000, 3735, 255);
+  const RECT targetRect = PixelRect({2640, 3000, 3735, 255});
   ok &= panel.AddLiveLabel(labelNowImproveProcess_, kNoTarget, targetRect, font, kGreen);
   CreateTooltip(panel_, targetRect);
 
-  const RECT list = TwipsRect(390, 3735, 6480, 1800);
+  const RECT list = PixelRect({390, 3735, 6480, 1800});
   listViewHistory_ = ListView(
       ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |

@@ -4,6 +4,7 @@
 
 #include "common/core/color.h"
 #include "common/core/twips.h"
+#include "common/win32/pixel_rect.h"
 #include "engine/core/memory_state.h"
 #include "engine/win32/module_public_function.h"
 #include "skin/resource.h"
@@ -55,11 +56,6 @@ constexpr int kLegendCaptionOffset = 240;
 
 constexpr int kPictureLeft = 2400, kPictureTop = 175;
 
-RECT TwipsRect(int left, int top, int width, int height) {
-  const int x = TwipsToPixels(left), y = TwipsToPixels(top);
-  return {x, y, x + TwipsToPixels(width), y + TwipsToPixels(height)};
-}
-
 FontDesc HeadingFont() {
   FontDesc font;
   font.sizePt = 9;
@@ -77,7 +73,7 @@ StatusPanel::StatusPanel(Panel& panel, FontCache& fonts) {
   };
 
   text(L"Speed up status", 720, 360, heading, kOrange);
-  panel.AddBox(TwipsRect(kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight), std::nullopt,
+  panel.AddBox(PixelRect({kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight}), std::nullopt,
                kFrameGrey);
   for (const auto& caption : kLineCaptions) {
     text(caption.text, caption.left, caption.top, font, kDarkGrey);
@@ -86,7 +82,7 @@ StatusPanel::StatusPanel(Panel& panel, FontCache& fonts) {
   const LONG lineHeight = LabelRect(L"0", 0, 0, font).bottom;
   auto value = [&](LiveLabel& label, std::wstring_view design, int left, int top, int width,
                    COLORREF color) {
-    RECT r = TwipsRect(left, top, width, 0);
+    RECT r = PixelRect({left, top, width, 0});
     r.bottom = r.top + lineHeight;
     (void)panel.AddLiveLabel(label, design, r, font, color);
   };
@@ -99,7 +95,7 @@ StatusPanel::StatusPanel(Panel& panel, FontCache& fonts) {
   text(L"System resource status", 840, 3000, heading, kOrange);
   monitor_ = CreateCpuMonitorState(panel.Hwnd());
   for (const auto& entry : kLegend) {
-    panel.AddBox(TwipsRect(entry.left, kLegendTop, kSwatchTwips, kSwatchTwips), entry.color,
+    panel.AddBox(PixelRect({entry.left, kLegendTop, kSwatchTwips, kSwatchTwips}), entry.color,
                  std::nullopt);
     // The caption's middle on the swatch's middle.
     const int swatchMiddle = TwipsToPixels(kLegendTop) + TwipsToPixels(kSwatchTwips) / 2;

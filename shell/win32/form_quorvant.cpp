@@ -10,6 +10,7 @@
 #include "shell/win32/module_tray_icon.h"
 #include "skin/resource.h"
 #include "common/win32/gdi_canvas.h"
+#include "common/win32/pixel_rect.h"
 
 namespace quorvant::win32 {
 
@@ -59,11 +60,6 @@ unique_hbitmap LoadSkinBitmap(int id) {
   return unique_hbitmap(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
                                                           MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
                                                           LR_CREATEDIBSECTION)));
-}
-
-RECT TwipsRect(int left, int top, int width, int height) {
-  const int x = TwipsToPixels(left), y = TwipsToPixels(top);
-  return {x, y, x + TwipsToPixels(width), y + TwipsToPixels(height)};
 }
 
 // A control on a panel, placed in twips relative to the panel.
@@ -154,17 +150,17 @@ void FormQuorvant::LayOutPictures() {
     }
   };
   place(imageMin_, {IDB_MIN_0, IDB_MIN_1, IDB_MIN_2},
-        TwipsRect(shell::kImageMinTwips.x, shell::kImageMinTwips.y, shell::kTitleButtonWidthTwips,
-                  shell::kTitleButtonHeightTwips));
+        PixelRect({shell::kImageMinTwips.x, shell::kImageMinTwips.y, shell::kTitleButtonWidthTwips,
+                  shell::kTitleButtonHeightTwips}));
   place(imageExit_, {IDB_EXIT_0, IDB_EXIT_1, IDB_EXIT_2},
-        TwipsRect(shell::kImageExitTwips.x, shell::kImageExitTwips.y,
-                  shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips));
+        PixelRect({shell::kImageExitTwips.x, shell::kImageExitTwips.y,
+                  shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips}));
   for (const auto& entry : shell::kEntries) {
     auto& pictures = navImages_[Index(entry.entry)];
     const auto& ids = kNavBitmaps[Index(entry.entry)];
     place(pictures, {ids[0], ids[1]},
-          TwipsRect(shell::kNavPictureLeftTwips, entry.pictureTopTwips,
-                    shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips));
+          PixelRect({shell::kNavPictureLeftTwips, entry.pictureTopTwips,
+                    shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips}));
   }
   // Status is the selected entry at start.
   navigation_.Select(shell::Entry::State);
@@ -191,8 +187,8 @@ void FormQuorvant::LayOutPictures() {
 void FormQuorvant::PlacePanels() {
   for (const auto& entry : shell::kEntries) {
     Panel& panel = panels_[Index(entry.entry)];
-    const RECT r = TwipsRect(shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
-                             entry.panelHeightTwips);
+    const RECT r = PixelRect({shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
+                             entry.panelHeightTwips});
     if (!panel.Hwnd()) (void)panel.Create(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top);
   }
   SelectEntry(shell::Entry::State);
@@ -256,6 +252,9 @@ void FormQuorvant::CreatePanelControls() {
   checkAutoMin_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck,
                                          kIdCheckAutoMin, 1320, 960, 4335, 255, font));
 
+  cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
+  (void)cpuPanel_->Create();
+
   // The graph samples on its own timer from now on.
   statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
 
@@ -285,7 +284,7 @@ void FormQuorvant::ExitProgram() {
   RemoveTrayIcon();
   RemoveHook(hwnd_);
   if (formMenu_) formMenu_->Close();
-  if (limitDialog_) (void)::DestroyWindow(limitDialog_);
+  if (cpuPanel_ && cpuPanel_->LimitDialog()) (void)::DestroyWindow(cpuPanel_->LimitDialog());
   (void)::DestroyWindow(hwnd_);
 }
 
@@ -326,7 +325,7 @@ void FormQuorvant::WarnSettingsNotSaved() {
 }
 
 bool FormQuorvant::LimitDialogVisible() const {
-  return limitDialog_ && ::IsWindowVisible(limitDialog_);
+  return cpuPanel_ && cpuPanel_->LimitDialog() && ::IsWindowVisible(cpuPanel_->LimitDialog());
 }
 
 void FormQuorvant::RestoreFromTray() {
@@ -352,8 +351,8 @@ FormQuorvant::Hit FormQuorvant::HitTest(POINT at) const {
   }
   if (::PtInRect(&imageMin_[0].rect, at)) return {Hit::Kind::Minimise, {}};
   if (::PtInRect(&imageExit_[0].rect, at)) return {Hit::Kind::Close, {}};
-  const RECT caption = TwipsRect(shell::kImageCaptionTwips.x, shell::kImageCaptionTwips.y,
-                                 shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips);
+  const RECT caption = PixelRect({shell::kImageCaptionTwips.x, shell::kImageCaptionTwips.y,
+                                 shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips});
   if (::PtInRect(&caption, at)) return {Hit::Kind::Caption, {}};
   for (const auto& layout : shell::kEntries) {
     if (::PtInRect(&navImages_[Index(layout.entry)][0].rect, at)) {
@@ -462,6 +461,9 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER:
       OnTimer(wParam);
       return 0;
+    case WM_NOTIFY:
+      if (cpuPanel_ && cpuPanel_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+      return DefaultProc(message, wParam, lParam);
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return OnCtlColor(reinterpret_cast<HDC>(wParam));
@@ -602,13 +604,13 @@ void FormQuorvant::TimerProcessTick() {
     statusPanel_->SetSpeed(boost->speed);
   }
 }
-void FormQuorvant::TimerCpuTick() {}
+void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->TimerCpuTick()); }
 void FormQuorvant::TimerMemoryTick() { memoryPanel_->TimerMemoryTick(); }
 void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
 void FormQuorvant::TimerOnTimeStateTick() {
   // One reading for both panels, so their figures always agree.
   statusPanel_->SetMemoryUsage(memoryPanel_->ShowMemoryState().usedRate);
 }
-void FormQuorvant::CommandRefreshProcessClick() {}
+void FormQuorvant::CommandRefreshProcessClick() { cpuPanel_->CommandRefreshProcessClick(); }
 
 }  // namespace quorvant::win32

@@ -25,6 +25,7 @@
 #include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
 #include "common/win32/panel.h"
+#include "engine/win32/cpu_panel.h"
 #include "engine/win32/process_panel.h"
 #include "engine/win32/memory_panel.h"
 
@@ -143,7 +144,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   std::optional<Hit> pressed_;
   unique_hcursor linkCursor_;
   std::unique_ptr<FormMenu> formMenu_;
-  HWND limitDialog_ = nullptr;  // FormSetProcessCpuPercent while it is open
+  std::unique_ptr<CpuPanel> cpuPanel_;
   bool exiting_ = false;
   bool trayIconAdded_ = false;
   // A setting could not be stored: told once per run, from the tray icon.

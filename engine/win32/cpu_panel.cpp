@@ -1,0 +1,225 @@
+#include "engine/win32/cpu_panel.h"
+
+#include "button/core/button_properties.h"
+#include "common/win32/pending_events.h"
+#include "common/win32/pixel_rect.h"
+#include "engine/core/cpu_layout.h"
+#include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/module_process.h"
+
+namespace quorvant::win32 {
+
+namespace {
+
+namespace layout = engine::cpu_panel;
+
+constexpr COLORREF kHeadingColor = RGB(255, 128, 0);
+constexpr COLORREF kTextColor = RGB(0, 0, 0);
+constexpr wchar_t kProgramTitle[] = L"Quorvant";
+
+FontDesc TextFont() { return FontDesc{}; }
+FontDesc HeadingFont() {
+  FontDesc font;
+  font.sizePt = 9;
+  font.bold = true;
+  return font;
+}
+
+}  // namespace
+
+void ToolhelpProcessSource::ForEachProcess(const std::function<void(const Process&)>& visit) {
+  (void)win32::ForEachProcess([&](const ProcessEntry& entry) { visit({entry.id, entry.exeFile}); });
+}
+
+void ToolhelpProcessSource::ForEachModulePath(std::uint32_t id,
+                                              const std::function<bool(std::wstring_view)>& visit) {
+  win32::ForEachModulePath(id, visit);
+}
+
+CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table,
+                   engine::ProcessSource* source)
+    : panel_(panel), fonts_(fonts), table_(table), source_(source) {
+  if (!source_) {
+    ownSource_ = std::make_unique<ToolhelpProcessSource>();
+    source_ = ownSource_.get();
+  }
+  showWarning = [this](std::wstring_view text) {
+    const std::wstring message(text);
+    (void)::MessageBoxW(::GetAncestor(panel_.Hwnd(), GA_ROOT), message.c_str(), kProgramTitle,
+                        MB_OK | MB_ICONEXCLAMATION);
+  };
+}
+
+CpuPanel::~CpuPanel() {
+  // The list must not keep a handle to the image list that goes with this panel.
+  if (list_ && ::IsWindow(list_)) List().SetSmallImages(nullptr);
+}
+
+bool CpuPanel::Create() {
+  const HWND parent = panel_.Hwnd();
+  const HFONT text = fonts_.Get(TextFont());
+  panel_.AddLabel(std::wstring(layout::kHeading), TwipsToPixels(layout::kHeadingAt.left),
+                  TwipsToPixels(layout::kHeadingAt.top), fonts_.Get(HeadingFont()), kHeadingColor);
+  // The descriptions wrap within their boxes, which painted one-line labels cannot do.
+  (void)panel_.AddLiveLabel(description1_, layout::kDescription1,
+                            PixelRect(layout::kDescription1At), text, kTextColor, false);
+  (void)panel_.AddLiveLabel(description2_, layout::kDescription2,
+                            PixelRect(layout::kDescription2At), text, kTextColor, false);
+  panel_.AddLabel(std::wstring(layout::kLimitedCountCaption),
+                  TwipsToPixels(layout::kLimitedCountCaptionAt.left),
+                  TwipsToPixels(layout::kLimitedCountCaptionAt.top), text, kTextColor);
+  (void)panel_.AddLiveLabel(limitedCount_, L"0", PixelRect(layout::kLimitedCountAt), text,
+                            kTextColor);
+  // Found by its id from outside, as automation tools look for it.
+  (void)::SetWindowLongPtrW(limitedCount_.Hwnd(), GWLP_ID, kIdLimitedCount);
+
+  const RECT l = PixelRect(layout::kListAt);
+  list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
+                                LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                            l.left, l.top, l.right - l.left, l.bottom - l.top, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdList)),
+                            ::GetModuleHandleW(nullptr), nullptr);
+  if (!list_) return false;
+  (void)::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(text), FALSE);
+  List().SetExtendedStyle(LVS_EX_FULLROWSELECT);
+  for (int i = 0; i < static_cast<int>(std::size(layout::kColumns)); ++i) {
+    const auto& column = layout::kColumns[i];
+    List().AddColumn(i, std::wstring(column.title), TwipsToPixels(column.widthTwips));
+  }
+  images_.reset(::ImageList_Create(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                   ILC_COLOR32 | ILC_MASK, 0, 32));
+
+  auto button = [&](Command& command, int id, const wchar_t* caption, const TwipsRect& at,
+                    std::function<void()> onClick) {
+    const RECT r = PixelRect(at);
+    const bool made = command.Create(
+        parent, id, button::ProgramButtonBag(caption, r.right - r.left, r.bottom - r.top), r.left,
+        r.top);
+    command.Events().click = std::move(onClick);
+    return made;
+  };
+  const bool buttons = button(refresh_, kIdRefresh, L"Refresh", layout::kRefreshAt,
+                              [this] { CommandRefreshProcessClick(); }) &&
+                       button(limit_, kIdLimit, L"Limit", layout::kLimitAt,
+                              [this] { CommandLimitProcessCpuClick(); });
+  return buttons;
+}
+
+void CpuPanel::CommandRefreshProcessClick() {
+  RefreshProcessList();
+  MarkLimitedRows();
+}
+
+void CpuPanel::RefreshProcessList() {
+  const ListView list = List();
+  list.DeleteAll();
+  // The list has no image source while the images change.
+  list.SetSmallImages(nullptr);
+  const ImageList images(images_.get());
+  if (images_) images.RemoveAll();
+  imageIndex_.clear();
+
+  // Fetching a file's icon is the slow part of a rebuild: each distinct path's icon is
+  // fetched once and copied into the image list for every row that shows it.
+  std::map<std::wstring, IconPicture> icons;
+  (void)engine::BuildProcessList(*source_, [&](const engine::ListedProcess& process) {
+    const int row = list.AddRow(std::to_wstring(process.number));
+    if (row < 0) return;
+    list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
+    list.SetText(row, layout::kColumnProcess, process.name);
+
+    auto found = icons.find(process.path);
+    if (found == icons.end() || !shareIcons_) {
+      found = icons.insert_or_assign(process.path, GetFileIcon(process.path, true)).first;
+    }
+    int image = I_IMAGENONE;
+    if (found->second && images_) {
+      image = images.AddIcon(found->second.get());
+      if (image >= 0) imageIndex_[process.imageKey] = image;
+    }
+    list.SetSmallImages(images_.get());
+    list.SetImage(row, image < 0 ? I_IMAGENONE : image);
+    list.EnsureVisible(row);
+  });
+}
+
+void CpuPanel::MarkLimitedRows() {
+  const ListView list = List();
+  std::vector<std::wstring> ids;
+  const int count = list.Count();
+  ids.reserve(static_cast<size_t>(count));
+  for (int row = 0; row < count; ++row) ids.push_back(list.Text(row, layout::kColumnPid));
+  table_.MarkRows(ids, [&](int row, const std::wstring& text) {
+    list.SetText(row, layout::kColumnLimited, text);
+  });
+}
+
+int CpuPanel::ImageIndex(const std::wstring& key) const {
+  const auto found = imageIndex_.find(key);
+  return found == imageIndex_.end() ? -1 : found->second;
+}
+
+void CpuPanel::CommandLimitProcessCpuClick() {
+  // The count below lets clicks through; a second "Limit" meanwhile, or while the dialog
+  // shows, must not open a second dialog over the first.
+  if (limitRunning_) return;
+  limitRunning_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{limitRunning_};
+
+  const ListView list = List();
+  const int row = list.Selected();
+  const std::wstring pidText = row >= 0 ? list.Text(row, layout::kColumnPid) : std::wstring();
+  const std::wstring limitText = row >= 0 ? list.Text(row, layout::kColumnLimited) : std::wstring();
+  // Read before the count, which may let a "Refresh" rebuild the list under this row.
+  const std::wstring name = row >= 0 ? list.Text(row, layout::kColumnProcess) : std::wstring();
+  const auto plan = engine::PlanLimitCommand(table_, list.Count(), row, pidText, limitText,
+                                             [] { ProcessPendingEvents(); });
+  using Action = engine::LimitCommandPlan::Action;
+  if (plan.action == Action::Nothing) return;
+  if (plan.action == Action::Refuse) {
+    if (showWarning) showWarning(L"Can not limit more");
+    return;
+  }
+
+  FormSetProcessCpuPercent::Setup setup;
+  setup.mode = plan.action == Action::OpenExisting ? FormSetProcessCpuPercent::Mode::ExistingLimit
+                                                   : FormSetProcessCpuPercent::Mode::NewLimit;
+  setup.sliderValue = plan.sliderValue;
+  setup.pidText = pidText;
+  setup.path = engine::GetProcessPath(*source_, engine::PidFromText(pidText), name);
+  setup.icon = GetFileIcon(setup.path, false);
+
+  FormSetProcessCpuPercent dialog(table_, fonts_,
+                                  [this](const std::wstring& text) { WriteSelectedRow(text); });
+  if (!dialog.Create(::GetAncestor(panel_.Hwnd(), GA_ROOT), std::move(setup))) return;
+  dialog_ = &dialog;
+  if (dialogOpening) dialogOpening(dialog);
+  dialog.ShowModal();
+  dialog_ = nullptr;
+}
+
+void CpuPanel::WriteSelectedRow(const std::wstring& text) {
+  const ListView list = List();
+  const int row = list.Selected();
+  if (row >= 0) list.SetText(row, layout::kColumnLimited, text);
+}
+
+int CpuPanel::TimerCpuTick() {
+  const int count = table_.CountInUse([] { ProcessPendingEvents(); });
+  limitedCount_.SetText(std::to_wstring(count));
+  return count;
+}
+
+bool CpuPanel::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom != list_ || !list_) return false;
+  if (header.code == NM_DBLCLK) CommandLimitProcessCpuClick();
+  return true;
+}
+
+HWND CpuPanel::LimitDialog() const { return dialog_ ? dialog_->Hwnd() : nullptr; }
+
+}  // namespace quorvant::win32

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "button/win32/command.h"
+#include "common/win32/controls.h"
+#include "common/win32/font_cache.h"
+#include "common/win32/live_label.h"
+#include "common/win32/panel.h"
+#include "common/win32/unique_handle.h"
+#include "engine/core/limit_slots.h"
+#include "engine/core/process_list.h"
+#include "engine/win32/form_set_process_cpu_percent.h"
+
+namespace quorvant::win32 {
+
+// The process list's source on Windows: toolhelp process and module snapshots.
+class ToolhelpProcessSource final : public engine::ProcessSource {
+ public:
+  void ForEachProcess(const std::function<void(const Process&)>& visit) override;
+  void ForEachModulePath(std::uint32_t id,
+                         const std::function<bool(std::wstring_view)>& visit) override;
+};
+
+// The "Speed up CPU" panel: the process list with its icons, "Refresh" and "Limit", the
+// limited count, and the limit dialog it opens. The form creates it on the panel window
+// and hands it the CPU timer's ticks, the start-up refresh and the list's notifications.
+class CpuPanel {
+ public:
+  static constexpr int kIdList = 2001;
+  static constexpr int kIdRefresh = 2002;
+  static constexpr int kIdLimit = 2003;
+  static constexpr int kIdLimitedCount = 2004;
+
+  CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table = LimitSlots(),
+           engine::ProcessSource* source = nullptr);
+  ~CpuPanel();
+  CpuPanel(const CpuPanel&) = delete;
+  CpuPanel& operator=(const CpuPanel&) = delete;
+
+  // Texts, the list, the image list and the two buttons.
+  bool Create();
+
+  // "Refresh": rebuilds the list, then marks the limited rows and frees the slots of the
+  // processes that are gone. The start-up runs it once.
+  void CommandRefreshProcessClick();
+  // "Limit" (and a double click on the list): the dialog for the selected row.
+  void CommandLimitProcessCpuClick();
+  // The CPU timer's tick: counts the limits held, shows the count on this panel and
+  // returns it for the status panel.
+  int TimerCpuTick();
+  // A notification of the panel's controls; true when it was the process list's.
+  bool OnNotify(const NMHDR& header);
+
+  // The limit dialog while it is open, else null.
+  HWND LimitDialog() const;
+
+  ListView List() const { return ListView(list_); }
+  HIMAGELIST Images() const { return images_.get(); }
+  // The image-list index of a row's icon key, -1 when the key has no image.
+  int ImageIndex(const std::wstring& key) const;
+  Command& RefreshButton() { return refresh_; }
+  Command& LimitButton() { return limit_; }
+  const LiveLabel& LimitedCountLabel() const { return limitedCount_; }
+
+  // Whether a rebuild fetches each distinct path's icon once and copies it to every row
+  // that shows it (the default), or fetches one per row; the benchmark compares the two.
+  void SetIconSharing(bool shared) { shareIcons_ = shared; }
+
+  // Where the refusal of a fourth limit goes; a warning message box unless replaced.
+  std::function<void(std::wstring_view text)> showWarning;
+  // Runs once the dialog is created and before it is shown modally, with the dialog.
+  std::function<void(FormSetProcessCpuPercent&)> dialogOpening;
+
+ private:
+  void RefreshProcessList();
+  void MarkLimitedRows();
+  void WriteSelectedRow(const std::wstring& text);
+
+  Panel& panel_;
+  FontCache& fonts_;
+  LimitSlotTable& table_;
+  std::unique_ptr<engine::ProcessSource> ownSource_;
+  engine::ProcessSource* source_;
+  HWND list_ = nullptr;
+  unique_himagelist images_;
+  std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index
+  Command refresh_;
+  Command limit_;
+  LiveLabel description1_;
+  LiveLabel description2_;
+  LiveLabel limitedCount_;
+  FormSetProcessCpuPercent* dialog_ = nullptr;
+  bool limitRunning_ = false;
+  bool shareIcons_ = true;
+};
+
+}  // namespace quorvant::win32

@@ -1,0 +1,196 @@
+#include "engine/win32/form_set_process_cpu_percent.h"
+
+#include <commctrl.h>
+
+#include "button/core/button_properties.h"
+#include "common/win32/panel.h"
+#include "common/win32/pixel_rect.h"
+#include "engine/core/cpu_layout.h"
+#include "skin/resource.h"
+
+namespace quorvant::win32 {
+
+namespace {
+
+namespace layout = engine::limit_dialog;
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr COLORREF kFace = RGB(255, 255, 255);
+constexpr COLORREF kText = RGB(0, 0, 0);
+
+FontDesc DialogFont() { return FontDesc{}; }
+
+}  // namespace
+
+FormSetProcessCpuPercent::FormSetProcessCpuPercent(
+    LimitSlotTable& table, FontCache& fonts, std::function<void(const std::wstring&)> writeRow)
+    : table_(table), fonts_(fonts), writeRow_(std::move(writeRow)) {}
+
+FormSetProcessCpuPercent::~FormSetProcessCpuPercent() { EndModal(); }
+
+bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
+  owner_ = owner;
+  // No WS_CLIPCHILDREN: the labels over the banner draw on what the dialog painted.
+  RegisterClassOnce(kClassName, 0, nullptr);
+  RECT frame{0, 0, TwipsToPixels(layout::kClientWidthTwips),
+             TwipsToPixels(layout::kClientHeightTwips)};
+  (void)::AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_DLGMODALFRAME);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  const std::wstring caption(layout::kCaption);
+  if (!::CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, caption.c_str(), kStyle, x, y, width,
+                         height, owner, nullptr, ::GetModuleHandleW(nullptr), this)) {
+    return false;
+  }
+  banner_.reset(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                  MAKEINTRESOURCEW(IDB_LIMIT_BANNER), IMAGE_BITMAP,
+                                                  0, 0, LR_CREATEDIBSECTION)));
+  icon_ = std::move(setup.icon);
+
+  const HFONT font = fonts_.Get(DialogFont());
+  (void)pid_.Create(hwnd_, colors_, setup.pidText, PixelRect(layout::kPidAt), font, kText,
+                    std::nullopt);
+  (void)path_.Create(hwnd_, colors_, setup.path, PixelRect(layout::kPathAt), font, kText,
+                     std::nullopt, false);
+  (void)percent_.Create(hwnd_, colors_, L"99", PixelRect(layout::kPercentAt), font, kText, kFace);
+
+  const RECT s = PixelRect(layout::kSliderAt);
+  slider_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS, s.left,
+                              s.top, s.right - s.left, s.bottom - s.top, hwnd_, nullptr,
+                              ::GetModuleHandleW(nullptr), nullptr);
+  Slider().SetRange(engine::kMinLimitPercent, engine::kMaxLimitPercent);
+  (void)::SendMessageW(slider_, TBM_SETPAGESIZE, 0, 10);
+  (void)::SendMessageW(slider_, TBM_SETTICFREQ, 10, 0);
+  Slider().SetPosition(setup.sliderValue);
+  ShowPercent();
+
+  const bool existing = setup.mode == Mode::ExistingLimit;
+  auto make = [&](Command& button, ButtonId id, const wchar_t* caption, const TwipsRect& at,
+                  bool shown, std::function<void()> onClick) {
+    const RECT r = PixelRect(at);
+    (void)button.Create(hwnd_, id,
+                        button::ProgramButtonBag(caption, r.right - r.left, r.bottom - r.top),
+                        r.left, r.top);
+    button.Events().click = std::move(onClick);
+    (void)::ShowWindow(button.Hwnd(), shown ? SW_SHOWNA : SW_HIDE);
+  };
+  make(modify_, kIdModify, L"Adjustment", layout::kAdjustmentAt, existing,
+       [this] { Finish(engine::LimitAdjustment(table_, pid_.Text(), Slider().Position())); });
+  make(free_, kIdFree, L"Release", layout::kReleaseAt, existing,
+       [this] { Finish(engine::LimitRelease(table_, pid_.Text())); });
+  make(ok_, kIdOk, L"OK", layout::kOkAt, !existing,
+       [this] { Finish(engine::LimitOk(table_, pid_.Text(), path_.Text(), Slider().Position())); });
+  make(cancel_, kIdCancel, L"Cancel", layout::kCancelAt, !existing, [this] { Close(); });
+  return true;
+}
+
+Command& FormSetProcessCpuPercent::Button(ButtonId id) {
+  switch (id) {
+    case kIdModify:
+      return modify_;
+    case kIdFree:
+      return free_;
+    case kIdOk:
+      return ok_;
+    case kIdCancel:
+    default:
+      return cancel_;
+  }
+}
+
+void FormSetProcessCpuPercent::ShowModal() {
+  if (!hwnd_) return;
+  ownerDisabled_ = owner_ && !::EnableWindow(owner_, FALSE);
+  (void)::ShowWindow(hwnd_, SW_SHOW);
+  (void)::SetForegroundWindow(hwnd_);
+  // Arrow keys move the slider straight away.
+  (void)::SetFocus(slider_);
+  MSG msg;
+  while (!closing_ && hwnd_) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      // Quitting: end the dialog and leave the request for the main loop.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    (void)::TranslateMessage(&msg);
+    (void)::DispatchMessageW(&msg);
+  }
+  EndModal();
+}
+
+void FormSetProcessCpuPercent::EndModal() {
+  // The owner is enabled before the dialog goes, so the activation returns to it; it must
+  // never stay disabled, whichever way the dialog ended.
+  if (ownerDisabled_) (void)::EnableWindow(owner_, TRUE);
+  ownerDisabled_ = false;
+  if (hwnd_) (void)::DestroyWindow(hwnd_);
+}
+
+void FormSetProcessCpuPercent::ShowPercent() {
+  percent_.SetText(std::to_wstring(Slider().Position()));
+}
+
+void FormSetProcessCpuPercent::Finish(const std::wstring& rowText) {
+  if (writeRow_) writeRow_(rowText);
+  Close();
+}
+
+void FormSetProcessCpuPercent::Close() {
+  // The window goes when the modal loop ends, not inside the button's click that asked.
+  closing_ = true;
+  if (hwnd_) (void)::PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void FormSetProcessCpuPercent::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd_, &ps);
+  RECT client;
+  (void)::GetClientRect(hwnd_, &client);
+  unique_hbrush face(::CreateSolidBrush(kFace));
+  (void)::FillRect(dc, &client, face.get());
+  DrawBitmap(dc, banner_.get(), 0, 0);
+  if (icon_) {
+    const RECT r = PixelRect(layout::kIconAt);
+    (void)::DrawIconEx(dc, r.left, r.top, icon_.get(), 0, 0, 0, nullptr, DI_NORMAL);
+  }
+  (void)::SetBkMode(dc, TRANSPARENT);
+  const HFONT font = fonts_.Get(DialogFont());
+  for (const auto& fixed : layout::kFixedTexts) {
+    DrawLabel(dc, std::wstring(fixed.text),
+              {TwipsToPixels(fixed.at.left), TwipsToPixels(fixed.at.top)}, font, kText);
+  }
+  (void)::EndPaint(hwnd_, &ps);
+}
+
+LRESULT FormSetProcessCpuPercent::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_HSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == slider_) ShowPercent();
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      if (HBRUSH brush =
+              colors_.Apply(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+        return reinterpret_cast<LRESULT>(brush);
+      // The slider sits on the dialog's white face.
+      (void)::SetBkColor(reinterpret_cast<HDC>(wParam), kFace);
+      return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    }
+    case WM_CLOSE:
+      // Closing by the frame changes nothing.
+      Close();
+      return 0;
+    default:
+      return DefaultProc(message, wParam, lParam);
+  }
+}
+
+}  // namespace quorvant::win32

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "button/win32/command.h"
+#include "common/win32/controls.h"
+#include "common/win32/font_cache.h"
+#include "common/win32/live_label.h"
+#include "common/win32/unique_handle.h"
+#include "common/win32/window.h"
+#include "engine/core/limit_slots.h"
+#include "engine/win32/module_get_file_icon.h"
+
+namespace quorvant::win32 {
+
+// The dialog for one CPU limit, "Limit process CPU usage": a new limit ("OK", "Cancel") or
+// an existing one ("Adjustment", "Release"). It is created for each opening, runs modal
+// to its owner and is discarded when it closes. Its buttons act on the limit table and
+// hand the selected row's new "CPU Usage limited" text to writeRow.
+class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
+ public:
+  static constexpr wchar_t kClassName[] = L"FormSetProcessCpuPercent";
+
+  enum class Mode { NewLimit, ExistingLimit };
+  struct Setup {
+    Mode mode = Mode::NewLimit;
+    int sliderValue = engine::kMaxLimitPercent;
+    std::wstring pidText;
+    std::wstring path;
+    IconPicture icon;  // the process's large icon, may be empty
+  };
+  enum ButtonId : int { kIdModify = 1, kIdFree, kIdOk, kIdCancel };
+
+  FormSetProcessCpuPercent(LimitSlotTable& table, FontCache& fonts,
+                           std::function<void(const std::wstring&)> writeRow);
+  ~FormSetProcessCpuPercent() override;
+
+  // Creates the dialog hidden, centred on the screen and owned by owner.
+  bool Create(HWND owner, Setup setup);
+  // Shows the dialog with its owner disabled and returns when it has closed; the owner's
+  // timers keep ticking meanwhile. Also returns when the program quits.
+  void ShowModal();
+
+  Command& Button(ButtonId id);
+  Trackbar Slider() const { return Trackbar(slider_); }
+  const LiveLabel& PidLabel() const { return pid_; }
+  const LiveLabel& PathLabel() const { return path_; }
+  const LiveLabel& PercentLabel() const { return percent_; }
+  HICON Icon() const { return icon_.get(); }
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  void OnPaint();
+  void ShowPercent();
+  void Finish(const std::wstring& rowText);
+  void Close();
+  void EndModal();
+
+  LimitSlotTable& table_;
+  FontCache& fonts_;
+  std::function<void(const std::wstring&)> writeRow_;
+  HWND owner_ = nullptr;
+  unique_hbitmap banner_;
+  IconPicture icon_;
+  StaticColors colors_;
+  LiveLabel pid_;
+  LiveLabel path_;
+  LiveLabel percent_;
+  HWND slider_ = nullptr;
+  Command modify_;
+  Command free_;
+  Command ok_;
+  Command cancel_;
+  bool closing_ = false;
+  bool ownerDisabled_ = false;
+};
+
+}  // namespace quorvant::win32

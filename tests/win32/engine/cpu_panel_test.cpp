@@ -1,0 +1,367 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/win32/panel.h"
+#include "engine/core/process_list.h"
+#include "engine/win32/cpu_panel.h"
+#include "engine/win32/module_get_file_icon.h"
+
+namespace quorvant::win32 {
+namespace {
+
+using Dialog = FormSetProcessCpuPercent;
+constexpr int kPid = 1;
+constexpr int kProcess = 2;
+constexpr int kLimited = 3;
+
+void PumpMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    (void)::TranslateMessage(&msg);
+    (void)::DispatchMessageW(&msg);
+  }
+}
+
+std::wstring ThisExeLower() {
+  wchar_t path[MAX_PATH]{};
+  (void)::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return engine::ToLower(path);
+}
+
+// A process that waits for input that never comes, until it is ended.
+class ChildProcess {
+ public:
+  ChildProcess() {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE read = nullptr;
+    if (!::CreatePipe(&read, &input_, &inherit, 0)) return;
+    (void)::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = read;
+    std::wstring command = L"cmd.exe /k";
+    wchar_t system[MAX_PATH]{};
+    (void)::GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring exe = std::wstring(system) + L"\\cmd.exe";
+    (void)::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                           nullptr, nullptr, &startup, &info_);
+    (void)::CloseHandle(read);
+  }
+  ~ChildProcess() {
+    End();
+    if (input_) (void)::CloseHandle(input_);
+  }
+  DWORD Id() const { return info_.dwProcessId; }
+  void End() {
+    if (!info_.hProcess) return;
+    (void)::TerminateProcess(info_.hProcess, 0);
+    (void)::WaitForSingleObject(info_.hProcess, 10000);
+    (void)::CloseHandle(info_.hProcess);
+    (void)::CloseHandle(info_.hThread);
+    info_ = {};
+  }
+
+ private:
+  HANDLE input_ = nullptr;
+  PROCESS_INFORMATION info_{};
+};
+
+// Waits until the process's modules can be read, so it can be listed.
+bool WaitListable(DWORD id) {
+  ToolhelpProcessSource source;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!engine::GetProcessPath(source, id, L"cmd.exe").empty()) return true;
+    ::Sleep(20);
+  }
+  return false;
+}
+
+TEST(ToolhelpProcessSourceTest, ListsWinesProcessesAndThisOneWithLowerCasePaths) {
+  ToolhelpProcessSource source;
+  std::vector<engine::ListedProcess> rows;
+  (void)engine::BuildProcessList(source, [&](const auto& row) { rows.push_back(row); });
+  ASSERT_FALSE(rows.empty());
+  const auto self = std::find_if(rows.begin(), rows.end(),
+                                 [](const auto& row) { return row.id == ::GetCurrentProcessId(); });
+  ASSERT_NE(self, rows.end());
+  EXPECT_EQ(self->path, ThisExeLower());
+  // Wine's own services run beside the test.
+  EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const auto& row) {
+    return engine::ToLower(row.name) == L"services.exe" ||
+           engine::ToLower(row.name) == L"explorer.exe";
+  }));
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].path, engine::ToLower(rows[i].path)) << rows[i].name;
+    EXPECT_EQ(rows[i].number, static_cast<int>(i) + 1);
+  }
+}
+
+TEST(ModuleGetFileIconTest, SmallAndLargeIconsOfAnExecutable) {
+  const IconPicture small = GetFileIcon(ThisExeLower(), true);
+  const IconPicture large = GetFileIcon(ThisExeLower(), false);
+  ASSERT_TRUE(small);
+  ASSERT_TRUE(large);
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(large.get(), &info));
+  BITMAP bitmap{};
+  (void)::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, ::GetSystemMetrics(SM_CXICON));
+  if (info.hbmColor) (void)::DeleteObject(info.hbmColor);
+  (void)::DeleteObject(info.hbmMask);
+  EXPECT_FALSE(IconToPicture(nullptr));
+}
+
+// The CPU panel on a panel of a plain hidden window, with a table of its own.
+class CpuPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuorvantCpuPanelTestForm";
+    (void)::RegisterClassExW(&wc);
+    owner_ = ::CreateWindowExW(0, wc.lpszClassName, L"cpu", WS_POPUP, 0, 0, 500, 380, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(owner_);
+    ASSERT_TRUE(panel_.Create(owner_, 0, 0, 489, 361));
+    cpu_ = std::make_unique<CpuPanel>(panel_, fonts_, table_);
+    ASSERT_TRUE(cpu_->Create());
+    cpu_->showWarning = [this](std::wstring_view text) { warnings_.emplace_back(text); };
+    cpu_->dialogOpening = [this](Dialog& dialog) {
+      ++dialogs_;
+      if (onDialog_) onDialog_(dialog);
+    };
+  }
+  void TearDown() override {
+    cpu_.reset();
+    (void)::DestroyWindow(owner_);
+    PumpMessages();
+  }
+
+  int RowOf(DWORD id) const {
+    const ListView list = cpu_->List();
+    for (int row = 0; row < list.Count(); ++row) {
+      if (list.Text(row, kPid) == std::to_wstring(id)) return row;
+    }
+    return -1;
+  }
+  // Selects the row of process id and runs "Limit"; the dialog, if one opens, gets act.
+  void Limit(DWORD id, std::function<void(Dialog&)> act) {
+    const int row = RowOf(id);
+    ASSERT_GE(row, 0) << id;
+    cpu_->List().Select(row);
+    onDialog_ = std::move(act);
+    cpu_->CommandLimitProcessCpuClick();
+    onDialog_ = nullptr;
+  }
+  std::wstring LimitedText(DWORD id) const {
+    const int row = RowOf(id);
+    return row < 0 ? L"(no row)" : cpu_->List().Text(row, kLimited);
+  }
+
+  // Clicks a dialog button as the mouse would, through the dialog's own loop.
+  static void Click(Command& button) {
+    (void)::PostMessageW(button.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    (void)::PostMessageW(button.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  }
+  // Moves the slider as the keyboard or mouse would: the dialog hears of it.
+  static void Slide(Dialog& dialog, int value) {
+    dialog.Slider().SetPosition(value);
+    (void)::SendMessageW(dialog.Hwnd(), WM_HSCROLL, TB_THUMBPOSITION,
+                         reinterpret_cast<LPARAM>(dialog.Slider().Hwnd()));
+  }
+  // The dialog itself is not shown yet when it is handed over: its buttons' own flags tell.
+  static bool Shown(Command& button) {
+    return (::GetWindowLongW(button.Hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+  }
+
+  HWND owner_ = nullptr;
+  Panel panel_;
+  FontCache fonts_;
+  LimitSlotTable table_;
+  std::unique_ptr<CpuPanel> cpu_;
+  std::vector<std::wstring> warnings_;
+  int dialogs_ = 0;
+  std::function<void(Dialog&)> onDialog_;
+};
+
+TEST_F(CpuPanelTest, RefreshListsProcessesWithIconsAndScrollsToTheLastRow) {
+  cpu_->CommandRefreshProcessClick();
+  const ListView list = cpu_->List();
+  const int count = list.Count();
+  ASSERT_GT(count, 1);
+  for (int row = 0; row < count; ++row) {
+    EXPECT_EQ(list.Text(row, 0), std::to_wstring(row + 1));
+    EXPECT_FALSE(list.Text(row, kProcess).empty());
+    EXPECT_EQ(list.Text(row, kLimited), L"");
+  }
+  EXPECT_GE(RowOf(::GetCurrentProcessId()), 0);
+  EXPECT_EQ(::SendMessageW(list.Hwnd(), LVM_GETIMAGELIST, LVSIL_SMALL, 0),
+            reinterpret_cast<LRESULT>(cpu_->Images()));
+  // The first row's icon is the image with key "P2"; every row holds its own image.
+  EXPECT_EQ(cpu_->ImageIndex(L"P2"), 0);
+  EXPECT_EQ(::ImageList_GetImageCount(cpu_->Images()), count);
+  LVITEMW item{};
+  item.mask = LVIF_IMAGE;
+  item.iItem = count - 1;
+  ASSERT_TRUE(::SendMessageW(list.Hwnd(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  EXPECT_EQ(item.iImage, cpu_->ImageIndex(engine::ImageKey(count)));
+  // Scrolled to the end, and nothing is selected after a rebuild.
+  const auto top = ::SendMessageW(list.Hwnd(), LVM_GETTOPINDEX, 0, 0);
+  const auto perPage = ::SendMessageW(list.Hwnd(), LVM_GETCOUNTPERPAGE, 0, 0);
+  EXPECT_GE(top + perPage, count);
+  EXPECT_EQ(list.Selected(), -1);
+
+  // A second rebuild starts from an empty list and image list.
+  cpu_->CommandRefreshProcessClick();
+  EXPECT_EQ(::ImageList_GetImageCount(cpu_->Images()), list.Count());
+}
+
+TEST_F(CpuPanelTest, NewLimitThroughOkThenAdjustmentThenRelease) {
+  cpu_->CommandRefreshProcessClick();
+  const DWORD self = ::GetCurrentProcessId();
+
+  bool ownerEnabledWhileShown = true;
+  Limit(self, [&](Dialog& dialog) {
+    EXPECT_TRUE(Shown(dialog.Button(Dialog::kIdOk)));
+    EXPECT_TRUE(Shown(dialog.Button(Dialog::kIdCancel)));
+    EXPECT_FALSE(Shown(dialog.Button(Dialog::kIdModify)));
+    EXPECT_FALSE(Shown(dialog.Button(Dialog::kIdFree)));
+    EXPECT_EQ(dialog.Slider().Position(), 99);
+    EXPECT_EQ(dialog.PercentLabel().Text(), L"99");
+    EXPECT_EQ(dialog.PidLabel().Text(), std::to_wstring(self));
+    EXPECT_EQ(dialog.PathLabel().Text(), ThisExeLower());
+    EXPECT_TRUE(dialog.Icon());
+    wchar_t caption[64]{};
+    (void)::GetWindowTextW(dialog.Hwnd(), caption, 64);
+    EXPECT_STREQ(caption, L"Limit process CPU usage");
+    EXPECT_EQ(::GetWindow(dialog.Hwnd(), GW_OWNER), owner_);
+    Slide(dialog, 40);
+    EXPECT_EQ(dialog.PercentLabel().Text(), L"40");
+    auto& ok = dialog.Button(Dialog::kIdOk).Events().click;
+    ok = [&, original = ok] {
+      ownerEnabledWhileShown = ::IsWindowEnabled(owner_) != FALSE;
+      original();
+    };
+    Click(dialog.Button(Dialog::kIdOk));
+  });
+  EXPECT_EQ(dialogs_, 1);
+  EXPECT_FALSE(ownerEnabledWhileShown);
+  EXPECT_TRUE(::IsWindowEnabled(owner_));
+  EXPECT_FALSE(cpu_->LimitDialog());
+  EXPECT_EQ(LimitedText(self), L"40%");
+  EXPECT_TRUE(table_[1].InUse);
+  EXPECT_EQ(table_[1].ProcessID, self);
+  EXPECT_EQ(table_[1].LimitPercent, 40);
+  EXPECT_EQ(table_[1].ProcessPath, ThisExeLower());
+  EXPECT_EQ(cpu_->TimerCpuTick(), 1);
+  EXPECT_EQ(cpu_->LimitedCountLabel().Text(), L"1");
+
+  // A marked row opens in existing-limit mode at its percent.
+  Limit(self, [&](Dialog& dialog) {
+    EXPECT_FALSE(Shown(dialog.Button(Dialog::kIdOk)));
+    EXPECT_FALSE(Shown(dialog.Button(Dialog::kIdCancel)));
+    EXPECT_TRUE(Shown(dialog.Button(Dialog::kIdModify)));
+    EXPECT_TRUE(Shown(dialog.Button(Dialog::kIdFree)));
+    EXPECT_EQ(dialog.Slider().Position(), 40);
+    EXPECT_EQ(dialog.PercentLabel().Text(), L"40");
+    Slide(dialog, 65);
+    Click(dialog.Button(Dialog::kIdModify));
+  });
+  EXPECT_EQ(LimitedText(self), L"65%");
+  EXPECT_EQ(table_[1].LimitPercent, 65);
+
+  // The list keeps its marks across a rebuild.
+  cpu_->CommandRefreshProcessClick();
+  EXPECT_EQ(LimitedText(self), L"65%");
+
+  cpu_->List().Select(RowOf(self));
+  Limit(self, [&](Dialog& dialog) { Click(dialog.Button(Dialog::kIdFree)); });
+  EXPECT_EQ(LimitedText(self), L"");
+  EXPECT_FALSE(table_[1].InUse);
+  EXPECT_EQ(table_[1].ProcessID, self);  // kept until the slot is reused
+  EXPECT_EQ(cpu_->TimerCpuTick(), 0);
+  EXPECT_EQ(cpu_->LimitedCountLabel().Text(), L"0");
+  EXPECT_EQ(dialogs_, 3);
+}
+
+TEST_F(CpuPanelTest, CancelAndTheFrameCloseChangeNothing) {
+  cpu_->CommandRefreshProcessClick();
+  const DWORD self = ::GetCurrentProcessId();
+  Limit(self, [&](Dialog& dialog) {
+    Slide(dialog, 10);
+    Click(dialog.Button(Dialog::kIdCancel));
+  });
+  Limit(self, [&](Dialog& dialog) { (void)::PostMessageW(dialog.Hwnd(), WM_CLOSE, 0, 0); });
+  EXPECT_EQ(dialogs_, 2);
+  EXPECT_EQ(LimitedText(self), L"");
+  EXPECT_FALSE(table_[1].InUse);
+  EXPECT_TRUE(::IsWindowEnabled(owner_));
+}
+
+TEST_F(CpuPanelTest, FourthLimitIsRefusedAndNothingHappensWithoutASelection) {
+  cpu_->CommandRefreshProcessClick();
+  for (int slot = 1; slot <= 3; ++slot) table_[slot] = {true, 900000u + slot, 50, L"x"};
+  Limit(::GetCurrentProcessId(), [](Dialog&) {});
+  EXPECT_EQ(warnings_, std::vector<std::wstring>{L"Can not limit more"});
+  EXPECT_EQ(dialogs_, 0);
+  EXPECT_EQ(LimitedText(::GetCurrentProcessId()), L"");
+
+  // Rows present, none selected: no dialog, no message.
+  table_[1].InUse = false;
+  cpu_->CommandRefreshProcessClick();
+  ASSERT_EQ(cpu_->List().Selected(), -1);
+  cpu_->CommandLimitProcessCpuClick();
+  EXPECT_EQ(dialogs_, 0);
+  EXPECT_EQ(warnings_.size(), 1u);
+}
+
+TEST_F(CpuPanelTest, DoubleClickOnTheListActsLikeLimit) {
+  cpu_->CommandRefreshProcessClick();
+  cpu_->List().Select(RowOf(::GetCurrentProcessId()));
+  onDialog_ = [](Dialog& dialog) { Click(dialog.Button(Dialog::kIdCancel)); };
+  NMHDR header{cpu_->List().Hwnd(), CpuPanel::kIdList, static_cast<UINT>(NM_DBLCLK)};
+  EXPECT_TRUE(cpu_->OnNotify(header));
+  EXPECT_EQ(dialogs_, 1);
+  NMHDR other{owner_, 0, static_cast<UINT>(NM_DBLCLK)};
+  EXPECT_FALSE(cpu_->OnNotify(other));
+  EXPECT_EQ(dialogs_, 1);
+}
+
+TEST_F(CpuPanelTest, EndedProcessLosesItsSlotAtTheNextRefresh) {
+  ChildProcess child;
+  ASSERT_NE(child.Id(), 0u);
+  ASSERT_TRUE(WaitListable(child.Id()));
+  cpu_->CommandRefreshProcessClick();
+  Limit(child.Id(), [](Dialog& dialog) {
+    EXPECT_EQ(engine::ToLower(dialog.PathLabel().Text()), dialog.PathLabel().Text());
+    Click(dialog.Button(Dialog::kIdOk));
+  });
+  EXPECT_EQ(LimitedText(child.Id()), L"99%");
+  EXPECT_EQ(cpu_->TimerCpuTick(), 1);
+
+  const DWORD id = child.Id();
+  child.End();
+  EXPECT_EQ(cpu_->TimerCpuTick(), 1);  // nothing changes before a refresh
+  cpu_->CommandRefreshProcessClick();
+  EXPECT_EQ(RowOf(id), -1);
+  EXPECT_FALSE(table_[1].InUse);
+  EXPECT_EQ(cpu_->TimerCpuTick(), 0);
+  EXPECT_EQ(cpu_->LimitedCountLabel().Text(), L"0");
+}
+
+}  // namespace
+}  // namespace quorvant::win32
