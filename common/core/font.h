@@ -16,4 +16,12 @@ struct FontDesc {
   friend bool operator==(const FontDesc&, const FontDesc&) = default;
 };
 
+// The panels' headings: the window font at 9 pt, bold.
+inline FontDesc HeadingFont() {
+  FontDesc font;
+  font.sizePt = 9;
+  font.bold = true;
+  return font;
+}
+
 }  // namespace quorvant

@@ -18,13 +18,6 @@ constexpr COLORREF kTextColor = RGB(0, 0, 0);
 constexpr wchar_t kProgramTitle[] = L"Quorvant";
 
 FontDesc TextFont() { return FontDesc{}; }
-FontDesc HeadingFont() {
-  FontDesc font;
-  font.sizePt = 9;
-  font.bold = true;
-  return font;
-}
-
 }  // namespace
 
 void ToolhelpProcessSource::ForEachProcess(const std::function<void(const Process&)>& visit) {

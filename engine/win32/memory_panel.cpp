@@ -26,7 +26,6 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 128, 0);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-FontDesc HeadingFont() { return FontDesc{L"Verdana", 9, true}; }
 FontDesc WindowFont() { return FontDesc{}; }
 
 // Positions on the panel, in twips.

@@ -38,13 +38,6 @@ constexpr WORD kIdListViewHistory = 1201;
 constexpr UINT_PTR kToolNowImproveProcess = 1;
 
 FontDesc WindowFont() { return FontDesc{}; }
-FontDesc HeadingFont() {
-  FontDesc font;
-  font.sizePt = 9;
-  font.bold = true;
-  return font;
-}
-
 }  // namespace
 
 ProcessPanel::ProcessPanel(std::unique_ptr<BoosterDesktop> desktop, UniformRandom random)

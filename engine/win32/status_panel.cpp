@@ -56,13 +56,6 @@ constexpr int kLegendCaptionOffset = 240;
 
 constexpr int kPictureLeft = 2400, kPictureTop = 175;
 
-FontDesc HeadingFont() {
-  FontDesc font;
-  font.sizePt = 9;
-  font.bold = true;
-  return font;
-}
-
 }  // namespace
 
 StatusPanel::StatusPanel(Panel& panel, FontCache& fonts) {

@@ -1,5 +1,7 @@
 #include "tests/e2e/app_driver.h"
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -88,7 +90,8 @@ bool AppProcess::Running() const {
 }
 
 bool AppProcess::WaitForExit(std::chrono::milliseconds deadline, DWORD* exitCode) const {
-  if (::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) {
+  if (::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(deadline.count())) !=
+      WAIT_OBJECT_0) {
     return false;
   }
   if (exitCode) (void)::GetExitCodeProcess(info_.hProcess, exitCode);
@@ -116,6 +119,60 @@ std::wstring WindowText(HWND hwnd) {
   (void)::SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
                               5000, nullptr);
   return text;
+}
+
+RemoteListView::RemoteListView(HWND list, DWORD processId)
+    : list_(list),
+      process_(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                             processId)) {
+  if (process_) {
+    remote_ = ::VirtualAllocEx(process_, nullptr, sizeof(LVITEMW) + kTextChars * sizeof(wchar_t),
+                               MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+}
+
+RemoteListView::~RemoteListView() {
+  if (remote_) (void)::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+  if (process_) (void)::CloseHandle(process_);
+}
+
+int RemoteListView::Count() const {
+  DWORD_PTR count = 0;
+  (void)::SendMessageTimeoutW(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 5000, &count);
+  return static_cast<int>(count);
+}
+
+bool RemoteListView::WriteItem(const LVITEMW& item) const {
+  return ::WriteProcessMemory(process_, remote_, &item, sizeof(item), nullptr) != FALSE;
+}
+
+std::wstring RemoteListView::Text(int row, int column) const {
+  auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote_) + sizeof(LVITEMW));
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = remoteText;
+  item.cchTextMax = kTextChars;
+  if (!WriteItem(item)) return L"<unwritable>";
+  DWORD_PTR length = 0;
+  (void)::SendMessageTimeoutW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote_),
+                              SMTO_BLOCK, 5000, &length);
+  std::wstring text(kTextChars, L'\0');
+  if (!::ReadProcessMemory(process_, remoteText, text.data(), text.size() * sizeof(wchar_t),
+                           nullptr)) {
+    return L"<unreadable>";
+  }
+  text.resize(std::min<size_t>(length, kTextChars - 1));
+  return text;
+}
+
+void RemoteListView::Select(int row) const {
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  if (!WriteItem(item)) return;
+  DWORD_PTR ignored = 0;
+  (void)::SendMessageTimeoutW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote_),
+                              SMTO_BLOCK, 5000, &ignored);
 }
 
 HWND FindDescendantByText(HWND parent, const std::wstring& text) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -54,6 +56,30 @@ class AppProcess {
 
  private:
   PROCESS_INFORMATION info_{};
+};
+
+// A list view of another process, read and driven from outside. List-view messages that
+// carry pointers are not carried across processes, so the item and its text buffer are
+// placed in that process's memory.
+class RemoteListView {
+ public:
+  RemoteListView(HWND list, DWORD processId);
+  RemoteListView(const RemoteListView&) = delete;
+  RemoteListView& operator=(const RemoteListView&) = delete;
+  ~RemoteListView();
+
+  bool Ready() const { return remote_ != nullptr; }
+  int Count() const;
+  std::wstring Text(int row, int column) const;
+  void Select(int row) const;
+
+ private:
+  static constexpr int kTextChars = 512;
+  bool WriteItem(const LVITEMW& item) const;
+
+  HWND list_;
+  HANDLE process_;
+  void* remote_ = nullptr;
 };
 
 // Child windows of parent, at any depth, whose text equals text.

@@ -73,55 +73,6 @@ class TitledWindow {
   HWND hwnd_ = nullptr;
 };
 
-// Reads a list view of another process: the item and its text buffer must live in that
-// process, since the list view writes through the pointers it is given.
-class RemoteListView {
- public:
-  RemoteListView(HWND list, DWORD processId)
-      : list_(list),
-        process_(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                               processId)) {
-    if (process_) {
-      remote_ =
-          ::VirtualAllocEx(process_, nullptr, kBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-  }
-  ~RemoteListView() {
-    if (remote_) (void)::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
-    if (process_) (void)::CloseHandle(process_);
-  }
-  RemoteListView(const RemoteListView&) = delete;
-  RemoteListView& operator=(const RemoteListView&) = delete;
-
-  bool Ready() const { return remote_ != nullptr; }
-  int Count() const { return static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
-  std::wstring Text(int row, int column) const {
-    auto* remoteItem = static_cast<LVITEMW*>(remote_);
-    auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote_) + sizeof(LVITEMW));
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = remoteText;
-    item.cchTextMax = kTextChars;
-    if (!::WriteProcessMemory(process_, remoteItem, &item, sizeof(item), nullptr)) return L"<?>";
-    const auto length =
-        ::SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remoteItem));
-    std::wstring text(kTextChars, L'\0');
-    if (!::ReadProcessMemory(process_, remoteText, text.data(), kTextChars * sizeof(wchar_t),
-                             nullptr)) {
-      return L"<?>";
-    }
-    text.resize(static_cast<size_t>(length));
-    return text;
-  }
-
- private:
-  static constexpr int kTextChars = 512;
-  static constexpr size_t kBytes = sizeof(LVITEMW) + kTextChars * sizeof(wchar_t);
-  HWND list_;
-  HANDLE process_;
-  void* remote_ = nullptr;
-};
-
 TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBackToNormal) {
   AppFolder folder;
   folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");

@@ -53,67 +53,13 @@ class ChildProcess {
   PROCESS_INFORMATION info_{};
 };
 
-// The program's process list seen from outside. Messages that carry pointers are not
-// carried across processes, so their items and texts live in the program's memory.
-class RemoteList {
- public:
-  RemoteList(HWND list, DWORD processId) : list_(list) {
-    process_ =
-        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (process_) {
-      memory_ =
-          ::VirtualAllocEx(process_, nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
+// The row that shows process id, -1 when none does.
+int RowOf(const RemoteListView& list, DWORD id) {
+  for (int row = 0, n = list.Count(); row < n; ++row) {
+    if (list.Text(row, kColumnPid) == std::to_wstring(id)) return row;
   }
-  ~RemoteList() {
-    if (memory_) (void)::VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
-    if (process_) (void)::CloseHandle(process_);
-  }
-  bool Ready() const { return memory_ != nullptr; }
-  int Count() const { return static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
-  std::wstring Text(int row, int column) const {
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.cchTextMax = kTextChars;
-    item.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(memory_) + sizeof(LVITEMW));
-    if (!Write(item)) return L"(unreadable)";
-    const auto length =
-        ::SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(memory_));
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    SIZE_T read = 0;
-    if (length > 0 && !::ReadProcessMemory(process_, item.pszText, text.data(),
-                                           text.size() * sizeof(wchar_t), &read)) {
-      return L"(unreadable)";
-    }
-    return text;
-  }
-  int RowOf(DWORD id) const {
-    for (int row = 0, n = Count(); row < n; ++row) {
-      if (Text(row, kColumnPid) == std::to_wstring(id)) return row;
-    }
-    return -1;
-  }
-  void Select(int row) const {
-    LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    if (Write(item)) {
-      (void)::SendMessageW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(memory_));
-    }
-  }
-
- private:
-  static constexpr int kTextChars = 512;
-  static constexpr SIZE_T kSize = sizeof(LVITEMW) + kTextChars * sizeof(wchar_t);
-  bool Write(const LVITEMW& item) const {
-    SIZE_T written = 0;
-    return ::WriteProcessMemory(process_, memory_, &item, sizeof(item), &written) != FALSE;
-  }
-
-  HWND list_;
-  HANDLE process_ = nullptr;
-  void* memory_ = nullptr;
-};
+  return -1;
+}
 
 HWND FindById(HWND parent, int id) {
   struct Search {
@@ -179,20 +125,20 @@ TEST(CpuLimitTest, RefreshShowsANewProcessAndOkMarksItsRowAndTheCount) {
   const HWND main = w.main, listWindow = w.list, count = w.count, refresh = w.refresh,
              limit = w.limit;
   EXPECT_EQ(WindowText(count), L"0");
-  RemoteList list(listWindow, app.Id());
+  RemoteListView list(listWindow, app.Id());
   ASSERT_TRUE(list.Ready());
-  EXPECT_GE(list.RowOf(app.Id()), 0);  // built at start-up
+  EXPECT_GE(RowOf(list, app.Id()), 0);  // built at start-up
 
   ChildProcess child;
   ASSERT_NE(child.Id(), 0u);
-  EXPECT_EQ(list.RowOf(child.Id()), -1);
+  EXPECT_EQ(RowOf(list, child.Id()), -1);
   // The new process appears once "Refresh" is clicked (its modules may take a moment).
   ASSERT_TRUE(WaitFor([&] {
     SendClick(refresh);
-    return list.RowOf(child.Id()) >= 0;
+    return RowOf(list, child.Id()) >= 0;
   }));
 
-  list.Select(list.RowOf(child.Id()));
+  list.Select(RowOf(list, child.Id()));
   Click(limit);
   HWND dialog = nullptr;
   ASSERT_TRUE(
@@ -207,7 +153,7 @@ TEST(CpuLimitTest, RefreshShowsANewProcessAndOkMarksItsRowAndTheCount) {
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
   EXPECT_TRUE(::IsWindowEnabled(main));
 
-  EXPECT_EQ(list.Text(list.RowOf(child.Id()), kColumnLimited), L"99%");
+  EXPECT_EQ(list.Text(RowOf(list, child.Id()), kColumnLimited), L"99%");
   // The count follows at the next tick of the CPU timer.
   EXPECT_TRUE(WaitFor([&] { return WindowText(count) == L"1"; }, std::chrono::seconds(5)))
       << "count reads " << std::string(WindowText(count).begin(), WindowText(count).end());
@@ -220,9 +166,9 @@ TEST(CpuLimitTest, ClosingWhileTheDialogIsOpenEndsTheProgram) {
   AppProcess app(folder.Exe());
   CpuPanelWindows w;
   ASSERT_TRUE(FindCpuPanel(app, w));
-  RemoteList list(w.list, app.Id());
+  RemoteListView list(w.list, app.Id());
   ASSERT_TRUE(list.Ready());
-  const int row = list.RowOf(app.Id());
+  const int row = RowOf(list, app.Id());
   ASSERT_GE(row, 0);
   list.Select(row);
   Click(w.limit);

@@ -15,54 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// List-view messages that carry pointers are not carried across processes, so the item and
-// its text buffer are placed in the program's own memory.
-class RemoteListView {
- public:
-  RemoteListView(DWORD processId, HWND list)
-      : list_(list),
-        process_(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                               processId)) {
-    if (process_) {
-      remote_ =
-          ::VirtualAllocEx(process_, nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-  }
-  ~RemoteListView() {
-    if (remote_) (void)::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
-    if (process_) (void)::CloseHandle(process_);
-  }
-  bool Ready() const { return remote_ != nullptr; }
-  int Count() const {
-    DWORD_PTR count = 0;
-    (void)::SendMessageTimeoutW(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 5000, &count);
-    return static_cast<int>(count);
-  }
-  std::wstring Text(int row, int column) const {
-    auto* base = static_cast<char*>(remote_);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = reinterpret_cast<wchar_t*>(base + sizeof(LVITEMW));
-    item.cchTextMax = kChars;
-    if (!::WriteProcessMemory(process_, base, &item, sizeof(item), nullptr)) return L"<unwritable>";
-    DWORD_PTR length = 0;
-    (void)::SendMessageTimeoutW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(base),
-                                SMTO_BLOCK, 5000, &length);
-    wchar_t text[kChars] = {};
-    if (!::ReadProcessMemory(process_, base + sizeof(LVITEMW), text, sizeof(text), nullptr)) {
-      return L"<unreadable>";
-    }
-    return std::wstring(text, std::min<size_t>(length, kChars - 1));
-  }
-
- private:
-  static constexpr int kChars = 256;
-  static constexpr size_t kSize = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
-  HWND list_;
-  HANDLE process_;
-  void* remote_ = nullptr;
-};
-
 HWND FindChildOfClass(HWND parent, const wchar_t* className) {
   struct Search {
     const wchar_t* className;
@@ -96,7 +48,7 @@ TEST(MemoryReleaseEndToEnd, ClickShowsTheFigureAndLogsTheSameFigureOnceTheMessag
   // The log is the list on the button's panel; other panels have lists of their own.
   HWND list = FindChildOfClass(::GetParent(button), WC_LISTVIEWW);
   ASSERT_NE(list, nullptr);
-  RemoteListView log(app.Id(), list);
+  RemoteListView log(list, app.Id());
   ASSERT_TRUE(log.Ready());
   EXPECT_EQ(log.Count(), 0);
 
