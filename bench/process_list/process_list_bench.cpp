@@ -21,46 +21,14 @@
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/cpu_panel.h"
+#include "tests/support/child_process.h"
 
 namespace quorvant::win32 {
 namespace {
 
+using testing_support::ChildProcess;
+
 using Clock = std::chrono::steady_clock;
-
-// A process that waits for input that never comes, until it is ended.
-class ChildProcess {
- public:
-  explicit ChildProcess(const std::wstring& exe) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE read = nullptr;
-    if (!::CreatePipe(&read, &input_, &inherit, 0)) return;
-    (void)::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = read;
-    std::wstring command = L"cmd.exe /k";
-    (void)::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                           nullptr, nullptr, &startup, &info_);
-    (void)::CloseHandle(read);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-  ~ChildProcess() {
-    if (info_.hProcess) {
-      (void)::TerminateProcess(info_.hProcess, 0);
-      (void)::WaitForSingleObject(info_.hProcess, 10000);
-      (void)::CloseHandle(info_.hProcess);
-      (void)::CloseHandle(info_.hThread);
-    }
-    if (input_) (void)::CloseHandle(input_);
-  }
-  DWORD Id() const { return info_.dwProcessId; }
-
- private:
-  HANDLE input_ = nullptr;
-  PROCESS_INFORMATION info_{};
-};
 
 // The floor: what any listing of processes with their paths must do at least.
 int BareWalk() {

@@ -7,51 +7,18 @@
 #include <string>
 
 #include "tests/e2e/app_driver.h"
+#include "tests/support/child_process.h"
 
 namespace quorvant::e2e {
 namespace {
+
+using testing_support::ChildProcess;
 
 // Control ids of the CPU panel, as the program gives them.
 constexpr int kIdList = 2001;
 constexpr int kIdLimitedCount = 2004;
 constexpr int kColumnPid = 1;
 constexpr int kColumnLimited = 3;
-
-// A process that waits for input that never comes, until it is ended.
-class ChildProcess {
- public:
-  ChildProcess() {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE read = nullptr;
-    if (!::CreatePipe(&read, &input_, &inherit, 0)) return;
-    (void)::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = read;
-    std::wstring command = L"cmd.exe /k";
-    wchar_t system[MAX_PATH]{};
-    (void)::GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring exe = std::wstring(system) + L"\\cmd.exe";
-    (void)::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                           nullptr, nullptr, &startup, &info_);
-    (void)::CloseHandle(read);
-  }
-  ~ChildProcess() {
-    if (info_.hProcess) {
-      (void)::TerminateProcess(info_.hProcess, 0);
-      (void)::WaitForSingleObject(info_.hProcess, 10000);
-      (void)::CloseHandle(info_.hProcess);
-      (void)::CloseHandle(info_.hThread);
-    }
-    if (input_) (void)::CloseHandle(input_);
-  }
-  DWORD Id() const { return info_.dwProcessId; }
-
- private:
-  HANDLE input_ = nullptr;
-  PROCESS_INFORMATION info_{};
-};
 
 // The row that shows process id, -1 when none does.
 int RowOf(const RemoteListView& list, DWORD id) {

@@ -15,9 +15,12 @@
 #include "engine/core/process_list.h"
 #include "engine/win32/cpu_panel.h"
 #include "engine/win32/module_get_file_icon.h"
+#include "tests/support/child_process.h"
 
 namespace quorvant::win32 {
 namespace {
+
+using testing_support::ChildProcess;
 
 using Dialog = FormSetProcessCpuPercent;
 constexpr int kPid = 1;
@@ -37,45 +40,6 @@ std::wstring ThisExeLower() {
   (void)::GetModuleFileNameW(nullptr, path, MAX_PATH);
   return engine::ToLower(path);
 }
-
-// A process that waits for input that never comes, until it is ended.
-class ChildProcess {
- public:
-  ChildProcess() {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE read = nullptr;
-    if (!::CreatePipe(&read, &input_, &inherit, 0)) return;
-    (void)::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = read;
-    std::wstring command = L"cmd.exe /k";
-    wchar_t system[MAX_PATH]{};
-    (void)::GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring exe = std::wstring(system) + L"\\cmd.exe";
-    (void)::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                           nullptr, nullptr, &startup, &info_);
-    (void)::CloseHandle(read);
-  }
-  ~ChildProcess() {
-    End();
-    if (input_) (void)::CloseHandle(input_);
-  }
-  DWORD Id() const { return info_.dwProcessId; }
-  void End() {
-    if (!info_.hProcess) return;
-    (void)::TerminateProcess(info_.hProcess, 0);
-    (void)::WaitForSingleObject(info_.hProcess, 10000);
-    (void)::CloseHandle(info_.hProcess);
-    (void)::CloseHandle(info_.hThread);
-    info_ = {};
-  }
-
- private:
-  HANDLE input_ = nullptr;
-  PROCESS_INFORMATION info_{};
-};
 
 // Waits until the process's modules can be read, so it can be listed.
 bool WaitListable(DWORD id) {
