@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/table_row.h"
 #include "common/win32/font_cache.h"
 #include "common/win32/panel.h"
 #include "engine/core/limit_slots.h"
@@ -25,6 +26,8 @@
 
 namespace quorvant::win32 {
 namespace {
+
+using bench::TableRow;
 
 using testing_support::ChildProcess;
 
@@ -109,6 +112,9 @@ int Run(int children, int rounds) {
   std::printf("median of %d rounds: floor (bare walk) %.1f ms\n", rounds, f);
   std::printf("refresh, one icon per distinct path: %.1f ms  ratio %.2f\n", s, s / f);
   std::printf("refresh, one icon per row:           %.1f ms  ratio %.2f\n", p, p / f);
+  const std::string conditions =
+      "Wine, " + std::to_string(listed) + " processes, floor process + module snapshots";
+  TableRow("cpu: Refresh of the process list", s, f, "ms", conditions.c_str());
   (void)::DestroyWindow(owner);
   return 0;
 }
