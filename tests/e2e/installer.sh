@@ -11,11 +11,12 @@ bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/x_driver.sh"
 
-packages=$bin/../package
-msis=("$packages"/quorvant-*-x64.msi)
-[[ -f ${msis[0]} ]] || fail "no installer in $packages (scripts/setup.sh installs wixl)"
-msi=${msis[0]}
+# The version this build made, from the identity the installer is built from.
+built_version=$(sed -n 's/.*define Version = "\(.*\)".*/\1/p' "$bin/../skin/product.wxi")
+[[ -n $built_version ]] || fail "no product version in $bin/../skin/product.wxi"
+msi=$bin/../package/quorvant-$built_version-x64.msi
 zip=${msi%.msi}.zip
+[[ -f $msi ]] || fail "no installer $msi (scripts/setup.sh installs wixl)"
 [[ -f $zip ]] || fail "no portable zip beside $msi"
 
 # What the installer says of itself, read from its own tables.
@@ -25,7 +26,7 @@ msi_property() {
 version=$(msi_property "$msi" ProductVersion)
 code=$(msi_property "$msi" ProductCode)
 [[ -n $version && -n $code ]] || fail "no version or product code in $msi"
-[[ $(basename "$msi") == "quorvant-$version-x64.msi" ]] || fail "$msi is not named by its version $version"
+[[ $version == "$built_version" ]] || fail "$msi says it is version $version"
 
 win_path() { winepath -w "$1" 2>/dev/null; }
 unix_path() { winepath -u "$1" 2>/dev/null; }
