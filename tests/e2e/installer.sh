@@ -161,6 +161,9 @@ later_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{$late
 [[ -f $install_dir/quorvant.exe && -f $install_dir/ico.ico && -f $shortcut ]] ||
   fail "the upgrade left the program, its icon or its shortcut out"
 stored || fail "the upgrade touched the user's settings file"
+! msiexec "$msi" i || fail "the earlier version installed over the later one"
+[[ $(reg_value "$later_key" DisplayVersion) == "$later_version" ]] || fail "the refused downgrade changed the entry"
+! has_value "$uninstall_key" DisplayName || fail "the refused downgrade registered $version"
 # Windows keeps the Run value through an upgrade; Wine's installer service does not tell the
 # earlier version that it is being replaced, so there the program's next start writes it
 # again from the setting. Either way the choice holds from the next start on.
