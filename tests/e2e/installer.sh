@@ -74,7 +74,7 @@ installed=$(win_path "$msi")
 cmp -s "$bin/quorvant.exe" "$install_dir/quorvant.exe" || fail "quorvant.exe not installed in $install_dir"
 cmp -s "$bin/ico.ico" "$install_dir/ico.ico" || fail "ico.ico not installed in $install_dir"
 for check in "DisplayName=Quorvant" "DisplayVersion=$version" "Publisher=Morwick" \
-  "DisplayIcon=$install_win\\ico.ico"; do
+  "DisplayIcon=$install_win\\quorvant.exe,0"; do
   got=$(reg_value "$uninstall_key" "${check%%=*}")
   [[ $got == "${check#*=}" ]] || fail "uninstall entry ${check%%=*} is '$got', not '${check#*=}'"
 done
@@ -151,6 +151,7 @@ sed -e "s/\"$version\"/\"$later_version\"/" -e "s/${code//[\{\}]/}/$later_code/"
   "$bin/../skin/product.wxi" >"$work/later/product.wxi"
 later_msi=$work/later/quorvant-$later_version-x64.msi
 (cd "$bin" && wixl -a x64 -I "$work/later" -D ExeSource=quorvant.exe -D IconSource=ico.ico \
+  -D ProductIconSource=../skin/app.ico \
   -o "$later_msi" "$here/../../skin/quorvant.wxs" >/dev/null 2>&1) || fail "wixl could not build $later_version"
 [[ $(msi_property "$later_msi" ProductVersion) == "$later_version" ]] || fail "the later installer is not $later_version"
 msiexec "$later_msi" i || fail "msiexec /i of $later_version failed; log: $(tail -n 5 "$work/i.log")"
