@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64
   xvfb xauth x11-utils xdotool imagemagick
+  wixl msitools unzip
   fonts-dejavu-core procps
 )
 
