@@ -1,6 +1,8 @@
 #include <windows.h>
+// After <windows.h>, which it needs.
 #include <commctrl.h>
 
+#include "common/win32/display_scale.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/form_quorvant.h"
 #include "shell/win32/single_instance.h"
@@ -13,6 +15,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                         quorvant::shell::kProductName.data(), MB_OK);
     return 0;
   }
+
+  // All layout scales from the display's DPI, read once before the first window.
+  quorvant::win32::UseScreenDpi();
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   (void)::InitCommonControlsEx(&controls);

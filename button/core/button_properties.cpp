@@ -1,20 +1,23 @@
 #include "button/core/button_properties.h"
 
 #include "common/core/rounding.h"
+#include "common/core/twips.h"
 
 namespace quorvant::button {
 
 namespace {
 
-constexpr double kExtentPerPixel = 2540.0 / 96.0;
+// Extents are in 0.01 mm; pixels are the display's.
+constexpr double kHimetricPerInch = 2540.0;
+double ExtentPerPixel() { return kHimetricPerInch / DisplayDpi(); }
 const FontDesc kProgramButtonFont{L"Verdana", 7.5};
 
 }  // namespace
 
-int PixelsToExtent(int pixels) { return static_cast<int>(NearestInt(pixels * kExtentPerPixel)); }
+int PixelsToExtent(int pixels) { return static_cast<int>(NearestInt(pixels * ExtentPerPixel())); }
 
 int ExtentToPixels(std::int64_t extent) {
-  return static_cast<int>(NearestInt(static_cast<double>(extent) / kExtentPerPixel));
+  return static_cast<int>(NearestInt(static_cast<double>(extent) / ExtentPerPixel()));
 }
 
 PropertyBag ProgramButtonBag(std::wstring_view caption, int widthPx, int heightPx) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "button/core/button_properties.h"
+#include "common/win32/display_scale.h"
 #include "common/win32/panel.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/cpu_layout.h"
@@ -43,9 +44,7 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
                          height, owner, nullptr, ::GetModuleHandleW(nullptr), this)) {
     return false;
   }
-  banner_.reset(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                  MAKEINTRESOURCEW(IDB_LIMIT_BANNER), IMAGE_BITMAP,
-                                                  0, 0, LR_CREATEDIBSECTION)));
+  banner_ = LoadSkinBitmap(IDB_LIMIT_BANNER);
   icon_ = std::move(setup.icon);
 
   const HFONT font = fonts_.Get(DialogFont());

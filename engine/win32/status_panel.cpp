@@ -4,6 +4,7 @@
 
 #include "common/core/color.h"
 #include "common/core/twips.h"
+#include "common/win32/display_scale.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/memory_state.h"
 #include "engine/win32/module_public_function.h"
@@ -96,9 +97,7 @@ StatusPanel::StatusPanel(Panel& panel, FontCache& fonts) {
                    swatchMiddle - static_cast<int>(lineHeight) / 2, font, kDarkGrey);
   }
 
-  picture_.reset(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                   MAKEINTRESOURCEW(IDB_STATE_PICTURE),
-                                                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  picture_ = LoadSkinBitmap(IDB_STATE_PICTURE);
   panel.AddPicture(picture_.get(), TwipsToPixels(kPictureLeft), TwipsToPixels(kPictureTop));
 }
 

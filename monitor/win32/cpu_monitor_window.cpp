@@ -1,17 +1,19 @@
 #include "monitor/win32/cpu_monitor_window.h"
 
 #include "common/core/rounding.h"
+#include "common/core/twips.h"
 
 namespace quorvant::win32 {
 
 namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
-// A form's extents are in 0.01 mm; the control works in pixels at 96 per inch.
-constexpr double kPixelsPerHimetric = 96.0 / 2540.0;
+// A form's extents are in 0.01 mm; the control works in pixels at the display's DPI.
+constexpr double kHimetricPerInch = 2540.0;
 
 int PixelsFromHimetric(std::int64_t himetric) {
-  return static_cast<int>(NearestInt(static_cast<double>(himetric) * kPixelsPerHimetric));
+  return static_cast<int>(
+      NearestInt(static_cast<double>(himetric) * (DisplayDpi() / kHimetricPerInch)));
 }
 
 }  // namespace

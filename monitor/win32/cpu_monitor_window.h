@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/core/property_bag.h"
+#include "common/core/twips.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/window.h"
 #include "monitor/core/cpu_monitor.h"
@@ -62,8 +63,9 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
 };
 
 // Places the status panel's monitor, CpuMonitorState, on parent (the status panel) at its
-// designed position, 417 x 57 pixels. It samples and draws on its own.
-std::unique_ptr<CpuMonitorWindow> CreateCpuMonitorState(HWND parent, int x = kCpuMonitorStateLeft,
-                                                        int y = kCpuMonitorStateTop);
+// designed position, 417 x 57 pixels at 96 DPI. It samples and draws on its own.
+std::unique_ptr<CpuMonitorWindow> CreateCpuMonitorState(
+    HWND parent, int x = TwipsToPixels(kCpuMonitorStateLeftTwips),
+    int y = TwipsToPixels(kCpuMonitorStateTopTwips));
 
 }  // namespace quorvant::win32

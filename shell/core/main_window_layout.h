@@ -7,13 +7,27 @@
 
 namespace quorvant::shell {
 
+using quorvant::DisplayDpi;
 using quorvant::kTwipsPerPixel;
 using quorvant::TwipsToPixels;
+using quorvant::TwipsToPixelsAt;
 
 inline constexpr int kWindowWidthTwips = 11790;
 inline constexpr int kWindowHeightTwips = 8355;
-inline constexpr int kWindowWidth = 786;
+inline constexpr int kWindowWidth = 786;  // at 96 DPI
 inline constexpr int kWindowHeight = 557;
+
+struct Size {
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const Size&, const Size&) = default;
+};
+
+// The window's client size at a display's DPI.
+inline Size WindowSizeAt(int dpi) {
+  return {TwipsToPixelsAt(kWindowWidthTwips, dpi), TwipsToPixelsAt(kWindowHeightTwips, dpi)};
+}
+inline Size WindowSize() { return WindowSizeAt(DisplayDpi()); }
 
 struct Point {
   int x = 0;
@@ -22,8 +36,11 @@ struct Point {
 };
 
 // Top-left pixel of a window centred on a screen, computed in twips with fractional
-// division like the form's own centring.
-Point CentredWindowPosition(int screenWidthPx, int screenHeightPx);
+// division like the form's own centring; never above or left of the screen's corner.
+Point CentredWindowPositionAt(int screenWidthPx, int screenHeightPx, int dpi);
+inline Point CentredWindowPosition(int screenWidthPx, int screenHeightPx) {
+  return CentredWindowPositionAt(screenWidthPx, screenHeightPx, DisplayDpi());
+}
 
 // The six navigation entries, in the order the window lists them.
 enum class Entry { State, Process, CPU, Memory, Setting, About };

@@ -9,6 +9,7 @@
 #include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/module_tray_icon.h"
 #include "skin/resource.h"
+#include "common/win32/display_scale.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/pixel_rect.h"
 
@@ -56,12 +57,6 @@ constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
 
 constexpr size_t Index(shell::Entry entry) { return static_cast<size_t>(entry); }
 
-unique_hbitmap LoadSkinBitmap(int id) {
-  return unique_hbitmap(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                          MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
-                                                          LR_CREATEDIBSECTION)));
-}
-
 // A control on a panel, placed in twips relative to the panel.
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                    WORD id, int left, int top, int width, int height, HFONT font) {
@@ -92,10 +87,10 @@ bool FormQuorvant::Create(HINSTANCE instance) {
                     ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP)));
   // No border and no caption bar: the skin draws the whole window. The system menu and
   // minimise box keep the taskbar button's minimise and restore working.
+  const shell::Size size = shell::WindowSize();
   if (!::CreateWindowExW(WS_EX_APPWINDOW, kClassName, shell::kProductName.data(),
-                         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0,
-                         shell::kWindowWidth, shell::kWindowHeight, nullptr, nullptr, instance,
-                         this)) {
+                         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, size.width,
+                         size.height, nullptr, nullptr, instance, this)) {
     return false;
   }
   const bool startHidden = !Load();

@@ -36,12 +36,16 @@ inline Pixel WithAlpha(Pixel p, double alpha) {
   return (p & 0x00FFFFFF) | (Pixel(ToByte(AlphaOf(p) * alpha)) << 24);
 }
 
+// Shapes are given in design pixels (96 DPI); a raster drawn for a larger display scale has
+// `scale` device pixels per design pixel and evaluates every shape at its own resolution.
 struct Raster {
   int width;
   int height;
   std::vector<Pixel> pixels;
+  double scale = 1.0;
 
-  Raster(int w, int h, Pixel fill = 0) : width(w), height(h), pixels(std::size_t(w) * h, fill) {}
+  Raster(int w, int h, Pixel fill = 0, double s = 1.0)
+      : width(w), height(h), pixels(std::size_t(w) * h, fill), scale(s) {}
   bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
   Pixel& At(int x, int y) { return pixels[std::size_t(y) * width + x]; }
   Pixel At(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
@@ -78,12 +82,14 @@ inline auto HorizontalGradient(Pixel left, Pixel right, double x0, double x1) {
 }
 
 // Fills every pixel by the shape's coverage; `softness` widens the edge (soft shadows).
+// Edges stay one device pixel wide at every scale; extra softness scales with the design.
 template <class Shape, class Paint>
 void Fill(Raster& r, Shape shape, Paint paint, double softness = 1.0) {
+  const double edge = 1.0 + (softness - 1.0) * r.scale;
   for (int y = 0; y < r.height; ++y) {
     for (int x = 0; x < r.width; ++x) {
-      const double px = x + 0.5, py = y + 0.5;
-      const double coverage = std::clamp(0.5 - shape(px, py) / softness, 0.0, 1.0);
+      const double px = (x + 0.5) / r.scale, py = (y + 0.5) / r.scale;
+      const double coverage = std::clamp(0.5 - shape(px, py) * r.scale / edge, 0.0, 1.0);
       if (coverage > 0) BlendPixel(r, x, y, paint(px, py), coverage);
     }
   }
@@ -196,17 +202,19 @@ auto Move(A a, double dx, double dy) {
 
 // --- Whole-raster helpers -------------------------------------------------------------------
 
+// Device pixels in, device pixels out; the piece keeps the source's scale.
 inline Raster Crop(const Raster& src, int x0, int y0, int w, int h) {
-  Raster out(w, h);
+  Raster out(w, h, 0, src.scale);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) out.At(x, y) = src.At(x0 + x, y0 + y);
   return out;
 }
 
-// Composites `src` onto `dst` with its top-left at (x0, y0).
+// Composites `src` onto `dst` with its top-left at (x0, y0) design pixels.
 inline void Paste(Raster& dst, const Raster& src, int x0, int y0, double opacity = 1.0) {
+  const int dx = int(std::lround(x0 * dst.scale)), dy = int(std::lround(y0 * dst.scale));
   for (int y = 0; y < src.height; ++y)
-    for (int x = 0; x < src.width; ++x) BlendPixel(dst, x0 + x, y0 + y, src.At(x, y), opacity);
+    for (int x = 0; x < src.width; ++x) BlendPixel(dst, dx + x, dy + y, src.At(x, y), opacity);
 }
 
 }  // namespace skingen

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "common/core/twips.h"
+#include "shell/core/main_window_layout.h"
 #include "skin/generator/image_files.h"
 #include "skin/generator/raster.h"
+#include "skin/resource.h"
 
 namespace skingen {
 namespace {
@@ -57,7 +60,19 @@ constexpr Pixel kCloseHover = Argb(207, 88, 52);
 constexpr Pixel kClosePressed = Argb(168, 64, 34);
 }  // namespace palette
 
-// Where the window places each picture, in client pixels.
+// The display DPI the current pass draws for; every bitmap but the icons follows it.
+int gDpi = quorvant::kDesignDpi;
+
+// A raster of a picture designed at w x h pixels, at the pass's scale.
+Raster Canvas(int w, int h, Pixel fill = 0) {
+  return Raster(quorvant::DesignPixelsAt(w, gDpi), quorvant::DesignPixelsAt(h, gDpi), fill,
+                gDpi / double(quorvant::kDesignDpi));
+}
+
+// A place the window gives in twips, in device pixels at the pass's scale.
+int Px(int twips) { return quorvant::TwipsToPixelsAt(twips, gDpi); }
+
+// Where the window places each picture, in client pixels at 96 DPI.
 namespace layout {
 constexpr int kWindowWidth = 786;
 constexpr int kWindowHeight = 557;
@@ -99,8 +114,9 @@ constexpr std::array<const char*, 6> kEntryNames = {"state",  "process", "cpu",
 
 // --- Product mark: a gauge on a slate tile ------------------------------------------------
 
-Raster ProductMark(int size) {
-  Raster r(size, size);
+Raster ProductMark(int size, double scale = 1.0) {
+  const int device = int(std::lround(size * scale));
+  Raster r(device, device, 0, scale);
   const double k = size / 48.0;
   auto tile = RoundRect(0, 0, size, size, 10 * k);
   Fill(r, tile, VerticalGradient(palette::kMarkTop, palette::kMarkBottom, 0, size));
@@ -232,21 +248,21 @@ void DrawTrace(Raster& r, Area area) {
 
 Raster DrawBackground() {
   using namespace layout;
-  Raster r(kWindowWidth, kWindowHeight, palette::kContent);
-  const double w = kWindowWidth, h = kWindowHeight;
+  Raster r = Canvas(kWindowWidth, kWindowHeight, palette::kContent);
+  const double w = r.width / r.scale, h = r.height / r.scale;
 
   // Title strip.
   Fill(r, RoundRect(0, 0, w, kTitleHeight),
        VerticalGradient(palette::kTitleTop, palette::kTitleBottom, 1, kTitleHeight - 1));
   Fill(r, RoundRect(0, kTitleHeight - 1, w, kTitleHeight), palette::kTitleRule);
-  Paste(r, ProductMark(kTitleMarkSize), kTitleMarkLeft, kTitleMarkTop);
+  Paste(r, ProductMark(kTitleMarkSize, r.scale), kTitleMarkLeft, kTitleMarkTop);
 
   // Header with a faint gauge watermark at the right.
   Fill(r, RoundRect(0, kTitleHeight, w, kHeaderBottom),
        VerticalGradient(palette::kHeaderTop, palette::kHeaderBottom, kTitleHeight, kHeaderBottom));
   auto header = RoundRect(0, kTitleHeight + 1, w, kHeaderBottom);
   DrawDial(r, header, kDialCentreX, kHeaderBottom + 26, palette::kWatermark);
-  Paste(r, ProductMark(kHeaderMarkSize), kHeaderMarkLeft, kHeaderMarkTop);
+  Paste(r, ProductMark(kHeaderMarkSize, r.scale), kHeaderMarkLeft, kHeaderMarkTop);
   Fill(r, RoundRect(0, kHeaderBottom, w, kHeaderBottom + 1), palette::kHeaderRule);
   // The product's orange, fading out along the header's foot.
   Fill(r, RoundRect(0, kHeaderBottom - 2, 520, kHeaderBottom),
@@ -274,8 +290,11 @@ Raster DrawBackground() {
 Raster NavPicture(const Raster& background, int index, bool selected) {
   using namespace layout;
   const Entry entry = kEntries[std::size_t(index)];
-  Raster r = Crop(background, kNavLeft, kNavTops[std::size_t(index)], kNavWidth, kNavHeight);
-  const double w = kNavWidth, h = kNavHeight;
+  namespace shell = quorvant::shell;
+  Raster r = Crop(background, Px(shell::kNavPictureLeftTwips),
+                  Px(shell::kEntries[std::size_t(index)].pictureTopTwips),
+                  Px(shell::kNavPictureWidthTwips), Px(shell::kNavPictureHeightTwips));
+  const double w = r.width / r.scale, h = r.height / r.scale;
   const Pixel top = selected ? palette::kSelectedTop : palette::kNavTop;
   const Pixel bottom = selected ? palette::kSelectedBottom : palette::kNavBottom;
   const Pixel separator = selected ? palette::kSelectedSeparator : palette::kNavSeparator;
@@ -304,9 +323,12 @@ enum class TitleButton { kMinimise, kClose };
 
 Raster TitleButtonPicture(const Raster& background, TitleButton button, int state) {
   using namespace layout;
-  const int left = button == TitleButton::kMinimise ? kMinLeft : kExitLeft;
-  Raster r = Crop(background, left, kTitleButtonTop, kTitleButtonWidth, kTitleButtonHeight);
-  const double w = kTitleButtonWidth, h = kTitleButtonHeight;
+  namespace shell = quorvant::shell;
+  const shell::Point at =
+      button == TitleButton::kMinimise ? shell::kImageMinTwips : shell::kImageExitTwips;
+  Raster r = Crop(background, Px(at.x), Px(at.y), Px(shell::kTitleButtonWidthTwips),
+                  Px(shell::kTitleButtonHeightTwips));
+  const double w = r.width / r.scale, h = r.height / r.scale;
   auto face = RoundRect(0, 0, w, h, 3);
   Pixel ink = palette::kButtonGlyph;
   if (state == 0) {
@@ -335,14 +357,14 @@ Raster TitleButtonPicture(const Raster& background, TitleButton button, int stat
 // --- Panel pictures (drawn on the panels' white) ------------------------------------------
 
 Raster AboutPicture() {
-  Raster r(52, 56, palette::kCard);
+  Raster r = Canvas(52, 56, palette::kCard);
   Fill(r, RoundRect(4, 7, 50, 54, 9), palette::kShadow, 4);
-  Paste(r, ProductMark(48), 2, 2);
+  Paste(r, ProductMark(48, r.scale), 2, 2);
   return r;
 }
 
 Raster SettingPicture() {
-  Raster r(60, 60, palette::kCard);
+  Raster r = Canvas(60, 60, palette::kCard);
   auto wheel = [](double cx, double cy, double body, double toothLength, int teeth,
                   double toothWidth) {
     return [=](double px, double py) {
@@ -367,7 +389,7 @@ Raster SettingPicture() {
 }
 
 Raster StatePicture() {
-  Raster r(65, 37, palette::kCard);
+  Raster r = Canvas(65, 37, palette::kCard);
   // A small resource chart: bars with a trend line over them.
   Fill(r, RoundRect(2, 33, 63, 34), palette::kCardBorder);
   constexpr std::array<double, 7> kBars = {8, 13, 10, 17, 14, 20, 24};
@@ -388,8 +410,8 @@ Raster StatePicture() {
 }
 
 Raster LimitBanner() {
-  constexpr double w = 476, h = 73;
-  Raster r(static_cast<int>(w), static_cast<int>(h));
+  Raster r = Canvas(476, 73);
+  const double w = r.width / r.scale, h = r.height / r.scale;
   Fill(r, RoundRect(0, 0, w, h),
        VerticalGradient(palette::kHeaderTop, palette::kHeaderBottom, 0, h));
   auto banner = RoundRect(0, 0, w, h - 3);
@@ -450,30 +472,51 @@ void Write(const std::string& folder, const char* name, const Bytes& bytes) {
   WriteBytes(folder + "/" + name, bytes);
 }
 
-void WriteAll(const std::string& folder) {
+// Draws every bitmap for one display scale. The 100 % set keeps the plain names the resource
+// script lists; the others get the scale as a suffix and are listed in `script`, numbered
+// from their 100 % identifier by the scale's step.
+void WriteScale(const std::string& folder, int scaleIndex, std::string& script) {
+  const int percent = quorvant::kSkinScales[scaleIndex];
+  gDpi = percent * quorvant::kDesignDpi / 100;
+  const std::string suffix = scaleIndex == 0 ? "" : "_" + std::to_string(percent);
+  auto bitmap = [&](int id, const std::string& stem, const Raster& raster) {
+    const std::string name = stem + suffix + ".bmp";
+    Write(folder, name.c_str(), EncodeBmp(raster));
+    if (scaleIndex != 0) {
+      script += std::to_string(id + scaleIndex * quorvant::kSkinScaleIdStep) + " BITMAP \"" + name +
+                "\"\n";
+    }
+  };
+  namespace shell = quorvant::shell;
   const Raster background = DrawBackground();
-  Write(folder, "background.bmp", EncodeBmp(background));
-  Write(folder, "caption.bmp",
-        EncodeBmp(Crop(background, layout::kCaptionLeft, 0, layout::kCaptionWidth,
-                       layout::kTitleHeight)));
+  bitmap(IDB_BACKGROUND, "background", background);
+  bitmap(IDB_CAPTION, "caption",
+         Crop(background, Px(shell::kImageCaptionTwips.x), Px(shell::kImageCaptionTwips.y),
+              Px(shell::kImageCaptionWidthTwips), Px(shell::kImageCaptionHeightTwips)));
   for (std::size_t i = 0; i < kEntries.size(); ++i) {
     for (int selected = 0; selected <= 1; ++selected) {
-      const std::string name =
-          std::string("nav_") + kEntryNames[i] + "_" + std::to_string(selected) + ".bmp";
-      Write(folder, name.c_str(), EncodeBmp(NavPicture(background, int(i), selected == 1)));
+      bitmap(IDB_NAV_STATE_0 + int(i) * 2 + selected,
+             std::string("nav_") + kEntryNames[i] + "_" + std::to_string(selected),
+             NavPicture(background, int(i), selected == 1));
     }
   }
   for (int state = 0; state <= 2; ++state) {
-    const std::string suffix = "_" + std::to_string(state) + ".bmp";
-    Write(folder, ("min" + suffix).c_str(),
-          EncodeBmp(TitleButtonPicture(background, TitleButton::kMinimise, state)));
-    Write(folder, ("exit" + suffix).c_str(),
-          EncodeBmp(TitleButtonPicture(background, TitleButton::kClose, state)));
+    bitmap(IDB_MIN_0 + state, "min_" + std::to_string(state),
+           TitleButtonPicture(background, TitleButton::kMinimise, state));
+    bitmap(IDB_EXIT_0 + state, "exit_" + std::to_string(state),
+           TitleButtonPicture(background, TitleButton::kClose, state));
   }
-  Write(folder, "about_picture.bmp", EncodeBmp(AboutPicture()));
-  Write(folder, "setting_picture.bmp", EncodeBmp(SettingPicture()));
-  Write(folder, "state_picture.bmp", EncodeBmp(StatePicture()));
-  Write(folder, "limit_banner.bmp", EncodeBmp(LimitBanner()));
+  bitmap(IDB_ABOUT_PICTURE, "about_picture", AboutPicture());
+  bitmap(IDB_SETTING_PICTURE, "setting_picture", SettingPicture());
+  bitmap(IDB_STATE_PICTURE, "state_picture", StatePicture());
+  bitmap(IDB_LIMIT_BANNER, "limit_banner", LimitBanner());
+}
+
+void WriteAll(const std::string& folder) {
+  std::string script = "// Drawn by skingen: the skin bitmaps at the larger display scales.\n";
+  for (int i = 0; i < quorvant::kSkinScaleCount; ++i) WriteScale(folder, i, script);
+  Write(folder, "scaled_artwork.rc", Bytes(script.begin(), script.end()));
+  gDpi = quorvant::kDesignDpi;
   Write(folder, "link.cur", EncodeIconFile({LinkCursor()}, kLinkHotspot));
   Write(folder, "ico.ico", EncodeIconFile({ProductMark(16)}));
   Write(folder, "app.ico",

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "common/win32/panel.h"
+#include "tests/e2e/app_driver.h"
+
+namespace quorvant::e2e {
+namespace {
+
+constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+constexpr wchar_t kLogPixels[] = L"LogPixels";
+
+std::optional<DWORD> ReadLogPixels() {
+  DWORD value = 0, size = sizeof(value);
+  if (::RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+void WriteLogPixels(std::optional<DWORD> value) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot open the desktop settings";
+    return;
+  }
+  if (value) {
+    EXPECT_EQ(::RegSetValueExW(key, kLogPixels, 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&*value), sizeof(*value)),
+              ERROR_SUCCESS);
+  } else {
+    (void)::RegDeleteValueW(key, kLogPixels);
+  }
+  (void)::RegCloseKey(key);
+}
+
+RECT PlaceInParent(HWND child) {
+  RECT r{};
+  (void)::GetWindowRect(child, &r);
+  (void)::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};  // left, top, width, height
+}
+
+bool SameBox(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// The system DPI is the prefix's LogPixels, which Wine reads when a process starts; the
+// program is started after it is set and the setting put back afterwards, so other tests
+// keep 96.
+class DisplayScaleE2eTest : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override { saved_ = ReadLogPixels(); }
+  void TearDown() override { WriteLogPixels(saved_); }
+
+  std::optional<DWORD> saved_;
+  AppFolder folder_;
+};
+
+struct Expected {
+  DWORD dpi;
+  SIZE client;
+  RECT processPanel;  // left, top, width, height
+  RECT checkBox;
+};
+
+constexpr Expected kExpected[] = {
+    {120, {982, 696}, {320, 180, 651, 481}, {100, 130, 241, 21}},
+    {144, {1179, 836}, {384, 216, 782, 578}, {120, 156, 290, 26}},
+    {192, {1572, 1114}, {512, 288, 1042, 770}, {160, 208, 386, 34}},
+};
+
+TEST_P(DisplayScaleE2eTest, TheProgramStartsLaidOutAtThePrefixDpi) {
+  const Expected& e = kExpected[GetParam()];
+  WriteLogPixels(e.dpi);
+  AppProcess app(folder_.Exe());
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
+  app.WaitForIdle();
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(main) != FALSE; }));
+
+  RECT client{};
+  ASSERT_TRUE(::GetClientRect(main, &client));
+  EXPECT_EQ(client.right, e.client.cx);
+  EXPECT_EQ(client.bottom, e.client.cy);
+
+  HWND panel = ::FindWindowExW(main, nullptr, win32::Panel::kClassName, nullptr);
+  panel = ::FindWindowExW(main, panel, win32::Panel::kClassName, nullptr);  // the process panel
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(SameBox(PlaceInParent(panel), e.processPanel));
+  HWND check = FindDescendantByText(panel, L"Enable speed up process");
+  ASSERT_NE(check, nullptr);
+  EXPECT_TRUE(SameBox(PlaceInParent(check), e.checkBox));
+
+  // The artwork drawn for this scale reaches the client area's right edge: just inside the
+  // frame, between the header and the panels' card, the window's content grey. Artwork of a
+  // smaller scale would end far short of it. The window is moved to bring that point onto
+  // the screen, which a window at 200 % overhangs.
+  const POINT probe{client.right - 6, client.bottom * 130 / 557};
+  ASSERT_TRUE(::SetWindowPos(main, nullptr, ::GetSystemMetrics(SM_CXSCREEN) / 2 - probe.x,
+                             ::GetSystemMetrics(SM_CYSCREEN) / 2 - probe.y, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  COLORREF seen = CLR_INVALID;
+  EXPECT_TRUE(WaitFor([&] {
+    POINT at = probe;
+    (void)::ClientToScreen(main, &at);
+    HDC screen = ::GetDC(nullptr);
+    seen = ::GetPixel(screen, at.x, at.y);
+    (void)::ReleaseDC(nullptr, screen);
+    return seen == RGB(229, 234, 239);
+  })) << std::hex
+      << seen;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpis, DisplayScaleE2eTest, ::testing::Range(0, 3));
+
+}  // namespace
+}  // namespace quorvant::e2e
