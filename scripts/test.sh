@@ -12,10 +12,7 @@ source "$root/scripts/testenv.sh"
 QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
 trap quorvant_env_stop EXIT
 # One Wine session for the whole run, so no test starts the desktop process itself.
-ready=$(mktemp -u /tmp/quorvant-session.XXXXXX)
-wine "$root/build/win64/bin/wine_session.exe" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
-for _ in $(seq 1 200); do [[ -e $ready ]] && break; sleep 0.1; done
-rm -f "$ready"
+quorvant_env_start_session "$root/build/win64/bin"
 
 logs=$(mktemp -d)
 ctest --test-dir "$root/build/native" -j "$(nproc)" --output-on-failure --timeout 300 \

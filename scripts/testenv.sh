@@ -75,3 +75,26 @@ quorvant_env_stop() {
     QUORVANT_OWN_PREFIX=
   fi
 }
+
+# Starts one Wine session keeper (tests/support/wine_session.exe) and waits until it runs, so
+# that no test or driven program starts Wine's desktop process itself.
+quorvant_env_start_session() {
+  local ready
+  ready=$(mktemp -u /tmp/quorvant-session.XXXXXX)
+  wine "$1/wine_session.exe" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 1 200); do [[ -e $ready ]] && break; sleep 0.1; done
+  rm -f "$ready"
+}
+
+# The Linux process of a program of this environment's prefix: other sessions on the
+# machine may be running programs of the same name.
+quorvant_unix_pid() {
+  local pid
+  for pid in $(pgrep -f "$1"); do
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return 0
+    fi
+  done
+  return 1
+}

@@ -13,22 +13,10 @@ QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
 trap quorvant_env_stop EXIT
 echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# The Unix process of a program in this run's prefix: other sessions on the machine may be
-# running programs of the same name.
-unix_pid() {
-  local pid
-  for pid in $(pgrep -f "$1"); do
-    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-      echo "$pid"
-      return 0
-    fi
-  done
-  return 1
-}
 # utime + stime in clock ticks; the name field may hold spaces, so count from its ')'.
 cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
 
-server=$(unix_pid wineserver) || { echo "run.sh: no wineserver for $WINEPREFIX" >&2; exit 1; }
+server=$(quorvant_unix_pid wineserver) || { echo "run.sh: no wineserver for $WINEPREFIX" >&2; exit 1; }
 declare -A ticks
 coproc DRIVER { wine "$root/build/win64/bin/bench_launch.exe" --runs "$runs" --idle "$idle" --sync; }
 # Own copies of the pipe ends and pid: bash drops the coproc's when it ends.
@@ -39,7 +27,7 @@ while IFS= read -r line <&"$from_driver"; do
   if [[ $line == "@sample "* ]]; then
     # The driver has just read GetProcessTimes and waits for us to read /proc.
     read -r _ moment exe <<<"$line"
-    pid=$(unix_pid "$exe") && ticks[$exe.$moment]=$(cpu_ticks "$pid")
+    pid=$(quorvant_unix_pid "$exe") && ticks[$exe.$moment]=$(cpu_ticks "$pid")
     ticks[$exe.server.$moment]=$(cpu_ticks "$server")
     echo ok >&"$to_driver"
   else

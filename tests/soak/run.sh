@@ -21,31 +21,18 @@ QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
 folder=$(mktemp -d "/tmp/quorvant soak.XXXXXX")
 trap 'quorvant_env_stop; rm -rf "$folder"' EXIT
 bin="$root/build/win64/bin"
-ready=$(mktemp -u /tmp/quorvant-session.XXXXXX)
-wine "$bin/wine_session.exe" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
-for _ in $(seq 1 200); do [[ -e $ready ]] && break; sleep 0.1; done
-rm -f "$ready"
+quorvant_env_start_session "$bin"
 
 cp "$bin/quorvant.exe" "$bin/ico.ico" "$folder/"
 printf '[Process]\r\nEnableImproveProcess=1\r\nImproveSpeed=High\r\n[Memory]\r\nEnableFreeMemory=1\r\nAutoFreeMemoryInterval=1 minute\r\n' \
   >"$folder/Config.ini"
 
-unix_pid() { # the Linux process of a program of this run's prefix
-  local pid
-  for pid in $(pgrep -f "$1"); do
-    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-      echo "$pid"
-      return 0
-    fi
-  done
-  return 1
-}
 kb() { awk -v k="$2" '$1 == k":" { print $2 }' "/proc/$1/status" 2>/dev/null; }
 
 echo "soak: wine $(wine --version), $(nproc) cores, $minutes minutes"
 wine "$folder/quorvant.exe" </dev/null >/dev/null 2>&1 &
-for _ in $(seq 1 100); do program=$(unix_pid 'quorvant.exe') && break; sleep 0.2; done
-server=$(unix_pid wineserver)
+for _ in $(seq 1 100); do program=$(quorvant_unix_pid 'quorvant.exe') && break; sleep 0.2; done
+server=$(quorvant_unix_pid wineserver)
 [[ -n ${program:-} && -n $server ]] || { echo "soak: quorvant.exe or wineserver not found" >&2; exit 1; }
 wine "$bin/soak_driver.exe" "$minutes" "$switch_seconds" "$refresh_seconds" 2>&1 | tr -d '\r' &
 driver=$!
