@@ -14,9 +14,13 @@
 #include "button/win32/command.h"
 #include "button/win32/command_keys.h"
 #include "common/core/raster_canvas.h"
+#include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
 namespace {
+
+using test_support::PumpMessages;
+using test_support::PumpUntil;
 
 using button::ButtonState;
 
@@ -43,21 +47,6 @@ class TestForm {
  private:
   HWND hwnd_ = nullptr;
 };
-
-// Runs the message loop until done() or the deadline.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      (void)::TranslateMessage(&msg);
-      (void)::DispatchMessageW(&msg);
-    }
-    ::Sleep(1);
-  }
-  return true;
-}
 
 LPARAM At(int x, int y) {
   return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)),

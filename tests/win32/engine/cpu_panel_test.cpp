@@ -16,9 +16,13 @@
 #include "engine/win32/cpu_panel.h"
 #include "engine/win32/module_get_file_icon.h"
 #include "tests/support/child_process.h"
+#include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
 namespace {
+
+using test_support::PumpMessages;
+using test_support::PumpUntil;
 
 using testing_support::ChildProcess;
 
@@ -26,14 +30,6 @@ using Dialog = FormSetProcessCpuPercent;
 constexpr int kPid = 1;
 constexpr int kProcess = 2;
 constexpr int kLimited = 3;
-
-void PumpMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    (void)::TranslateMessage(&msg);
-    (void)::DispatchMessageW(&msg);
-  }
-}
 
 std::wstring ThisExeLower() {
   wchar_t path[MAX_PATH]{};

@@ -19,9 +19,13 @@
 #include "engine/win32/memory_release_walk.h"
 #include "engine/win32/module_get_memory_state.h"
 #include "engine/win32/module_process.h"
+#include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
 namespace {
+
+using test_support::PumpMessages;
+using test_support::PumpUntil;
 
 constexpr std::uint64_t kMiB = 1048576;
 
@@ -29,21 +33,6 @@ std::wstring WindowText(HWND hwnd) {
   wchar_t text[256] = {};
   (void)::GetWindowTextW(hwnd, text, 256);
   return text;
-}
-
-// Runs the message loop until done() or the deadline.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      (void)::TranslateMessage(&msg);
-      (void)::DispatchMessageW(&msg);
-    }
-    ::Sleep(1);
-  }
-  return true;
 }
 
 // A message box seen and closed by MessageCloser, with what the program looked like then.

@@ -9,17 +9,13 @@
 #include "common/win32/panel.h"
 #include "shell/win32/form_quorvant.h"
 #include "skin/resource.h"
+#include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
 namespace {
 
-void PumpMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    (void)::TranslateMessage(&msg);
-    (void)::DispatchMessageW(&msg);
-  }
-}
+using test_support::PumpMessages;
+using test_support::PumpUntil;
 
 struct Box {
   int left, top, width, height;

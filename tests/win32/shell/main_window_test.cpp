@@ -1,5 +1,6 @@
 #include <windows.h>
-#include <shellapi.h>
+
+#include <shellapi.h>  // after windows.h, which it needs
 
 #include <gtest/gtest.h>
 
@@ -10,17 +11,13 @@
 #include "shell/win32/form_quorvant.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/module_sub_class.h"
+#include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
 namespace {
 
-void PumpMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    (void)::TranslateMessage(&msg);
-    (void)::DispatchMessageW(&msg);
-  }
-}
+using test_support::PumpMessages;
+using test_support::PumpUntil;
 
 // Whether the shell still knows the program's icon: modifying a missing icon fails.
 bool TrayIconExists(HWND owner) {
