@@ -6,14 +6,10 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/core/priority_class.h"
 #include "engine/core/public_function.h"
 
 namespace quorvant {
-
-// Priority classes as the system numbers them.
-inline constexpr int kNormalPriorityClass = 0x20;
-inline constexpr int kHighPriorityClass = 0x80;
-inline constexpr int kAboveNormalPriorityClass = 0x8000;
 
 // Level texts of the "Speed up level:" list.
 inline constexpr std::wstring_view kLevelHigh = L"High";

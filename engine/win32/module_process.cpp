@@ -64,6 +64,33 @@ int GetProcessPriority(std::uint32_t id) {
   return PriorityOf(process.get());
 }
 
+std::optional<ProcessIdentity> IdentityOf(HANDLE process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!process || !::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+    return std::nullopt;
+  }
+  // A process that has ended can still be opened while anyone holds a handle to it.
+  if (exited.dwLowDateTime != 0 || exited.dwHighDateTime != 0) return std::nullopt;
+  const ProcessIdentity identity{
+      static_cast<std::uint32_t>(::GetProcessId(process)),
+      (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime};
+  if (!identity.Known()) return std::nullopt;
+  return identity;
+}
+
+std::optional<ProcessIdentity> IdentityOfId(std::uint32_t id) {
+  const unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  return IdentityOf(process.get());
+}
+
+unique_handle OpenIdentified(const ProcessIdentity& identity, DWORD access) {
+  if (!identity.Known()) return {};
+  unique_handle process(
+      ::OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, identity.id));
+  if (IdentityOf(process.get()) != identity) return {};
+  return process;
+}
+
 bool MiniUseMemory(std::uint32_t id) {
   unique_handle process(::OpenProcess(PROCESS_SET_QUOTA, FALSE, id));
   if (!process) return false;

@@ -4,8 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/win32/unique_handle.h"
+#include "engine/core/process_identity.h"
 
 namespace quorvant::win32 {
 
@@ -32,6 +36,17 @@ int SetProcessPriority(std::uint32_t id, HWND window, int priorityClass);
 
 // The priority class of process id, 0 when it cannot be read.
 int GetProcessPriority(std::uint32_t id);
+
+// The identity of the process behind handle (which must allow a limited query); empty when
+// its creation time cannot be read or it has ended.
+std::optional<ProcessIdentity> IdentityOf(HANDLE process);
+
+// The identity of the running process id; empty when it cannot be opened or read.
+std::optional<ProcessIdentity> IdentityOfId(std::uint32_t id);
+
+// Opens the process with access only while identity still names it: null when it is gone
+// or its id now belongs to a process started later.
+unique_handle OpenIdentified(const ProcessIdentity& identity, DWORD access);
 
 // Asks the system to trim the working set of process id. False when the process cannot be
 // opened or the request fails.

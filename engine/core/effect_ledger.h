@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/process_identity.h"
+
+namespace quorvant {
+
+// What the program can do to another process. Each is undone in its own way: a raised
+// priority class is given back, a CPU cap switched off, a duty cycle ended with the process
+// running.
+enum class EffectKind { Priority, CpuCap, DutyCycle };
+
+// One live effect on one process.
+struct Effect {
+  ProcessIdentity process;
+  EffectKind kind = EffectKind::Priority;
+  // Priority: the class the process had before the raise, given back on undo.
+  int before = 0;
+  // Priority: the class it was raised to. CpuCap and DutyCycle: the limit in percent.
+  int applied = 0;
+
+  friend bool operator==(const Effect&, const Effect&) = default;
+};
+
+// Whether the program could have made this effect: a known process; a raise from Idle,
+// Below Normal, Normal or Above Normal to a higher class of Above Normal or High; a limit of
+// 1 to 99 percent. Undoing anything else could raise a process, so nothing else is undone.
+bool IsValidEffect(const Effect& effect);
+
+// Every effect the program has live on other processes, in the order they were recorded:
+// the one place that answers what has been changed and how to give it back. An effect is
+// recorded before it is applied and forgotten once it has been undone (or its process has
+// gone), so the ledger never holds less than what is live.
+class EffectLedger {
+ public:
+  // Records an effect about to be applied, in place of the process's effect of that kind.
+  void Record(const Effect& effect);
+  // Forgets the process's effect of that kind; nothing when it has none.
+  void Forget(const ProcessIdentity& process, EffectKind kind);
+  std::optional<Effect> Find(const ProcessIdentity& process, EffectKind kind) const;
+
+  const std::vector<Effect>& Effects() const { return effects_; }
+  bool Empty() const { return effects_.empty(); }
+
+  // Runs after each change, with the ledger as it now stands: where its copy on disk and
+  // the watcher learn it. Inside a Batch it runs once, when the outermost batch ends.
+  std::function<void(const EffectLedger&)> changed;
+
+  // Changes made while a Batch lives are told as one: a boost that gives one process back
+  // and raises another writes the ledger once. Apply an effect only after its batch ends.
+  class Batch {
+   public:
+    explicit Batch(EffectLedger& ledger) : ledger_(ledger) { ++ledger_.batchDepth_; }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+    ~Batch() {
+      if (--ledger_.batchDepth_ == 0 && ledger_.pending_) ledger_.Tell();
+    }
+
+   private:
+    EffectLedger& ledger_;
+  };
+
+ private:
+  void Changed();
+  void Tell();
+
+  std::vector<Effect> effects_;
+  int batchDepth_ = 0;
+  bool pending_ = false;
+};
+
+// The program's ledger, for the whole run.
+EffectLedger& LiveEffects();
+
+// The platform side of giving effects back. Each call acts only on the process with that
+// identity; a process that is gone, or whose id now names another process, needs nothing.
+class EffectUndo {
+ public:
+  virtual ~EffectUndo() = default;
+  // Gives the process its class back, unless something else changed its class since the
+  // raise (it no longer runs at raisedClass): that newer choice stays.
+  virtual void RestorePriority(const ProcessIdentity& process, int priorityClass,
+                               int raisedClass) = 0;
+  virtual void Uncap(const ProcessIdentity& process) = 0;
+  // Lets a process of the duty cycle run: resumed once if it is in its suspended part.
+  virtual void Resume(const ProcessIdentity& process) = 0;
+};
+
+// Gives one effect back; an effect that is not valid is left alone.
+void GiveBack(const Effect& effect, EffectUndo& undo);
+
+// Gives every effect back, the most harmful first (a suspended process before a capped one
+// before a raised one), and forgets each.
+void GiveBackAll(EffectLedger& ledger, EffectUndo& undo);
+
+// The ledger on disk. A text of at most kMaxLedgerBytes: a first line naming the format,
+// one line per effect, and a closing line, so a file cut short is known as such.
+inline constexpr std::size_t kMaxLedgerBytes = 4096;
+std::string FormatLedger(const std::vector<Effect>& effects);
+
+// The valid effects of a stored ledger. A line that is not a valid effect is passed over; a
+// text without the first or the closing line, or larger than kMaxLedgerBytes, gives none.
+std::vector<Effect> ParseLedger(std::string_view text);
+
+}  // namespace quorvant

@@ -1,0 +1,189 @@
+#include "engine/core/effect_ledger.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/core/priority_class.h"
+
+namespace quorvant {
+namespace {
+
+constexpr ProcessIdentity kA{100, 133000000000000001};
+constexpr ProcessIdentity kB{200, 133000000000000002};
+// The same id as A, started later: another program.
+constexpr ProcessIdentity kAReused{100, 133000000000000099};
+
+Effect Raise(ProcessIdentity p, int before = kNormalPriorityClass, int to = kHighPriorityClass) {
+  return {p, EffectKind::Priority, before, to};
+}
+Effect Cap(ProcessIdentity p, int percent) { return {p, EffectKind::CpuCap, 0, percent}; }
+Effect Duty(ProcessIdentity p, int percent) { return {p, EffectKind::DutyCycle, 0, percent}; }
+
+// Records what is given back, in order.
+class RecordingUndo final : public EffectUndo {
+ public:
+  void RestorePriority(const ProcessIdentity& p, int priorityClass, int raisedClass) override {
+    calls.push_back("restore " + std::to_string(p.id) + " " + std::to_string(priorityClass) +
+                    " from " + std::to_string(raisedClass));
+  }
+  void Uncap(const ProcessIdentity& p) override {
+    calls.push_back("uncap " + std::to_string(p.id));
+  }
+  void Resume(const ProcessIdentity& p) override {
+    calls.push_back("resume " + std::to_string(p.id));
+  }
+  std::vector<std::string> calls;
+};
+
+TEST(EffectLedgerTest, RecordForgetAndIdentity) {
+  EffectLedger ledger;
+  int told = 0;
+  ledger.changed = [&](const EffectLedger&) { ++told; };
+
+  ledger.Record(Raise(kA));
+  ledger.Record(Cap(kA, 30));
+  ledger.Record(Raise(kB, kBelowNormalPriorityClass, kAboveNormalPriorityClass));
+  EXPECT_EQ(ledger.Effects().size(), 3u);
+  EXPECT_EQ(told, 3);
+
+  // One effect of a kind per process: a second record replaces the first.
+  ledger.Record(Cap(kA, 60));
+  EXPECT_EQ(ledger.Effects().size(), 3u);
+  EXPECT_EQ(ledger.Find(kA, EffectKind::CpuCap)->applied, 60);
+  // Recording what is already there tells no one.
+  ledger.Record(Cap(kA, 60));
+  EXPECT_EQ(told, 4);
+
+  // A reused id is another process: it finds nothing and forgets nothing of A's.
+  EXPECT_FALSE(ledger.Find(kAReused, EffectKind::Priority));
+  ledger.Forget(kAReused, EffectKind::Priority);
+  EXPECT_EQ(ledger.Effects().size(), 3u);
+  EXPECT_EQ(told, 4);
+
+  ledger.Forget(kA, EffectKind::Priority);
+  EXPECT_FALSE(ledger.Find(kA, EffectKind::Priority));
+  EXPECT_TRUE(ledger.Find(kA, EffectKind::CpuCap));
+  EXPECT_EQ(told, 5);
+}
+
+TEST(EffectLedgerTest, BatchTellsOnceWhenItEnds) {
+  EffectLedger ledger;
+  std::vector<size_t> sizes;
+  ledger.changed = [&](const EffectLedger& l) { sizes.push_back(l.Effects().size()); };
+  ledger.Record(Raise(kA));
+  {
+    // A boost: A given back and forgotten, B recorded before it is raised.
+    const EffectLedger::Batch outer(ledger);
+    ledger.Forget(kA, EffectKind::Priority);
+    {
+      const EffectLedger::Batch inner(ledger);
+      ledger.Record(Raise(kB));
+    }
+    EXPECT_EQ(sizes.size(), 1u);
+  }
+  EXPECT_EQ(sizes, (std::vector<size_t>{1, 1}));
+  {
+    // A batch that changes nothing tells no one.
+    const EffectLedger::Batch idle(ledger);
+  }
+  EXPECT_EQ(sizes.size(), 2u);
+}
+
+TEST(EffectLedgerTest, GiveBackAllMostHarmfulFirstAndForgets) {
+  EffectLedger ledger;
+  ledger.Record(Raise(kA, kBelowNormalPriorityClass, kHighPriorityClass));
+  ledger.Record(Cap(kB, 30));
+  ledger.Record(Duty(kA, 10));
+  RecordingUndo undo;
+  GiveBackAll(ledger, undo);
+  EXPECT_EQ(undo.calls,
+            (std::vector<std::string>{"resume 100", "uncap 200", "restore 100 16384 from 128"}));
+  EXPECT_TRUE(ledger.Empty());
+}
+
+TEST(EffectLedgerTest, OnlyWhatTheProgramCouldHaveDoneIsValid) {
+  struct Case {
+    const char* what;
+    Effect effect;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"Normal raised to High", Raise(kA), true},
+      {"Idle raised to Above Normal", Raise(kA, kIdlePriorityClass, kAboveNormalPriorityClass),
+       true},
+      {"Above Normal raised to High", Raise(kA, kAboveNormalPriorityClass), true},
+      {"back to High would raise", Raise(kA, kHighPriorityClass, kHighPriorityClass), false},
+      {"back to Realtime", Raise(kA, kRealtimePriorityClass), false},
+      {"not a class", Raise(kA, 0x21), false},
+      {"raised to Realtime", Raise(kA, kNormalPriorityClass, kRealtimePriorityClass), false},
+      {"lowered, not raised", Raise(kA, kAboveNormalPriorityClass, kAboveNormalPriorityClass),
+       false},
+      {"no creation time", Raise({100, 0}), false},
+      {"no id", Raise({0, 5}), false},
+      {"limit 1", Cap(kA, 1), true},
+      {"limit 99", Duty(kA, 99), true},
+      {"limit 0", Cap(kA, 0), false},
+      {"limit 100", Duty(kA, 100), false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsValidEffect(c.effect), c.valid) << c.what;
+
+  // An invalid effect is never given back.
+  RecordingUndo undo;
+  GiveBack(Raise(kA, kHighPriorityClass, kHighPriorityClass), undo);
+  EXPECT_TRUE(undo.calls.empty());
+}
+
+TEST(EffectLedgerTest, RoundTripsThroughItsTextForm) {
+  const std::vector<Effect> effects{Raise(kA, kIdlePriorityClass, kAboveNormalPriorityClass),
+                                    Cap(kB, 30), Duty(kA, 99)};
+  const std::string text = FormatLedger(effects);
+  EXPECT_EQ(text,
+            "Quorvant live effects 1\n"
+            "priority 100 133000000000000001 64 32768\n"
+            "cap 200 133000000000000002 30\n"
+            "duty 100 133000000000000001 99\n"
+            "end\n");
+  EXPECT_EQ(ParseLedger(text), effects);
+  EXPECT_TRUE(ParseLedger(FormatLedger({})).empty());
+}
+
+TEST(EffectLedgerTest, DamagedTextsGiveOnlyTheirValidLines) {
+  const std::string head = "Quorvant live effects 1\n";
+  const std::string good = "cap 200 133000000000000002 30\n";
+  const std::string end = "end\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    size_t effects;
+  };
+  const Case cases[] = {
+      {"whole", head + good + end, 1},
+      {"Windows line ends", "Quorvant live effects 1\r\ncap 200 133000000000000002 30\r\nend\r\n",
+       1},
+      {"empty", "", 0},
+      {"foreign file", "[Process]\nEnableImproveProcess=1\n", 0},
+      {"another format version", "Quorvant live effects 2\n" + good + end, 0},
+      {"cut before the closing line", head + good, 0},
+      {"cut inside a line", head + "cap 200 13300", 0},
+      {"closing line without its end", head + good + "end", 0},
+      {"oversized", head + std::string(kMaxLedgerBytes, '#') + "\n" + good + end, 0},
+      {"unknown kind", head + "suspend 200 133000000000000002 30\n" + good + end, 1},
+      {"negative id", head + "cap -200 133000000000000002 30\n" + end, 0},
+      {"id past 32 bits", head + "cap 4294967296 133000000000000002 30\n" + end, 0},
+      {"no creation time", head + "cap 200 0 30\n" + end, 0},
+      {"garbage number", head + "cap 2x0 133000000000000002 30\n" + end, 0},
+      {"missing field", head + "priority 100 133000000000000001 32\n" + end, 0},
+      {"extra field", head + "cap 200 133000000000000002 30 7\n" + end, 0},
+      {"two blanks", head + "cap 200  133000000000000002 30\n" + end, 0},
+      {"plus sign", head + "cap +200 133000000000000002 30\n" + end, 0},
+      {"restore to Realtime", head + "priority 100 133000000000000001 256 128\n" + end, 0},
+      {"huge number", head + "priority 100 133000000000000001 99999999999999999999 128\n" + end, 0},
+      {"a duplicate keeps one", head + good + good + end, 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseLedger(c.text).size(), c.effects) << c.what;
+}
+
+}  // namespace
+}  // namespace quorvant
