@@ -8,12 +8,14 @@ namespace {
 
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
+constexpr EffectKind kRaise = EffectKind::Priority;
+
 }  // namespace
 
-std::wstring Booster::TitleFromBuffer(std::wstring_view text) {
+std::wstring Booster::CutTitle(std::wstring_view text) {
   text = text.substr(0, text.find(L'\0'));
-  if (text.size() > kTitleBufferChars - 1) {
-    text = text.substr(0, kTitleBufferChars - 1);
+  if (text.size() > kMaxTitleChars) {
+    text = text.substr(0, kMaxTitleChars);
     // A cut between the halves of a pair would show as a broken character.
     if (IsHighSurrogate(text.back())) text.remove_suffix(1);
   }
@@ -27,24 +29,28 @@ bool Booster::SameTarget(const std::wstring& title) const {
   return title.size() >= n && title.compare(0, n, target_, 0, n) == 0;
 }
 
+std::optional<Effect> Booster::Raised() const {
+  // What the ledger no longer holds was given back by someone else.
+  if (!raised_) return std::nullopt;
+  return ledger_.Find(*raised_, kRaise);
+}
+
 std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   if (!enabled) return std::nullopt;
   const WindowId window = desktop_.ForegroundWindow();
-  const std::wstring title = TitleFromBuffer(desktop_.WindowTitle(window));
+  const std::wstring title = CutTitle(desktop_.WindowTitle(window));
 
-  // The window variables follow the foreground on every enabled tick, boost or not, so the
-  // demotion goes to whatever was in front just before.
+  // The last window follows the foreground on every enabled tick, boost or not.
   const WindowId before = lastForeground_;
-  previousForeground_ = lastForeground_;
   lastForeground_ = window;
   if (window == before) return std::nullopt;
   if (TrimNull(title).empty()) return std::nullopt;
   if (SameTarget(title)) return std::nullopt;
 
   const bool high = level == kLevelHigh;
-  desktop_.SetWindowProcessPriority(previousForeground_, kNormalPriorityClass);
-  desktop_.SetWindowProcessPriority(window, high ? kHighPriorityClass : kAboveNormalPriorityClass);
+  Raise(desktop_.WindowProcess(window), high ? kHighPriorityClass : kAboveNormalPriorityClass);
 
+  // The boost shows whether or not the system let the process be raised.
   target_ = title;
   Boost boost;
   boost.title = title;
@@ -54,6 +60,53 @@ std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   boost.speed = (high ? L"1" : L"2") + RandomDigits(1, random_) + L"%";
   boost.count = ++count_;
   return boost;
+}
+
+void Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedClass) {
+  const std::optional<Effect> current = Raised();
+  // Another window of the raised process: it stays raised, and what it returns to is still
+  // the class it had before the first of them. A class changed since is a new start.
+  const bool sameProcess = current && process && current->process == *process &&
+                           desktop_.PriorityClassOf(*process) == current->applied;
+  if (sameProcess && current->applied == raisedClass) return;
+
+  std::optional<Effect> next;
+  if (sameProcess) next = Effect{*process, kRaise, current->before, raisedClass};
+  if (current && !(next && IsValidEffect(*next))) {
+    desktop_.RestorePriority(current->process, current->before, current->applied);
+  }
+  if (process && !sameProcess) {
+    next = Effect{*process, kRaise, desktop_.PriorityClassOf(*process), raisedClass};
+  }
+  // A process already at the class or above, or whose class cannot be read, is left alone.
+  if (next && !IsValidEffect(*next)) next.reset();
+
+  {
+    const EffectLedger::Batch batch(ledger_);
+    if (current && !(next && next->process == current->process)) {
+      ledger_.Forget(current->process, kRaise);
+    }
+    if (next) ledger_.Record(*next);
+  }
+  raised_.reset();
+  if (!next) return;
+  if (desktop_.SetPriorityClassOf(next->process, next->applied)) {
+    raised_ = next->process;
+  } else if (sameProcess) {
+    // Refused a change of level: it still runs at the class it was given before.
+    ledger_.Record(*current);
+    raised_ = current->process;
+  } else {
+    ledger_.Forget(next->process, kRaise);
+  }
+}
+
+void Booster::GiveBack() {
+  const std::optional<Effect> current = Raised();
+  raised_.reset();
+  if (!current) return;
+  desktop_.RestorePriority(current->process, current->before, current->applied);
+  ledger_.Forget(current->process, kRaise);
 }
 
 }  // namespace quorvant

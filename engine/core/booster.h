@@ -1,12 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "engine/core/effect_ledger.h"
 #include "engine/core/priority_class.h"
+#include "engine/core/process_identity.h"
 #include "engine/core/public_function.h"
 
 namespace quorvant {
@@ -18,22 +21,29 @@ inline constexpr std::wstring_view kLevelAboveNormal = L"Above Normal";
 // Design caption of the current-target labels until the first boost.
 inline constexpr std::wstring_view kNoTarget = L"None";
 
-// Titles are read into a buffer of this many characters, its terminating NUL included.
-inline constexpr int kTitleBufferChars = 255;
+// Titles are shown and compared up to this many characters.
+inline constexpr std::size_t kMaxTitleChars = 254;
 
 // A top-level window; 0 is none.
 using WindowId = std::uintptr_t;
 
-// What the booster needs of the desktop.
+// What the booster needs of the desktop and of the processes behind its windows.
 class BoosterDesktop {
  public:
   virtual ~BoosterDesktop() = default;
   virtual WindowId ForegroundWindow() = 0;
-  // The window's title as the system copies it into a kTitleBufferChars buffer.
+  // The window's whole title; empty for no window.
   virtual std::wstring WindowTitle(WindowId window) = 0;
-  // Sets the priority class of the process that owns window, or of this program when window
-  // is 0. A process that cannot be opened for setting keeps its class.
-  virtual void SetWindowProcessPriority(WindowId window, int priorityClass) = 0;
+  // The process that owns window; empty when there is none or it cannot be read.
+  virtual std::optional<ProcessIdentity> WindowProcess(WindowId window) = 0;
+  // The process's priority class; 0 when it is gone or cannot be read.
+  virtual int PriorityClassOf(const ProcessIdentity& process) = 0;
+  // False when the process is gone or the system refuses.
+  virtual bool SetPriorityClassOf(const ProcessIdentity& process, int priorityClass) = 0;
+  // Gives the process priorityClass back while it still runs at raisedClass, as
+  // EffectUndo::RestorePriority does.
+  virtual void RestorePriority(const ProcessIdentity& process, int priorityClass,
+                               int raisedClass) = 0;
   // The time of day as the log shows it.
   virtual std::wstring TimeOfDay() = 0;
 };
@@ -48,32 +58,51 @@ struct Boost {
   int count = 0;          // boosts since start, this one included
 };
 
-// The priority booster: one Tick per timer interval while the program runs.
+// The priority booster: one Tick per timer interval while the program runs. It raises the
+// process of the window that comes to the front and remembers that process and the class it
+// had, so it can give exactly that back when another target comes, when it is switched off
+// and when the program ends, whatever became of the window.
 class Booster {
  public:
-  explicit Booster(BoosterDesktop& desktop, UniformRandom random = ProgramRandom)
-      : desktop_(desktop), random_(std::move(random)) {}
+  explicit Booster(BoosterDesktop& desktop, UniformRandom random = ProgramRandom,
+                   EffectLedger& ledger = LiveEffects())
+      : desktop_(desktop), random_(std::move(random)), ledger_(ledger) {}
+  Booster(const Booster&) = delete;
+  Booster& operator=(const Booster&) = delete;
+  // A booster that goes away leaves nothing raised.
+  ~Booster() { GiveBack(); }
 
   // One step: enabled is the "Enable speed up process" box, level the level list's text.
-  // Returns the boost when a new target came to the front.
+  // Returns the boost when a new target came to the front, whether or not its process could
+  // be raised.
   std::optional<Boost> Tick(bool enabled, std::wstring_view level);
+
+  // Returns the raised process to its own class, unless its class was changed since.
+  void GiveBack();
 
   // The current target's caption ("None" before the first boost).
   const std::wstring& Target() const { return target_; }
   int Count() const { return count_; }
+  // The raise that is live now, as the ledger holds it.
+  std::optional<Effect> Raised() const;
 
-  // The title as it arrives in a kTitleBufferChars buffer: up to its first NUL, at most one
-  // character short of the buffer, never ending in half a surrogate pair.
-  static std::wstring TitleFromBuffer(std::wstring_view text);
+  // The title as shown: up to its first NUL, at most kMaxTitleChars, never ending in half a
+  // surrogate pair.
+  static std::wstring CutTitle(std::wstring_view text);
 
  private:
   // A title that begins with the current target's text is the same target.
   bool SameTarget(const std::wstring& title) const;
+  // Moves the raise to process at raisedClass, giving back the one before unless it is the
+  // same process still at the class it was given.
+  void Raise(const std::optional<ProcessIdentity>& process, int raisedClass);
 
   BoosterDesktop& desktop_;
   UniformRandom random_;
+  EffectLedger& ledger_;
   WindowId lastForeground_ = 0;
-  WindowId previousForeground_ = 0;
+  // The process whose raise is the booster's; its class to give back lives in the ledger.
+  std::optional<ProcessIdentity> raised_;
   int count_ = 0;
   std::wstring target_{kNoTarget};
 };

@@ -43,22 +43,6 @@ void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_v
   }
 }
 
-int SetProcessPriority(std::uint32_t id, HWND window, int priorityClass) {
-  if (id == 0) {
-    DWORD owner = 0;
-    if (window) (void)::GetWindowThreadProcessId(window, &owner);
-    id = window ? owner : ::GetCurrentProcessId();
-  }
-  unique_handle process(
-      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_SET_INFORMATION, FALSE, id));
-  if (process) {
-    (void)::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass));
-  } else {
-    process.reset(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
-  }
-  return PriorityOf(process.get());
-}
-
 int GetProcessPriority(std::uint32_t id) {
   unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
   return PriorityOf(process.get());
@@ -89,6 +73,21 @@ unique_handle OpenIdentified(const ProcessIdentity& identity, DWORD access) {
       ::OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, identity.id));
   if (IdentityOf(process.get()) != identity) return {};
   return process;
+}
+
+int PriorityClassOf(const ProcessIdentity& identity) {
+  return PriorityOf(OpenIdentified(identity, PROCESS_QUERY_LIMITED_INFORMATION).get());
+}
+
+bool SetPriorityClassOf(const ProcessIdentity& identity, int priorityClass) {
+  const unique_handle process = OpenIdentified(identity, PROCESS_SET_INFORMATION);
+  return process && ::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass)) != FALSE;
+}
+
+void RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, int raisedClass) {
+  const unique_handle process = OpenIdentified(identity, PROCESS_SET_INFORMATION);
+  if (PriorityOf(process.get()) != raisedClass) return;
+  (void)::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass));
 }
 
 bool MiniUseMemory(std::uint32_t id) {

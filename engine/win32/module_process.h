@@ -29,11 +29,6 @@ bool ForEachProcess(const std::function<void(const ProcessEntry&)>& visit);
 // visit returns true. Nothing when the process's modules cannot be read.
 void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_view)>& visit);
 
-// Sets the priority class of process id; when id is 0, of the process that owns window;
-// when both are 0, of this program. Returns the class read back afterwards, 0 when the
-// process cannot be read. A process that can be queried but not set keeps its class.
-int SetProcessPriority(std::uint32_t id, HWND window, int priorityClass);
-
 // The priority class of process id, 0 when it cannot be read.
 int GetProcessPriority(std::uint32_t id);
 
@@ -47,6 +42,17 @@ std::optional<ProcessIdentity> IdentityOfId(std::uint32_t id);
 // Opens the process with access only while identity still names it: null when it is gone
 // or its id now belongs to a process started later.
 unique_handle OpenIdentified(const ProcessIdentity& identity, DWORD access);
+
+// The priority class of the process with that identity; 0 when it is gone or cannot be read.
+int PriorityClassOf(const ProcessIdentity& identity);
+
+// Sets the priority class of the process with that identity. False when it is gone or the
+// system refuses.
+bool SetPriorityClassOf(const ProcessIdentity& identity, int priorityClass);
+
+// Gives the process priorityClass back, but only while it still runs at raisedClass: a class
+// that someone else chose since stays. A process that is gone needs nothing.
+void RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, int raisedClass);
 
 // Asks the system to trim the working set of process id. False when the process cannot be
 // opened or the request fails.

@@ -40,9 +40,10 @@ constexpr UINT_PTR kToolNowImproveProcess = 1;
 FontDesc WindowFont() { return FontDesc{}; }
 }  // namespace
 
-ProcessPanel::ProcessPanel(std::unique_ptr<BoosterDesktop> desktop, UniformRandom random)
+ProcessPanel::ProcessPanel(std::unique_ptr<BoosterDesktop> desktop, UniformRandom random,
+                           EffectLedger& ledger)
     : desktop_(desktop ? std::move(desktop) : std::make_unique<WindowsBoosterDesktop>()),
-      booster_(*desktop_, std::move(random)) {}
+      booster_(*desktop_, std::move(random), ledger) {}
 
 ProcessPanel::~ProcessPanel() {
   // The tooltip is a pop-up of its own; the panel's child controls go with the panel.

@@ -19,8 +19,9 @@ namespace quorvant::win32 {
 class ProcessPanel {
  public:
   // desktop is where the booster looks for the foreground window; the system's by default.
+  // ledger is where it records the class it raised; the program's by default.
   explicit ProcessPanel(std::unique_ptr<BoosterDesktop> desktop = nullptr,
-                        UniformRandom random = ProgramRandom);
+                        UniformRandom random = ProgramRandom, EffectLedger& ledger = LiveEffects());
   ProcessPanel(const ProcessPanel&) = delete;
   ProcessPanel& operator=(const ProcessPanel&) = delete;
   ~ProcessPanel();
@@ -32,6 +33,9 @@ class ProcessPanel {
   // One booster step. Returns the boost, whose title and speed figure the status panel shows,
   // when a new target came to the front.
   std::optional<Boost> TimerProcessTick();
+  // The booster switched off or the program ending: the raised process gets its own class
+  // back now. What the panels show stays.
+  void GiveBack() { booster_.GiveBack(); }
 
   const LiveLabel& LabelImprovedCount() const { return labelImprovedCount_; }
   const LiveLabel& LabelNowImproveProcess() const { return labelNowImproveProcess_; }

@@ -496,6 +496,9 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     case WM_DESTROY:
       for (const auto& timer : kTimers) (void)::KillTimer(hwnd_, timer.id);
+      // Every way the program ends passes here ("Exit", the system's close, log-off), and
+      // nothing it raised may outlive it.
+      if (processPanel_) processPanel_->GiveBack();
       ::PostQuitMessage(0);
       return 0;
     default:
@@ -547,9 +550,13 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
   };
   if (code == BN_CLICKED) {
     switch (id) {
-      case kIdCheckNowImproveProcess:
-        settings_.ChangeImproveProcess(toggled(checkNowImproveProcess_));
+      case kIdCheckNowImproveProcess: {
+        const int value = toggled(checkNowImproveProcess_);
+        settings_.ChangeImproveProcess(value);
+        // Off means the raised process goes back to its own class now, not at some tick.
+        if (value == shell::kUnchecked) processPanel_->GiveBack();
         return;
+      }
       case kIdCheckEnableAutoFreeMemory:
         settings_.ChangeAutoFreeMemory(toggled(checkEnableAutoFreeMemory_));
         return;

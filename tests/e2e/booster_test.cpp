@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/unique_handle.h"
+#include "shell/core/tray_hook.h"
 #include "tests/e2e/app_driver.h"
 
 namespace quorvant::e2e {
 namespace {
 
 using namespace std::chrono_literals;
+using win32::unique_handle;
 
 constexpr UINT kBringToFrontMessage = WM_APP + 1;  // titled_windows.exe's request
 
@@ -23,19 +26,31 @@ std::wstring BinFolder() {
   return s.substr(0, s.find_last_of(L'\\'));
 }
 
-// titled_windows.exe showing one window with the given title, in a process of its own.
-class TitledWindow {
+// titled_windows.exe showing one window per title, in a process of its own started at the
+// given priority class. With stay, the process lives on after its windows have closed.
+class TitledWindows {
  public:
-  explicit TitledWindow(const std::wstring& title) : title_(title) {
+  TitledWindows(const std::vector<std::wstring>& titles, DWORD priorityClass, bool stay = false)
+      : titles_(titles) {
     const std::wstring exe = BinFolder() + L"\\titled_windows.exe";
-    std::wstring commandLine = L"\"" + exe + L"\" \"" + title + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"" + (stay ? L" --stay" : L"");
+    for (const auto& title : titles) commandLine += L" \"" + title + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     (void)::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                            nullptr, &startup, &info_);
-    (void)WaitFor([&] { return (hwnd_ = FindOwn()) != nullptr; });
+    // Set afterwards: Wine 8 starts every process at Normal whatever class it is asked for.
+    (void)::SetPriorityClass(info_.hProcess, priorityClass);
+    hwnds_.resize(titles.size());
+    (void)WaitFor([&] {
+      for (size_t i = 0; i < titles_.size(); ++i) {
+        if (!hwnds_[i]) hwnds_[i] = FindOwn(titles_[i]);
+        if (!hwnds_[i]) return false;
+      }
+      return true;
+    });
   }
-  ~TitledWindow() {
+  ~TitledWindows() {
     if (info_.hProcess) {
       (void)::TerminateProcess(info_.hProcess, 0);
       (void)::WaitForSingleObject(info_.hProcess, 5000);
@@ -43,24 +58,28 @@ class TitledWindow {
     }
     if (info_.hThread) (void)::CloseHandle(info_.hThread);
   }
-  TitledWindow(const TitledWindow&) = delete;
-  TitledWindow& operator=(const TitledWindow&) = delete;
+  TitledWindows(const TitledWindows&) = delete;
+  TitledWindows& operator=(const TitledWindows&) = delete;
 
-  HWND Hwnd() const { return hwnd_; }
-  DWORD ProcessId() const { return info_.dwProcessId; }
+  HWND Hwnd(size_t i = 0) const { return hwnds_[i]; }
+  bool Running() const { return ::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
   int PriorityClass() const { return static_cast<int>(::GetPriorityClass(info_.hProcess)); }
   // Only the window's own process may bring it to the front without a window manager.
-  bool BringToFront() const {
+  bool BringToFront(size_t i = 0) const {
     DWORD_PTR inFront = 0;
-    (void)::SendMessageTimeoutW(hwnd_, kBringToFrontMessage, 0, 0, SMTO_BLOCK, 5000, &inFront);
-    return inFront == 1 && ::GetForegroundWindow() == hwnd_;
+    (void)::SendMessageTimeoutW(hwnds_[i], kBringToFrontMessage, 0, 0, SMTO_BLOCK, 5000, &inFront);
+    return inFront == 1 && ::GetForegroundWindow() == hwnds_[i];
+  }
+  bool Close(size_t i = 0) const {
+    (void)::PostMessageW(hwnds_[i], WM_CLOSE, 0, 0);
+    return WaitFor([&] { return !::IsWindow(hwnds_[i]); });
   }
 
  private:
-  HWND FindOwn() const {
+  HWND FindOwn(const std::wstring& title) const {
     HWND candidate = nullptr;
     while ((candidate = ::FindWindowExW(nullptr, candidate, L"QuorvantTitledWindow",
-                                        title_.c_str())) != nullptr) {
+                                        title.c_str())) != nullptr) {
       DWORD pid = 0;
       (void)::GetWindowThreadProcessId(candidate, &pid);
       if (pid == info_.dwProcessId) return candidate;
@@ -68,12 +87,31 @@ class TitledWindow {
     return nullptr;
   }
 
-  std::wstring title_;
+  std::vector<std::wstring> titles_;
   PROCESS_INFORMATION info_{};
-  HWND hwnd_ = nullptr;
+  std::vector<HWND> hwnds_;
 };
 
-TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBackToNormal) {
+const wchar_t* ClassName(int priorityClass) {
+  switch (priorityClass) {
+    case IDLE_PRIORITY_CLASS:
+      return L"Idle";
+    case BELOW_NORMAL_PRIORITY_CLASS:
+      return L"Below Normal";
+    case NORMAL_PRIORITY_CLASS:
+      return L"Normal";
+    case ABOVE_NORMAL_PRIORITY_CLASS:
+      return L"Above Normal";
+    case HIGH_PRIORITY_CLASS:
+      return L"High";
+    case REALTIME_PRIORITY_CLASS:
+      return L"Realtime";
+    default:
+      return L"unreadable";
+  }
+}
+
+TEST(BoosterEndToEndTest, RaisesTheFrontProcessShowsItAndGivesEveryClassBack) {
   AppFolder folder;
   folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
   folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
@@ -81,21 +119,51 @@ TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBack
   HWND main = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
   app.WaitForIdle();
+  const unique_handle quorvant(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, app.Id()));
+  ASSERT_TRUE(quorvant);
 
-  TitledWindow alpha(L"Alpha window");
-  TitledWindow bravo(L"Bravo – ü window");
+  // Alpha runs at Below Normal, as a backup or an indexer might, and lives on without its
+  // window as programs that close to the tray do. Bravo has two windows.
+  TitledWindows alpha({L"Alpha window"}, BELOW_NORMAL_PRIORITY_CLASS, true);
+  TitledWindows bravo({L"Bravo – ü window", L"Charlie window"}, NORMAL_PRIORITY_CLASS);
   ASSERT_NE(alpha.Hwnd(), nullptr);
-  ASSERT_NE(bravo.Hwnd(), nullptr);
-  ASSERT_EQ(alpha.PriorityClass(), NORMAL_PRIORITY_CLASS);
+  ASSERT_NE(bravo.Hwnd(0), nullptr);
+  ASSERT_NE(bravo.Hwnd(1), nullptr);
+  ASSERT_EQ(alpha.PriorityClass(), BELOW_NORMAL_PRIORITY_CLASS);
   ASSERT_EQ(bravo.PriorityClass(), NORMAL_PRIORITY_CLASS);
 
-  ASSERT_TRUE(alpha.BringToFront());
-  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == HIGH_PRIORITY_CLASS; }));
-  EXPECT_EQ(bravo.PriorityClass(), NORMAL_PRIORITY_CLASS);
+  // Every process at the class it should have, read from this process.
+  struct Classes {
+    int alpha;
+    int bravo;
+    int quorvant;
+  };
+  auto classesNow = [&] {
+    return Classes{alpha.PriorityClass(), bravo.PriorityClass(),
+                   static_cast<int>(::GetPriorityClass(quorvant.get()))};
+  };
+  auto are = [&](Classes want) {
+    const Classes now = classesNow();
+    return now.alpha == want.alpha && now.bravo == want.bravo && now.quorvant == want.quorvant;
+  };
+  auto shown = [&] {
+    const Classes now = classesNow();
+    return testing::Message() << "now alpha " << ClassName(now.alpha) << ", bravo "
+                              << ClassName(now.bravo) << ", quorvant " << ClassName(now.quorvant);
+  };
+  constexpr int kBelow = BELOW_NORMAL_PRIORITY_CLASS;
+  constexpr int kNormal = NORMAL_PRIORITY_CLASS;
+  constexpr int kHigh = HIGH_PRIORITY_CLASS;
 
-  ASSERT_TRUE(bravo.BringToFront());
-  EXPECT_TRUE(WaitFor([&] { return bravo.PriorityClass() == HIGH_PRIORITY_CLASS; }));
-  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == NORMAL_PRIORITY_CLASS; }));
+  // The program's own process, raised while its window was in front, goes back like any other.
+  ASSERT_TRUE(alpha.BringToFront());
+  EXPECT_TRUE(WaitFor([&] { return are({kHigh, kNormal, kNormal}); })) << shown();
+
+  ASSERT_TRUE(bravo.BringToFront(0));
+  EXPECT_TRUE(WaitFor([&] {
+    return are({kBelow, kHigh, kNormal});
+  })) << "Alpha goes back to its own Below Normal, not to Normal; "
+      << shown();
 
   // The process panel is the one that holds the booster's check box.
   HWND box = FindDescendantByText(main, L"Enable speed up process");
@@ -134,6 +202,45 @@ TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBack
     highFigures += ::FindWindowExW(status, nullptr, L"Static", text.c_str()) != nullptr;
   }
   EXPECT_EQ(highFigures, 1) << "\"Whole system faster:\" reads 12% to 18% after a High boost";
+
+  // Alpha raised again, then its window closed while its process runs on: the next target
+  // still gives Alpha its class back, though no window of it is left to go through.
+  ASSERT_TRUE(alpha.BringToFront());
+  EXPECT_TRUE(WaitFor([&] { return are({kHigh, kNormal, kNormal}); })) << shown();
+  ASSERT_TRUE(alpha.Close());
+  ASSERT_TRUE(alpha.Running());
+  ASSERT_TRUE(bravo.BringToFront(0));
+  EXPECT_TRUE(WaitFor([&] { return are({kBelow, kHigh, kNormal}); })) << shown();
+
+  // Switched off: Bravo is back at once, in the click; what the panels show stays.
+  (void)::SendMessageW(box, BM_CLICK, 0, 0);
+  ASSERT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_TRUE(are({kBelow, kNormal, kNormal})) << shown();
+  EXPECT_NE(::FindWindowExW(panel, nullptr, L"Static", L"Bravo – ü window"), nullptr);
+  EXPECT_NE(::FindWindowExW(status, nullptr, L"Static", L"Bravo – ü window"), nullptr);
+
+  // On again, the next target that comes to the front is raised.
+  (void)::SendMessageW(box, BM_CLICK, 0, 0);
+  ASSERT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+  ASSERT_TRUE(bravo.BringToFront(1));
+  EXPECT_TRUE(WaitFor([&] { return are({kBelow, kHigh, kNormal}); })) << shown();
+  EXPECT_TRUE(WaitFor(
+      [&] { return ::FindWindowExW(panel, nullptr, L"Static", L"Charlie window") != nullptr; }));
+
+  // "Exit" from the tray menu, chosen with the keyboard as a user could.
+  ASSERT_TRUE(::PostMessageW(main, shell::kTrayCallbackMessage, 0, shell::kMouseRightDown));
+  HWND menuForm = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    menuForm = app.FindTopLevel(L"FormMenu");
+    return menuForm && app.FindTopLevel(L"#32768") &&
+           ::IsWindowVisible(app.FindTopLevel(L"#32768"));
+  }));
+  // Up from no selection is the last item, "Exit".
+  (void)::PostMessageW(menuForm, WM_KEYDOWN, VK_UP, 0);
+  (void)::PostMessageW(menuForm, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_TRUE(app.WaitForExit(20s));
+  EXPECT_EQ(bravo.PriorityClass(), kNormal) << "nothing the program raised outlives it";
+  EXPECT_EQ(alpha.PriorityClass(), kBelow);
 }
 
 }  // namespace

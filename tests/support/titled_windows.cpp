@@ -2,16 +2,20 @@
 // windows of another process to come to the front. A window that receives
 // kBringToFrontMessage makes itself the foreground window (only its own process may do
 // that without a window manager's help) and answers 1 when it then is in front.
-// Usage: titled_windows.exe TITLE [TITLE ...]; ends when its windows are closed.
+// Usage: titled_windows.exe [--stay] TITLE [TITLE ...]; ends when its windows are closed, or
+// with --stay lives on without them until it is ended, as programs that close to the tray do.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h, which it needs
+
+#include <cwchar>
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"QuorvantTitledWindow";
 constexpr UINT kBringToFrontMessage = WM_APP + 1;
 int openWindows = 0;
+bool stay = false;
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -19,7 +23,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       (void)::SetForegroundWindow(hwnd);
       return ::GetForegroundWindow() == hwnd ? 1 : 0;
     case WM_DESTROY:
-      if (--openWindows == 0) ::PostQuitMessage(0);
+      if (--openWindows == 0 && !stay) ::PostQuitMessage(0);
       return 0;
     default:
       return ::DefWindowProcW(hwnd, message, wParam, lParam);
@@ -46,8 +50,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   int shown = 0;
   for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kClassName, nullptr)) != nullptr;)
     ++shown;
-  for (int i = 1; i < argc; ++i) {
-    const int offset = 40 + 140 * (shown + i - 1);
+  int first = 1;
+  if (argc > 2 && std::wcscmp(argv[1], L"--stay") == 0) {
+    stay = true;
+    first = 2;
+  }
+  for (int i = first; i < argc; ++i) {
+    const int offset = 40 + 140 * (shown + i - first);
     HWND hwnd = ::CreateWindowExW(0, kClassName, argv[i], WS_OVERLAPPEDWINDOW, offset, offset, 320,
                                   120, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 1;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,9 +15,12 @@
 #include "engine/win32/booster_desktop.h"
 #include "engine/win32/module_process.h"
 #include "engine/win32/process_panel.h"
+#include "tests/support/child_process.h"
 
 namespace quorvant::win32 {
 namespace {
+
+using testing_support::ChildProcess;
 
 // Windows that the test process owns; hidden unless a test needs one in front.
 class TopLevel {
@@ -41,7 +45,8 @@ class TopLevel {
   HWND hwnd_ = nullptr;
 };
 
-// Foreground windows handed out one per tick; every priority call is recorded.
+// Foreground windows handed out one per tick; window w belongs to process 10 * w, and every
+// class the booster sets or gives back is recorded.
 class ScriptedDesktop : public BoosterDesktop {
  public:
   struct Window {
@@ -50,7 +55,7 @@ class ScriptedDesktop : public BoosterDesktop {
   };
   std::vector<Window> windows;
   WindowId foreground = 0;
-  std::vector<std::pair<WindowId, int>> calls;
+  std::vector<std::pair<std::uint32_t, int>> calls;
 
   WindowId ForegroundWindow() override { return foreground; }
   std::wstring WindowTitle(WindowId window) override {
@@ -59,10 +64,26 @@ class ScriptedDesktop : public BoosterDesktop {
     }
     return {};
   }
-  void SetWindowProcessPriority(WindowId window, int priorityClass) override {
-    calls.emplace_back(window, priorityClass);
+  std::optional<ProcessIdentity> WindowProcess(WindowId window) override {
+    return ProcessIdentity{static_cast<std::uint32_t>(window * 10), 1};
+  }
+  int PriorityClassOf(const ProcessIdentity& process) override {
+    const auto it = classes_.find(process.id);
+    return it == classes_.end() ? kNormalPriorityClass : it->second;
+  }
+  bool SetPriorityClassOf(const ProcessIdentity& process, int priorityClass) override {
+    calls.emplace_back(process.id, priorityClass);
+    classes_[process.id] = priorityClass;
+    return true;
+  }
+  void RestorePriority(const ProcessIdentity& process, int priorityClass,
+                       int raisedClass) override {
+    if (PriorityClassOf(process) == raisedClass) (void)SetPriorityClassOf(process, priorityClass);
   }
   std::wstring TimeOfDay() override { return L"12:34:56"; }
+
+ private:
+  std::map<std::uint32_t, int> classes_;
 };
 
 std::wstring TooltipText(HWND tooltip, HWND panel) {
@@ -106,7 +127,8 @@ class ProcessPanelTest : public ::testing::Test {
     auto desktop = std::make_unique<ScriptedDesktop>();
     desktop_ = desktop.get();
     desktop_->windows = {{11, L"Alpha – ü"}, {12, L"Bravo"}, {13, L""}};
-    controller_ = std::make_unique<ProcessPanel>(std::move(desktop), [] { return 0.0; });
+    controller_ = std::make_unique<ProcessPanel>(
+        std::move(desktop), [] { return 0.0; }, ledger_);
     ASSERT_TRUE(controller_->Create(panel_, enable_, level_, fonts_));
   }
 
@@ -116,6 +138,7 @@ class ProcessPanelTest : public ::testing::Test {
   }
 
   TopLevel form_{L"process panel"};
+  EffectLedger ledger_;
   Panel panel_;
   FontCache fonts_;
   CheckBox enable_;
@@ -181,11 +204,19 @@ TEST_F(ProcessPanelTest, BoostsWriteTargetTooltipLogRowAndCount) {
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(Row(list, 1),
             (std::vector<std::wstring>{L" 2", L"12:34:56", L"Bravo", L"Above Normal"}));
+  // The untitled window's process is left alone; Alpha's goes back when Bravo's is raised.
   EXPECT_EQ(desktop_->calls,
-            (std::vector<std::pair<WindowId, int>>{{0, kNormalPriorityClass},
-                                                   {11, kHighPriorityClass},
-                                                   {13, kNormalPriorityClass},
-                                                   {12, kAboveNormalPriorityClass}}));
+            (std::vector<std::pair<std::uint32_t, int>>{{110, kHighPriorityClass},
+                                                        {110, kNormalPriorityClass},
+                                                        {120, kAboveNormalPriorityClass}}));
+
+  // Switched off: given back at once; what the panels show stays.
+  controller_->GiveBack();
+  EXPECT_EQ(desktop_->calls.back(), std::make_pair(std::uint32_t{120}, kNormalPriorityClass));
+  EXPECT_TRUE(ledger_.Empty());
+  EXPECT_EQ(ControlText(controller_->LabelNowImproveProcess().Hwnd()), L"Bravo");
+  EXPECT_EQ(ControlText(controller_->LabelImprovedCount().Hwnd()), L"2");
+  EXPECT_EQ(list.Count(), 2);
 }
 
 TEST_F(ProcessPanelTest, BoxStateDecidesWhetherTheTickRuns) {
@@ -207,46 +238,89 @@ TEST_F(ProcessPanelTest, BoxStateDecidesWhetherTheTickRuns) {
   EXPECT_EQ(Row(controller_->ListViewHistory(), 0)[3], L"Above Normal");
 }
 
-// The system's side: titles, the foreground window and this process's priority class.
-TEST(WindowsBoosterDesktopTest, ReadsTitlesAsTheBufferHoldsThem) {
+// The system's side: titles, the foreground window, and priority classes by identity.
+TEST(WindowsBoosterDesktopTest, ReadsWholeTitlesThatTheBoosterCuts) {
   const std::wstring long300 = std::wstring(150, L'a') + std::wstring(150, L'b');
+  // An emoji (a surrogate pair) whose halves fall on either side of the cut.
+  const std::wstring pairAcrossCut = std::wstring(253, L'z') + L"\xD83D\xDE00 tail";
   struct Case {
     std::wstring title;
-    std::wstring read;
+    std::wstring shown;
   };
   const Case cases[] = {
       {L"Plain", L"Plain"},
       {L"Größe – 東京 &Co", L"Größe – 東京 &Co"},
       {long300, long300.substr(0, 254)},
+      {pairAcrossCut, std::wstring(253, L'z')},
   };
   WindowsBoosterDesktop desktop;
   for (const Case& c : cases) {
     TopLevel window(c.title);
     ASSERT_NE(window.Hwnd(), nullptr);
-    EXPECT_EQ(desktop.WindowTitle(ToWindowId(window.Hwnd())), c.read);
+    EXPECT_EQ(desktop.WindowTitle(ToWindowId(window.Hwnd())), c.title);
+    EXPECT_EQ(Booster::CutTitle(desktop.WindowTitle(ToWindowId(window.Hwnd()))), c.shown);
   }
   EXPECT_EQ(desktop.WindowTitle(0), L"");
   EXPECT_FALSE(desktop.TimeOfDay().empty());
+
+  // The whole way: the window in front, boosted, shown without the broken character.
+  TopLevel front(pairAcrossCut);
+  (void)::ShowWindow(front.Hwnd(), SW_SHOW);
+  (void)::SetForegroundWindow(front.Hwnd());
+  const int ownClass = GetProcessPriority(::GetCurrentProcessId());
+  ASSERT_NE(ownClass, kHighPriorityClass);
+  EffectLedger ledger;
+  {
+    Booster booster(desktop, ProgramRandom, ledger);
+    const auto boost = booster.Tick(true, kLevelHigh);
+    ASSERT_TRUE(boost);
+    EXPECT_EQ(boost->title, std::wstring(253, L'z'));
+    EXPECT_EQ(GetProcessPriority(::GetCurrentProcessId()), kHighPriorityClass);
+  }
+  // The booster gone, this process is back at its own class.
+  EXPECT_EQ(GetProcessPriority(::GetCurrentProcessId()), ownClass);
+  EXPECT_TRUE(ledger.Empty());
 }
 
-TEST(WindowsBoosterDesktopTest, SetsThePriorityOfTheWindowsProcessOrOfThisProgram) {
+TEST(WindowsBoosterDesktopTest, ReachesAProcessOnlyByItsIdentity) {
   WindowsBoosterDesktop desktop;
-  TopLevel window(L"own window");
-  const DWORD self = ::GetCurrentProcessId();
-  desktop.SetWindowProcessPriority(ToWindowId(window.Hwnd()), kHighPriorityClass);
-  EXPECT_EQ(GetProcessPriority(self), kHighPriorityClass);
-  desktop.SetWindowProcessPriority(0, kAboveNormalPriorityClass);
-  EXPECT_EQ(GetProcessPriority(self), kAboveNormalPriorityClass);
-  // A handle that no longer denotes a window leaves every class as it is.
-  HWND gone = nullptr;
   {
-    TopLevel closed(L"closed");
-    gone = closed.Hwnd();
+    TopLevel own(L"own window");
+    EXPECT_EQ(desktop.WindowProcess(ToWindowId(own.Hwnd())), IdentityOfId(::GetCurrentProcessId()));
   }
-  desktop.SetWindowProcessPriority(ToWindowId(gone), kHighPriorityClass);
-  EXPECT_EQ(GetProcessPriority(self), kAboveNormalPriorityClass);
-  desktop.SetWindowProcessPriority(0, kNormalPriorityClass);
-  EXPECT_EQ(GetProcessPriority(self), kNormalPriorityClass);
+  EXPECT_FALSE(desktop.WindowProcess(0));
+
+  ChildProcess child;
+  const auto identity = IdentityOfId(child.Id());
+  ASSERT_TRUE(identity);
+  const unique_handle handle(::OpenProcess(PROCESS_SET_INFORMATION, FALSE, child.Id()));
+  ASSERT_TRUE(::SetPriorityClass(handle.get(), BELOW_NORMAL_PRIORITY_CLASS));
+  EXPECT_EQ(desktop.PriorityClassOf(*identity), kBelowNormalPriorityClass);
+
+  EXPECT_TRUE(desktop.SetPriorityClassOf(*identity, kHighPriorityClass));
+  EXPECT_EQ(GetProcessPriority(child.Id()), kHighPriorityClass);
+  desktop.RestorePriority(*identity, kBelowNormalPriorityClass, kHighPriorityClass);
+  EXPECT_EQ(GetProcessPriority(child.Id()), kBelowNormalPriorityClass);
+
+  // A class chosen by someone else since the raise stays.
+  EXPECT_TRUE(desktop.SetPriorityClassOf(*identity, kHighPriorityClass));
+  ASSERT_TRUE(::SetPriorityClass(handle.get(), IDLE_PRIORITY_CLASS));
+  desktop.RestorePriority(*identity, kBelowNormalPriorityClass, kHighPriorityClass);
+  EXPECT_EQ(GetProcessPriority(child.Id()), kIdlePriorityClass);
+
+  // The same id with another creation time is another process: never read or touched.
+  const ProcessIdentity later{identity->id, identity->started + 1};
+  ASSERT_TRUE(::SetPriorityClass(handle.get(), HIGH_PRIORITY_CLASS));
+  EXPECT_EQ(desktop.PriorityClassOf(later), 0);
+  EXPECT_FALSE(desktop.SetPriorityClassOf(later, kAboveNormalPriorityClass));
+  desktop.RestorePriority(later, kNormalPriorityClass, kHighPriorityClass);
+  EXPECT_EQ(GetProcessPriority(child.Id()), kHighPriorityClass);
+
+  // Ended, it needs nothing.
+  child.End();
+  EXPECT_EQ(desktop.PriorityClassOf(*identity), 0);
+  EXPECT_FALSE(desktop.SetPriorityClassOf(*identity, kHighPriorityClass));
+  desktop.RestorePriority(*identity, kNormalPriorityClass, kHighPriorityClass);
 }
 
 TEST(WindowsBoosterDesktopTest, SeesTheWindowBroughtToTheFront) {
