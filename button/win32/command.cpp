@@ -119,6 +119,14 @@ void Command::SyncSize() {
   core_.OnResize(width, height);
 }
 
+void Command::SetDpi(int dpi) {
+  surface_.SetDpi(dpi);
+  // Before the window exists the font is made when the properties load.
+  if (!hwnd_ || surface_.FontDpi() == dpi) return;
+  surface_.SetFont(core_.Properties().font);
+  core_.OnAmbientChanged();
+}
+
 void Command::SetDisplayAsDefault(bool value) {
   if (displayAsDefault_ == value) return;
   displayAsDefault_ = value;

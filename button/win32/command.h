@@ -40,6 +40,10 @@ class Command final : public Window<Command>, private button::CommandHost {
   void Save(PropertyBag& bag) const { core_.WriteProperties(bag); }
   const GdiCanvas& Surface() const { return surface_; }
 
+  // The scale its caption's font is made for: the display's unless set. The font is made
+  // again and the button redrawn; move and size the button for the new scale after this.
+  void SetDpi(int dpi);
+
   // The form shows this button as its default button (CommandKeyRouter sets it).
   void SetDisplayAsDefault(bool value);
   bool DisplayAsDefault() const { return displayAsDefault_; }

@@ -23,6 +23,9 @@ class CheckBox {
 
 class ComboBox {
  public:
+  // A drop-down list is placed this tall, in twips: room for its items below the closed box.
+  static constexpr int kDropDownListTwips = 1500;
+
   explicit ComboBox(HWND hwnd = nullptr) : hwnd_(hwnd) {}
   HWND Hwnd() const { return hwnd_; }
   int AddString(const std::wstring& text) const {
@@ -72,6 +75,9 @@ class ListView {
     column.cx = widthPx;
     column.iSubItem = index;
     (void)::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+  }
+  void SetColumnWidth(int index, int widthPx) const {
+    (void)::SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, index, MAKELPARAM(widthPx, 0));
   }
   int Count() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
   // Appends a row whose first column is text; returns its index, -1 on failure.

@@ -6,6 +6,22 @@ namespace quorvant::win32 {
 
 namespace {
 
+// Functions of later Windows versions, looked up at run time so that the program still
+// starts on Windows 7.
+template <typename Function>
+Function SystemFunction(const wchar_t* module, const char* name) {
+  // From the system folder only; the module stays loaded for the run.
+  HMODULE handle = ::GetModuleHandleW(module);
+  if (!handle) handle = ::LoadLibraryExW(module, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return handle
+             ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(handle, name)))
+             : nullptr;
+}
+
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI: the scale the user chose
+
 unique_hbitmap LoadBitmapResource(int id) {
   return unique_hbitmap(static_cast<HBITMAP>(::LoadImageW(
       ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -49,10 +65,47 @@ int ScreenDpi() {
   return dpi;
 }
 
-void UseScreenDpi() { SetDisplayDpi(ScreenDpi()); }
+int MonitorDpi(HMONITOR monitor) {
+  static const auto getDpiForMonitor =
+      SystemFunction<GetDpiForMonitorFn>(L"shcore.dll", "GetDpiForMonitor");
+  UINT x = 0, y = 0;
+  if (monitor && getDpiForMonitor && SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) &&
+      y > 0) {
+    return static_cast<int>(y);
+  }
+  return ScreenDpi();
+}
 
-unique_hbitmap LoadSkinBitmap(int id) {
-  const int dpi = DisplayDpi();
+int PrimaryMonitorDpi() { return MonitorDpi(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY)); }
+
+void UseScreenDpi() { SetDisplayDpi(PrimaryMonitorDpi()); }
+
+SIZE WindowSizeForClient(SIZE client, DWORD style, DWORD exStyle, int dpi) {
+  static const auto adjustForDpi =
+      SystemFunction<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
+  RECT r{0, 0, client.cx, client.cy};
+  if (!adjustForDpi || !adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi))) {
+    r = {0, 0, client.cx, client.cy};
+    (void)::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  }
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+void MoveToSuggestedPlace(HWND window, const RECT& suggested, SIZE size) {
+  (void)::SetWindowPos(window, nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FitClientArea(HWND window, SIZE client) {
+  RECT outer{}, inner{};
+  if (!::GetWindowRect(window, &outer) || !::GetClientRect(window, &inner)) return;
+  const int dx = client.cx - inner.right, dy = client.cy - inner.bottom;
+  if (dx == 0 && dy == 0) return;
+  (void)::SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dx,
+                       outer.bottom - outer.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+unique_hbitmap LoadSkinBitmap(int id, int dpi) {
   unique_hbitmap art = LoadBitmapResource(SkinBitmapIdFor(id, dpi));
   const int artDpi = SkinScaleFor(dpi) * kDesignDpi / 100;
   BITMAP size{};

@@ -4,12 +4,12 @@
 
 namespace quorvant::win32 {
 
-HFONT FontCache::Get(const FontDesc& desc) {
-  for (const auto& [d, font] : fonts_) {
-    if (d == desc) return font.get();
+HFONT FontCache::Get(const FontDesc& desc, int dpi) {
+  for (const auto& entry : fonts_) {
+    if (entry.dpi == dpi && entry.desc == desc) return entry.font.get();
   }
-  fonts_.emplace_back(desc, CreateFontFor(desc));
-  return fonts_.back().second.get();
+  fonts_.push_back({desc, dpi, CreateFontFor(desc, dpi)});
+  return fonts_.back().font.get();
 }
 
 }  // namespace quorvant::win32

@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/core/twips.h"
+
 namespace quorvant::win32 {
 
-unique_hfont CreateFontFor(const FontDesc& font) {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) (void)::ReleaseDC(nullptr, screen);
+unique_hfont CreateFontFor(const FontDesc& font, int dpi) {
   LOGFONTW lf{};
   lf.lfHeight = -static_cast<LONG>(std::lround(font.sizePt * dpi / 72.0));
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -98,8 +97,10 @@ std::optional<Color> GdiCanvas::GetPixel(int x, int y) const {
 }
 
 void GdiCanvas::SetFont(const FontDesc& font) {
-  unique_hfont fresh = CreateFontFor(font);
+  const int dpi = dpi_ > 0 ? dpi_ : DisplayDpi();
+  unique_hfont fresh = CreateFontFor(font, dpi);
   if (!fresh) return;
+  fontDpi_ = dpi;
   HGDIOBJ previous = ::SelectObject(dc_.get(), fresh.get());
   if (!originalFont_) originalFont_ = previous;
   font_ = std::move(fresh);

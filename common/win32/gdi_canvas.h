@@ -33,6 +33,10 @@ class GdiCanvas final : public Canvas {
   void Polyline(std::span<const CanvasPoint> points, Color color) override;
   void SetPixel(int x, int y, Color color) override;
   std::optional<Color> GetPixel(int x, int y) const override;
+  // Fonts set from now on are made for this resolution; 0, the default, follows the display's.
+  void SetDpi(int dpi) { dpi_ = dpi; }
+  // The resolution the current font was made for; 0 before the first.
+  int FontDpi() const { return fontDpi_; }
   void SetFont(const FontDesc& font) override;
   TextExtent MeasureText(std::wstring_view text) const override;
   void DrawString(std::wstring_view text, PixelRect rect, unsigned format, Color color) override;
@@ -46,9 +50,12 @@ class GdiCanvas final : public Canvas {
   HGDIOBJ originalFont_ = nullptr;
   int width_ = 0;
   int height_ = 0;
+  int dpi_ = 0;
+  int fontDpi_ = 0;
 };
 
-// Creates the platform font for a persisted font description at the screen's resolution.
-unique_hfont CreateFontFor(const FontDesc& font);
+// Creates the platform font for a persisted font description at a resolution: point sizes
+// are as large on every monitor, whatever its scale.
+unique_hfont CreateFontFor(const FontDesc& font, int dpi);
 
 }  // namespace quorvant::win32

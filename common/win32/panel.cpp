@@ -57,6 +57,14 @@ void Panel::AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color,
   labels_.push_back({std::move(text), x, y, font, color, cursor, std::move(onClick), rect});
 }
 
+void Panel::ClearContent() {
+  pressedLink_ = nullptr;
+  labels_.clear();
+  pictures_.clear();
+  boxes_.clear();
+  if (hwnd_) (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 Panel::Label* Panel::LinkAt(POINT at) {
   for (auto& label : labels_) {
     if (label.onClick && ::PtInRect(&label.rect, at)) return &label;

@@ -26,6 +26,9 @@ class Panel final : public Window<Panel> {
   // A label that shows cursor while the mouse is over it and runs onClick on a left click.
   void AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                std::function<void()> onClick);
+  // Forgets the painted labels, pictures and boxes, so that their owner can add them again
+  // at another scale; the panel is repainted.
+  void ClearContent();
 
   // Colours of the live labels on this panel (they sit on its white face).
   StaticColors& Colors() { return colors_; }

@@ -51,34 +51,24 @@ CpuPanel::~CpuPanel() {
 bool CpuPanel::Create() {
   const HWND parent = panel_.Hwnd();
   const HFONT text = fonts_.Get(TextFont());
-  panel_.AddLabel(std::wstring(layout::kHeading), TwipsToPixels(layout::kHeadingAt.left),
-                  TwipsToPixels(layout::kHeadingAt.top), fonts_.Get(HeadingFont()), kHeadingColor);
+  // Created anywhere; LayOut places them.
   // The descriptions wrap within their boxes, which painted one-line labels cannot do.
-  (void)panel_.AddLiveLabel(description1_, layout::kDescription1,
-                            PixelRect(layout::kDescription1At), text, kTextColor, false);
-  (void)panel_.AddLiveLabel(description2_, layout::kDescription2,
-                            PixelRect(layout::kDescription2At), text, kTextColor, false);
-  panel_.AddLabel(std::wstring(layout::kLimitedCountCaption),
-                  TwipsToPixels(layout::kLimitedCountCaptionAt.left),
-                  TwipsToPixels(layout::kLimitedCountCaptionAt.top), text, kTextColor);
-  (void)panel_.AddLiveLabel(limitedCount_, L"0", PixelRect(layout::kLimitedCountAt), text,
-                            kTextColor);
+  (void)panel_.AddLiveLabel(description1_, layout::kDescription1, {}, text, kTextColor, false);
+  (void)panel_.AddLiveLabel(description2_, layout::kDescription2, {}, text, kTextColor, false);
+  (void)panel_.AddLiveLabel(limitedCount_, L"0", {}, text, kTextColor);
   // Found by its id from outside, as automation tools look for it.
   (void)::SetWindowLongPtrW(limitedCount_.Hwnd(), GWLP_ID, kIdLimitedCount);
 
-  const RECT l = PixelRect(layout::kListAt);
-  list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
-                                LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                            l.left, l.top, l.right - l.left, l.bottom - l.top, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdList)),
-                            ::GetModuleHandleW(nullptr), nullptr);
+  list_ =
+      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
+                            LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                        0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdList)),
+                        ::GetModuleHandleW(nullptr), nullptr);
   if (!list_) return false;
-  (void)::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(text), FALSE);
   List().SetExtendedStyle(LVS_EX_FULLROWSELECT);
   for (int i = 0; i < static_cast<int>(std::size(layout::kColumns)); ++i) {
-    const auto& column = layout::kColumns[i];
-    List().AddColumn(i, std::wstring(column.title), TwipsToPixels(column.widthTwips));
+    List().AddColumn(i, std::wstring(layout::kColumns[i].title), 0);
   }
   images_.reset(::ImageList_Create(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
                                    ILC_COLOR32 | ILC_MASK, 0, 32));
@@ -96,7 +86,31 @@ bool CpuPanel::Create() {
                               [this] { CommandRefreshProcessClick(); }) &&
                        button(limit_, kIdLimit, L"Limit", layout::kLimitAt,
                               [this] { CommandLimitProcessCpuClick(); });
+  LayOut();
   return buttons;
+}
+
+void CpuPanel::LayOut() {
+  const HFONT text = fonts_.Get(TextFont());
+  panel_.ClearContent();
+  panel_.AddLabel(std::wstring(layout::kHeading), TwipsToPixels(layout::kHeadingAt.left),
+                  TwipsToPixels(layout::kHeadingAt.top), fonts_.Get(HeadingFont()), kHeadingColor);
+  PlaceControl(description1_.Hwnd(), PixelRect(layout::kDescription1At), text);
+  PlaceControl(description2_.Hwnd(), PixelRect(layout::kDescription2At), text);
+  panel_.AddLabel(std::wstring(layout::kLimitedCountCaption),
+                  TwipsToPixels(layout::kLimitedCountCaptionAt.left),
+                  TwipsToPixels(layout::kLimitedCountCaptionAt.top), text, kTextColor);
+  PlaceControl(limitedCount_.Hwnd(), PixelRect(layout::kLimitedCountAt), text);
+
+  PlaceControl(list_, PixelRect(layout::kListAt), text);
+  for (int i = 0; i < static_cast<int>(std::size(layout::kColumns)); ++i) {
+    List().SetColumnWidth(i, TwipsToPixels(layout::kColumns[i].widthTwips));
+  }
+  for (auto [command, at] :
+       {std::pair{&refresh_, layout::kRefreshAt}, {&limit_, layout::kLimitAt}}) {
+    command->SetDpi(DisplayDpi());
+    PlaceControl(command->Hwnd(), PixelRect(at), nullptr);
+  }
 }
 
 void CpuPanel::CommandRefreshProcessClick() {

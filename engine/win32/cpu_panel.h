@@ -46,8 +46,12 @@ class CpuPanel {
   CpuPanel(const CpuPanel&) = delete;
   CpuPanel& operator=(const CpuPanel&) = delete;
 
-  // Texts, the list, the image list and the two buttons.
+  // Texts, the list, the image list and the two buttons, laid out.
   bool Create();
+  // Places the panel's texts and controls from their twips rectangles at the display's
+  // scale, in fonts of that scale. The limit dialog, a window of its own, follows its own
+  // monitor's scale.
+  void LayOut();
 
   // "Refresh": rebuilds the list, then marks the limited rows and frees the slots of the
   // processes that are gone. The start-up runs it once.

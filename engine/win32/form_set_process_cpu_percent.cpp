@@ -16,6 +16,7 @@ namespace {
 namespace layout = engine::limit_dialog;
 
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 constexpr COLORREF kFace = RGB(255, 255, 255);
 constexpr COLORREF kText = RGB(0, 0, 0);
 
@@ -31,34 +32,30 @@ FormSetProcessCpuPercent::~FormSetProcessCpuPercent() { EndModal(); }
 
 bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   owner_ = owner;
+  // Centred on the screen, so on the primary monitor, and drawn at that monitor's scale
+  // whatever the main window's scale.
+  dpi_ = PrimaryMonitorDpi();
   // No WS_CLIPCHILDREN: the labels over the banner draw on what the dialog painted.
   RegisterClassOnce(kClassName, 0, nullptr);
-  RECT frame{0, 0, TwipsToPixels(layout::kClientWidthTwips),
-             TwipsToPixels(layout::kClientHeightTwips)};
-  (void)::AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_DLGMODALFRAME);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  const SIZE size = FrameSize(dpi_);
+  const int x = (::GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
+  const int y = (::GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
   const std::wstring caption(layout::kCaption);
-  if (!::CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, caption.c_str(), kStyle, x, y, width,
-                         height, owner, nullptr, ::GetModuleHandleW(nullptr), this)) {
+  if (!::CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, x, y, size.cx, size.cy,
+                         owner, nullptr, ::GetModuleHandleW(nullptr), this)) {
     return false;
   }
-  banner_ = LoadSkinBitmap(IDB_LIMIT_BANNER);
   icon_ = std::move(setup.icon);
 
-  const HFONT font = fonts_.Get(DialogFont());
-  (void)pid_.Create(hwnd_, colors_, setup.pidText, PixelRect(layout::kPidAt), font, kText,
-                    std::nullopt);
-  (void)path_.Create(hwnd_, colors_, setup.path, PixelRect(layout::kPathAt), font, kText,
-                     std::nullopt, false);
-  (void)percent_.Create(hwnd_, colors_, L"99", PixelRect(layout::kPercentAt), font, kText, kFace);
+  // Created anywhere; LayOut places them.
+  const HFONT font = fonts_.Get(DialogFont(), dpi_);
+  (void)pid_.Create(hwnd_, colors_, setup.pidText, {}, font, kText, std::nullopt);
+  (void)path_.Create(hwnd_, colors_, setup.path, {}, font, kText, std::nullopt, false);
+  (void)percent_.Create(hwnd_, colors_, L"99", {}, font, kText, kFace);
 
-  const RECT s = PixelRect(layout::kSliderAt);
   slider_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"",
-                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS, s.left,
-                              s.top, s.right - s.left, s.bottom - s.top, hwnd_, nullptr,
-                              ::GetModuleHandleW(nullptr), nullptr);
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS, 0, 0,
+                              0, 0, hwnd_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   Slider().SetRange(engine::kMinLimitPercent, engine::kMaxLimitPercent);
   (void)::SendMessageW(slider_, TBM_SETPAGESIZE, 0, 10);
   (void)::SendMessageW(slider_, TBM_SETTICFREQ, 10, 0);
@@ -68,10 +65,11 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   const bool existing = setup.mode == Mode::ExistingLimit;
   auto make = [&](Command& button, ButtonId id, const wchar_t* caption, const TwipsRect& at,
                   bool shown, std::function<void()> onClick) {
-    const RECT r = PixelRect(at);
+    const RECT r = PixelRectAt(at, dpi_);
+    button.SetDpi(dpi_);
     (void)button.Create(hwnd_, id,
                         button::ProgramButtonBag(caption, r.right - r.left, r.bottom - r.top),
-                        r.left, r.top);
+                        r.left, r.top, r.right - r.left, r.bottom - r.top);
     button.Events().click = std::move(onClick);
     (void)::ShowWindow(button.Hwnd(), shown ? SW_SHOWNA : SW_HIDE);
   };
@@ -82,7 +80,42 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   make(ok_, kIdOk, L"OK", layout::kOkAt, !existing,
        [this] { Finish(engine::LimitOk(table_, pid_.Text(), path_.Text(), Slider().Position())); });
   make(cancel_, kIdCancel, L"Cancel", layout::kCancelAt, !existing, [this] { Close(); });
+  LayOut();
   return true;
+}
+
+SIZE FormSetProcessCpuPercent::ClientSize(int dpi) {
+  return {TwipsToPixelsAt(layout::kClientWidthTwips, dpi),
+          TwipsToPixelsAt(layout::kClientHeightTwips, dpi)};
+}
+
+SIZE FormSetProcessCpuPercent::FrameSize(int dpi) {
+  return WindowSizeForClient(ClientSize(dpi), kStyle, kExStyle, dpi);
+}
+
+void FormSetProcessCpuPercent::LayOut() {
+  banner_ = LoadSkinBitmap(IDB_LIMIT_BANNER, dpi_);
+  const HFONT font = fonts_.Get(DialogFont(), dpi_);
+  PlaceControl(pid_.Hwnd(), PixelRectAt(layout::kPidAt, dpi_), font);
+  PlaceControl(path_.Hwnd(), PixelRectAt(layout::kPathAt, dpi_), font);
+  PlaceControl(percent_.Hwnd(), PixelRectAt(layout::kPercentAt, dpi_), font);
+  PlaceControl(slider_, PixelRectAt(layout::kSliderAt, dpi_), nullptr);
+  const std::pair<Command*, TwipsRect> buttons[] = {{&modify_, layout::kAdjustmentAt},
+                                                    {&free_, layout::kReleaseAt},
+                                                    {&ok_, layout::kOkAt},
+                                                    {&cancel_, layout::kCancelAt}};
+  for (const auto& [button, at] : buttons) {
+    button->SetDpi(dpi_);
+    PlaceControl(button->Hwnd(), PixelRectAt(at, dpi_), nullptr);
+  }
+  (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void FormSetProcessCpuPercent::OnDpiChanged(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  LayOut();
+  MoveToSuggestedPlace(hwnd_, suggested, FrameSize(dpi_));
+  FitClientArea(hwnd_, ClientSize(dpi_));
 }
 
 Command& FormSetProcessCpuPercent::Button(ButtonId id) {
@@ -153,14 +186,15 @@ void FormSetProcessCpuPercent::OnPaint() {
   (void)::FillRect(dc, &client, face.get());
   DrawBitmap(dc, banner_.get(), 0, 0);
   if (icon_) {
-    const RECT r = PixelRect(layout::kIconAt);
+    const RECT r = PixelRectAt(layout::kIconAt, dpi_);
     (void)::DrawIconEx(dc, r.left, r.top, icon_.get(), 0, 0, 0, nullptr, DI_NORMAL);
   }
   (void)::SetBkMode(dc, TRANSPARENT);
-  const HFONT font = fonts_.Get(DialogFont());
+  const HFONT font = fonts_.Get(DialogFont(), dpi_);
   for (const auto& fixed : layout::kFixedTexts) {
     DrawLabel(dc, std::wstring(fixed.text),
-              {TwipsToPixels(fixed.at.left), TwipsToPixels(fixed.at.top)}, font, kText);
+              {TwipsToPixelsAt(fixed.at.left, dpi_), TwipsToPixelsAt(fixed.at.top, dpi_)}, font,
+              kText);
   }
   (void)::EndPaint(hwnd_, &ps);
 }
@@ -182,6 +216,16 @@ LRESULT FormSetProcessCpuPercent::HandleMessage(UINT message, WPARAM wParam, LPA
       // The slider sits on the dialog's white face.
       (void)::SetBkColor(reinterpret_cast<HDC>(wParam), kFace);
       return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    }
+    case WM_DPICHANGED:
+      // Dragged onto a monitor of another scale: this window follows its own monitor.
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case kWmGetDpiScaledSize: {
+      // The frame at the new scale around the designed client area, so the suggested
+      // rectangle of WM_DPICHANGED has exactly this size.
+      *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<int>(wParam));
+      return TRUE;
     }
     case WM_CLOSE:
       // Closing by the frame changes nothing.

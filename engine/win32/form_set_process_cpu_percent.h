@@ -50,10 +50,19 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   const LiveLabel& PathLabel() const { return path_; }
   const LiveLabel& PercentLabel() const { return percent_; }
   HICON Icon() const { return icon_.get(); }
+  // The scale the dialog is drawn at: its monitor's.
+  int Dpi() const { return dpi_; }
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
+  // The designed client area and the window's outer size around it, at a scale.
+  static SIZE ClientSize(int dpi);
+  static SIZE FrameSize(int dpi);
+  // Places the texts, the slider and the buttons from their twips rectangles at the dialog's
+  // scale, in its fonts and artwork.
+  void LayOut();
+  void OnDpiChanged(int dpi, const RECT& suggested);
   void OnPaint();
   void ShowPercent();
   void Finish(const std::wstring& rowText);
@@ -64,6 +73,7 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   FontCache& fonts_;
   std::function<void(const std::wstring&)> writeRow_;
   HWND owner_ = nullptr;
+  int dpi_ = kDesignDpi;
   unique_hbitmap banner_;
   IconPicture icon_;
   StaticColors colors_;

@@ -42,6 +42,10 @@ constexpr int kValueHeight = 255;
 constexpr TwipsPoint kCommandAt{1560, 2040};
 constexpr int kCommandWidth = 3495, kCommandHeight = 495;
 constexpr TwipsPoint kLogHeadingAt{360, 3840};
+// The settings-bound box and interval list, and the list's caption.
+constexpr TwipsRect kAutoReleaseAt{1200, 2880, 3735, 255};
+constexpr TwipsRect kIntervalAt{2400, 3240, 1815, ComboBox::kDropDownListTwips};
+constexpr TwipsPoint kIntervalCaptionAt{1560, 3240};
 constexpr TwipsPoint kListAt{375, 4215};
 constexpr int kListWidth = 6495, kListHeight = 1215;
 
@@ -55,10 +59,13 @@ struct StatusValue {
   std::wstring_view designText;
   COLORREF color;
 };
-constexpr StatusValue kAll{L"All:", 600, 960, 2040, L"0 MB", kDarkGrey};
-constexpr StatusValue kUsed{L"Used:", 2040, 2640, 3720, L"0 MB", kRed};
-constexpr StatusValue kLeft{L"Left:", 3720, 4200, 5160, L"0 MB", kGreen};
-constexpr StatusValue kUsedRate{L"Used rate:", 5160, 6240, 7335, L"30%", kRed};
+// In the order of MemoryPanel::StatusLabels: all, used, left, used rate.
+constexpr StatusValue kStatusValues[] = {
+    {L"All:", 600, 960, 2040, L"0 MB", kDarkGrey},
+    {L"Used:", 2040, 2640, 3720, L"0 MB", kRed},
+    {L"Left:", 3720, 4200, 5160, L"0 MB", kGreen},
+    {L"Used rate:", 5160, 6240, 7335, L"30%", kRed},
+};
 
 struct LogColumn {
   std::wstring_view title;
@@ -78,61 +85,85 @@ MemoryPanel::~MemoryPanel() = default;
 bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
                          CheckBox checkEnableAutoFreeMemory, ComboBox comboInterval) {
   owner_ = owner;
+  panel_ = &panel;
+  fonts_ = &fonts;
   checkEnableAutoFreeMemory_ = checkEnableAutoFreeMemory;
   comboInterval_ = comboInterval;
-  const HFONT heading = fonts.Get(HeadingFont());
   const HFONT window = fonts.Get(WindowFont());
 
-  auto addText = [&](std::wstring_view text, TwipsPoint at, HFONT font, COLORREF color) {
-    panel.AddLabel(std::wstring(text), TwipsToPixels(at.left), TwipsToPixels(at.top), font, color);
-  };
-  addText(kHeading, kHeadingAt, heading, kOrange);
+  // Created anywhere; LayOut places them.
   // The description wraps within its box, which a static control does for us.
-  bool ok = panel.AddLiveLabel(
-      labelDescription_, kDescription,
-      PixelRect({kDescriptionAt.left, kDescriptionAt.top, kDescriptionWidth, kDescriptionHeight}),
-      window, kBlack, false);
-
-  addText(L"Memory status", kStatusHeadingAt, heading, kOrange);
-  auto addValue = [&](LiveLabel& label, const StatusValue& value) {
-    addText(value.caption, {value.captionLeft, kStatusRowTop}, window, kBlack);
-    return panel.AddLiveLabel(label, value.designText,
-                              PixelRect({value.valueLeft, kStatusRowTop,
-                                         value.valueRight - value.valueLeft, kValueHeight}),
-                              window, value.color);
-  };
-  ok = addValue(labelMemoryAll_, kAll) && ok;
-  ok = addValue(labelMemoryUsed_, kUsed) && ok;
-  ok = addValue(labelMemoryLeft_, kLeft) && ok;
-  ok = addValue(labelMemoryUsedPercent_, kUsedRate) && ok;
+  bool ok = panel.AddLiveLabel(labelDescription_, kDescription, {}, window, kBlack, false);
+  for (size_t i = 0; i < std::size(kStatusValues); ++i) {
+    const StatusValue& value = kStatusValues[i];
+    ok = panel.AddLiveLabel(*StatusLabels()[i], value.designText, {}, window, value.color) && ok;
+  }
 
   ok = commandFreeMemory_.Create(
            panel.Hwnd(), kIdCommandFreeMemory,
            button::ProgramButtonBag(L"Release memory now", TwipsToPixels(kCommandWidth),
                                     TwipsToPixels(kCommandHeight)),
-           TwipsToPixels(kCommandAt.left), TwipsToPixels(kCommandAt.top)) &&
+           0, 0) &&
        ok;
   commandFreeMemory_.Events().click = [this] { CommandFreeMemoryClick(); };
 
-  addText(L"Log", kLogHeadingAt, heading, kOrange);
-  const RECT list = PixelRect({kListAt.left, kListAt.top, kListWidth, kListHeight});
   HWND listHwnd = ::CreateWindowExW(
       WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-      list.left, list.top, list.right - list.left, list.bottom - list.top, panel.Hwnd(),
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewMemoryLog)),
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0,
+      0, panel.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewMemoryLog)),
       ::GetModuleHandleW(nullptr), nullptr);
   listViewMemoryLog_ = ListView(listHwnd);
   if (listHwnd) {
-    (void)::SendMessageW(listHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(window), FALSE);
     listViewMemoryLog_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
     int index = 0;
     for (const auto& column : kLogColumns) {
-      listViewMemoryLog_.AddColumn(index++, std::wstring(column.title),
-                                   TwipsToPixels(column.widthTwips));
+      listViewMemoryLog_.AddColumn(index++, std::wstring(column.title), 0);
     }
   }
+  LayOut();
   return ok && listHwnd;
+}
+
+void MemoryPanel::LayOut() {
+  if (!panel_) return;
+  Panel& panel = *panel_;
+  const HFONT heading = fonts_->Get(HeadingFont());
+  const HFONT window = fonts_->Get(WindowFont());
+  auto addText = [&](std::wstring_view text, TwipsPoint at, HFONT font, COLORREF color) {
+    panel.AddLabel(std::wstring(text), TwipsToPixels(at.left), TwipsToPixels(at.top), font, color);
+  };
+
+  panel.ClearContent();
+  addText(L"Interval:", kIntervalCaptionAt, window, kBlack);
+  addText(kHeading, kHeadingAt, heading, kOrange);
+  PlaceControl(
+      labelDescription_.Hwnd(),
+      PixelRect({kDescriptionAt.left, kDescriptionAt.top, kDescriptionWidth, kDescriptionHeight}),
+      window);
+  addText(L"Memory status", kStatusHeadingAt, heading, kOrange);
+  for (size_t i = 0; i < std::size(kStatusValues); ++i) {
+    const StatusValue& value = kStatusValues[i];
+    addText(value.caption, {value.captionLeft, kStatusRowTop}, window, kBlack);
+    PlaceControl(StatusLabels()[i]->Hwnd(),
+                 PixelRect({value.valueLeft, kStatusRowTop, value.valueRight - value.valueLeft,
+                            kValueHeight}),
+                 window);
+  }
+  PlaceControl(checkEnableAutoFreeMemory_.Hwnd(), PixelRect(kAutoReleaseAt), window);
+  PlaceControl(comboInterval_.Hwnd(), PixelRect(kIntervalAt), window);
+
+  commandFreeMemory_.SetDpi(DisplayDpi());
+  PlaceControl(commandFreeMemory_.Hwnd(),
+               PixelRect({kCommandAt.left, kCommandAt.top, kCommandWidth, kCommandHeight}),
+               nullptr);
+
+  addText(L"Log", kLogHeadingAt, heading, kOrange);
+  PlaceControl(listViewMemoryLog_.Hwnd(),
+               PixelRect({kListAt.left, kListAt.top, kListWidth, kListHeight}), window);
+  int index = 0;
+  for (const auto& column : kLogColumns) {
+    listViewMemoryLog_.SetColumnWidth(index++, TwipsToPixels(column.widthTwips));
+  }
 }
 
 engine::MemoryFigures MemoryPanel::ShowMemoryState() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 
 #include "button/win32/command.h"
@@ -30,10 +31,13 @@ class MemoryPanel final : private engine::ReleaseOutput {
   MemoryPanel(const MemoryPanel&) = delete;
   MemoryPanel& operator=(const MemoryPanel&) = delete;
 
-  // Creates the texts and controls on panel. owner is the window the release message is
-  // modal to.
+  // Creates the texts and controls on panel and lays it out, with the settings-bound box and
+  // list the form created there. owner is the window the release message is modal to.
   bool Create(Panel& panel, HWND owner, FontCache& fonts, CheckBox checkEnableAutoFreeMemory,
               ComboBox comboInterval);
+  // Places the panel's texts and controls from their twips rectangles at the display's
+  // scale, in fonts of that scale.
+  void LayOut();
 
   // The tick of the 20 ms readout timer: refreshes the memory-status block from a fresh
   // reading and returns its figures (the status panel shows the used rate).
@@ -55,6 +59,11 @@ class MemoryPanel final : private engine::ReleaseOutput {
   static constexpr int kIdListViewMemoryLog = 1302;
 
  private:
+  // The four values of the status block, left to right.
+  std::array<LiveLabel*, 4> StatusLabels() {
+    return {&labelMemoryAll_, &labelMemoryUsed_, &labelMemoryLeft_, &labelMemoryUsedPercent_};
+  }
+
   // ReleaseOutput
   void ShowSuccess(const std::wstring& message) override;
   int LogRowCount() const override;
@@ -67,6 +76,8 @@ class MemoryPanel final : private engine::ReleaseOutput {
   engine::MemoryRelease release_;
 
   HWND owner_ = nullptr;
+  Panel* panel_ = nullptr;
+  FontCache* fonts_ = nullptr;
   CheckBox checkEnableAutoFreeMemory_;
   ComboBox comboInterval_;
   LiveLabel labelDescription_;

@@ -51,62 +51,89 @@ ProcessPanel::~ProcessPanel() {
 }
 
 bool ProcessPanel::Create(Panel& panel, CheckBox enable, ComboBox level, FontCache& fonts) {
+  panelWindow_ = &panel;
+  fonts_ = &fonts;
   panel_ = panel.Hwnd();
   checkNowImproveProcess_ = enable;
   comboSpeed_ = level;
   const HFONT font = fonts.Get(WindowFont());
-  const HFONT heading = fonts.Get(HeadingFont());
+
+  // Created anywhere; LayOut places them.
+  bool ok = true;
+  // The two longer texts wrap within their boxes.
+  ok &= panel.AddLiveLabel(description_, kDescription, {}, font, kBlack, false);
+  ok &= panel.AddLiveLabel(levelHelp_, kLevelHelp, {}, font, kOrange, false);
+  ok &= panel.AddLiveLabel(labelImprovedCount_, kNoTarget, {}, font, kOrange);
+  ok &= panel.AddLiveLabel(labelNowImproveProcess_, kNoTarget, {}, font, kGreen);
+  CreateTooltip(panel_);
+
+  listViewHistory_ = ListView(::CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+          LVS_NOSORTHEADER,
+      0, 0, 0, 0, panel_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewHistory)),
+      ::GetModuleHandleW(nullptr), nullptr));
+  if (!listViewHistory_.Hwnd()) return false;
+  listViewHistory_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+  int index = 0;
+  for (const auto& column : kHistoryColumns) {
+    listViewHistory_.AddColumn(index++, std::wstring(column.title), 0);
+  }
+  LayOut();
+  return ok && tooltip_;
+}
+
+void ProcessPanel::LayOut() {
+  if (!panelWindow_) return;
+  Panel& panel = *panelWindow_;
+  const HFONT font = fonts_->Get(WindowFont());
+  const HFONT heading = fonts_->Get(HeadingFont());
   auto at = [](int twips) { return TwipsToPixels(twips); };
 
+  panel.ClearContent();
+  panel.AddLabel(L"Speed up level:", at(1560), at(1920), font, kBlack);
   panel.AddLabel(std::wstring(kHeading), at(360), at(120), heading, kOrange);
   panel.AddLabel(L"Speed up count:", at(1140), at(2760), font, kBlack);
   panel.AddLabel(L"Now speeding up:", at(1035), at(3000), font, kBlack);
   panel.AddLabel(L"Log:", at(360), at(3480), heading, kOrange);
 
-  bool ok = true;
-  // The two longer texts wrap within their boxes.
-  ok &= panel.AddLiveLabel(description_, kDescription, PixelRect({360, 480, 6645, 810}), font,
-                           kBlack, false);
-  ok &= panel.AddLiveLabel(levelHelp_, kLevelHelp, PixelRect({1560, 2280, 4860, 420}), font,
-                           kOrange, false);
-  ok &= panel.AddLiveLabel(labelImprovedCount_, kNoTarget, PixelRect({2640, 2760, 1815, 255}), font,
-                           kOrange);
+  PlaceControl(checkNowImproveProcess_.Hwnd(), PixelRect({1200, 1560, 2895, 255}), font);
+  PlaceControl(comboSpeed_.Hwnd(), PixelRect({3000, 1920, 1815, ComboBox::kDropDownListTwips}),
+               font);
+  PlaceControl(description_.Hwnd(), PixelRect({360, 480, 6645, 810}), font);
+  PlaceControl(levelHelp_.Hwnd(), PixelRect({1560, 2280, 4860, 420}), font);
+  PlaceControl(labelImprovedCount_.Hwnd(), PixelRect({2640, 2760, 1815, 255}), font);
   const RECT targetRect = PixelRect({2640, 3000, 3735, 255});
-  ok &= panel.AddLiveLabel(labelNowImproveProcess_, kNoTarget, targetRect, font, kGreen);
-  CreateTooltip(panel_, targetRect);
+  PlaceControl(labelNowImproveProcess_.Hwnd(), targetRect, font);
+  if (tooltip_) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = panel_;
+    tool.uId = kToolNowImproveProcess;
+    tool.rect = targetRect;
+    (void)::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 
-  const RECT list = PixelRect({390, 3735, 6480, 1800});
-  listViewHistory_ = ListView(
-      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
-                            LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-                        list.left, list.top, list.right - list.left, list.bottom - list.top, panel_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewHistory)),
-                        ::GetModuleHandleW(nullptr), nullptr));
-  if (!listViewHistory_.Hwnd()) return false;
-  (void)::SendMessageW(listViewHistory_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  listViewHistory_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+  PlaceControl(listViewHistory_.Hwnd(), PixelRect({390, 3735, 6480, 1800}), font);
   int index = 0;
   for (const auto& column : kHistoryColumns) {
-    listViewHistory_.AddColumn(index++, std::wstring(column.title), at(column.widthTwips));
+    listViewHistory_.SetColumnWidth(index++, at(column.widthTwips));
   }
-  return ok && tooltip_;
 }
 
-void ProcessPanel::CreateTooltip(HWND panel, RECT rect) {
+void ProcessPanel::CreateTooltip(HWND panel) {
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);
   if (!tooltip_) return;
   // The label lets the mouse through to the panel, so the tool is the label's area of the
-  // panel rather than the label itself.
+  // panel rather than the label itself; LayOut gives it that area.
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof(tool);
   tool.uFlags = TTF_SUBCLASS;
   tool.hwnd = panel;
   tool.uId = kToolNowImproveProcess;
-  tool.rect = rect;
   tool.lpszText = const_cast<wchar_t*>(kNoTarget.data());
   (void)::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   // Long titles wrap instead of running off the screen.

@@ -26,9 +26,13 @@ class ProcessPanel {
   ProcessPanel& operator=(const ProcessPanel&) = delete;
   ~ProcessPanel();
 
-  // Lays out the panel's own controls. enable and level are the settings-bound check box
-  // and level list the form placed on the panel; the booster reads them at each tick.
+  // Creates the panel's own controls and lays the panel out. enable and level are the
+  // settings-bound check box and level list the form created on the panel; the panel places
+  // them, and the booster reads them at each tick.
   bool Create(Panel& panel, CheckBox enable, ComboBox level, FontCache& fonts);
+  // Places the panel's texts and controls from their twips rectangles at the display's
+  // scale, in fonts of that scale.
+  void LayOut();
 
   // One booster step. Returns the boost, whose title and speed figure the status panel shows,
   // when a new target came to the front.
@@ -43,7 +47,7 @@ class ProcessPanel {
   HWND Tooltip() const { return tooltip_; }
 
  private:
-  void CreateTooltip(HWND panel, RECT rect);
+  void CreateTooltip(HWND panel);
   void SetTooltipText(const std::wstring& text);
 
   std::unique_ptr<BoosterDesktop> desktop_;
@@ -55,6 +59,8 @@ class ProcessPanel {
   LiveLabel labelImprovedCount_;
   LiveLabel labelNowImproveProcess_;
   ListView listViewHistory_;
+  Panel* panelWindow_ = nullptr;
+  FontCache* fonts_ = nullptr;
   HWND panel_ = nullptr;
   HWND tooltip_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "engine/win32/status_panel.h"
 
+#include <optional>
 #include <string>
 
 #include "common/core/color.h"
@@ -57,48 +58,76 @@ constexpr int kLegendCaptionOffset = 240;
 
 constexpr int kPictureLeft = 2400, kPictureTop = 175;
 
+// The five values in the order of StatusPanel::ValueLabels, each from its left to the frame's
+// inner edge (the current target has its own width), one line of the window font high. An
+// empty colour is the window-text colour.
+struct Value {
+  std::wstring_view design;
+  int left;
+  int top;
+  int width;
+  std::optional<Color> color;
+};
+constexpr Value kValues[] = {
+    {L"time", 1800, 1080, kValueRight - 1800, std::nullopt},
+    {L"0%", 3120, 1320, kValueRight - 3120, kRed},
+    {L"None", 2760, 1560, 3015, kGreen},
+    {L"0", 5400, 1800, kValueRight - 5400, kPurple},
+    {L"0", 2520, 2040, kValueRight - 2520, kOrange},
+};
+
 }  // namespace
 
-StatusPanel::StatusPanel(Panel& panel, FontCache& fonts) {
+StatusPanel::StatusPanel(Panel& panel, FontCache& fonts) : panel_(panel), fonts_(fonts) {
   const HFONT font = fonts.Get(FontDesc{});
-  const HFONT heading = fonts.Get(HeadingFont());
+  // Created anywhere; LayOut places them.
+  for (size_t i = 0; i < std::size(kValues); ++i) {
+    const Value& value = kValues[i];
+    (void)panel.AddLiveLabel(*ValueLabels()[i], value.design, {}, font,
+                             value.color ? *value.color : ::GetSysColor(COLOR_WINDOWTEXT));
+  }
+  monitor_ = CreateCpuMonitorState(panel.Hwnd());
+  LayOut();
+}
+
+void StatusPanel::LayOut() {
+  const HFONT font = fonts_.Get(FontDesc{});
+  const HFONT heading = fonts_.Get(HeadingFont());
   auto text = [&](std::wstring_view caption, int left, int top, HFONT f, Color color) {
-    panel.AddLabel(std::wstring(caption), TwipsToPixels(left), TwipsToPixels(top), f, color);
+    panel_.AddLabel(std::wstring(caption), TwipsToPixels(left), TwipsToPixels(top), f, color);
   };
 
+  panel_.ClearContent();
   text(L"Speed up status", 720, 360, heading, kOrange);
-  panel.AddBox(PixelRect({kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight}), std::nullopt,
-               kFrameGrey);
+  panel_.AddBox(PixelRect({kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight}), std::nullopt,
+                kFrameGrey);
   for (const auto& caption : kLineCaptions) {
     text(caption.text, caption.left, caption.top, font, kDarkGrey);
   }
   // One line of the window font, as high as the painted captions beside it.
   const LONG lineHeight = LabelRect(L"0", 0, 0, font).bottom;
-  auto value = [&](LiveLabel& label, std::wstring_view design, int left, int top, int width,
-                   COLORREF color) {
-    RECT r = PixelRect({left, top, width, 0});
+  for (size_t i = 0; i < std::size(kValues); ++i) {
+    RECT r = PixelRect({kValues[i].left, kValues[i].top, kValues[i].width, 0});
     r.bottom = r.top + lineHeight;
-    (void)panel.AddLiveLabel(label, design, r, font, color);
-  };
-  value(labelTime_, L"time", 1800, 1080, kValueRight - 1800, ::GetSysColor(COLOR_WINDOWTEXT));
-  value(labelSpeed_, L"0%", 3120, 1320, kValueRight - 3120, kRed);
-  value(labelStateNowImproving_, L"None", 2760, 1560, 3015, kGreen);
-  value(labelStateProcessLimited_, L"0", 5400, 1800, kValueRight - 5400, kPurple);
-  value(labelStateMemoryState_, L"0", 2520, 2040, kValueRight - 2520, kOrange);
+    PlaceControl(ValueLabels()[i]->Hwnd(), r, font);
+  }
 
   text(L"System resource status", 840, 3000, heading, kOrange);
-  monitor_ = CreateCpuMonitorState(panel.Hwnd());
+  if (monitor_) {
+    monitor_->PlaceAt(TwipsToPixels(kCpuMonitorStateLeftTwips),
+                      TwipsToPixels(kCpuMonitorStateTopTwips));
+  }
   for (const auto& entry : kLegend) {
-    panel.AddBox(PixelRect({entry.left, kLegendTop, kSwatchTwips, kSwatchTwips}), entry.color,
-                 std::nullopt);
+    panel_.AddBox(PixelRect({entry.left, kLegendTop, kSwatchTwips, kSwatchTwips}), entry.color,
+                  std::nullopt);
     // The caption's middle on the swatch's middle.
     const int swatchMiddle = TwipsToPixels(kLegendTop) + TwipsToPixels(kSwatchTwips) / 2;
-    panel.AddLabel(std::wstring(entry.caption), TwipsToPixels(entry.left + kLegendCaptionOffset),
-                   swatchMiddle - static_cast<int>(lineHeight) / 2, font, kDarkGrey);
+    panel_.AddLabel(std::wstring(entry.caption), TwipsToPixels(entry.left + kLegendCaptionOffset),
+                    swatchMiddle - static_cast<int>(lineHeight) / 2, font, kDarkGrey);
   }
 
   picture_ = LoadSkinBitmap(IDB_STATE_PICTURE);
-  panel.AddPicture(picture_.get(), TwipsToPixels(kPictureLeft), TwipsToPixels(kPictureTop));
+  panel_.AddPicture(picture_.get(), TwipsToPixels(kPictureLeft), TwipsToPixels(kPictureTop));
 }
 
 void StatusPanel::TimerStateTick() { labelTime_.SetText(TimeOfDayText()); }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 #include <string_view>
 
@@ -18,9 +19,14 @@ namespace quorvant::win32 {
 // features produce them.
 class StatusPanel {
  public:
+  // Creates the panel's texts, labels and graph and lays them out.
   StatusPanel(Panel& panel, FontCache& fonts);
   StatusPanel(const StatusPanel&) = delete;
   StatusPanel& operator=(const StatusPanel&) = delete;
+
+  // Places the panel's texts, labels, graph and picture from their twips places at the
+  // display's scale, in fonts and artwork of that scale.
+  void LayOut();
 
   // The clock's tick: the time of day.
   void TimerStateTick();
@@ -41,6 +47,14 @@ class StatusPanel {
   const LiveLabel& MemoryLabel() const { return labelStateMemoryState_; }
 
  private:
+  // Time, speed, target, limited count and memory usage, top to bottom.
+  std::array<LiveLabel*, 5> ValueLabels() {
+    return {&labelTime_, &labelSpeed_, &labelStateNowImproving_, &labelStateProcessLimited_,
+            &labelStateMemoryState_};
+  }
+
+  Panel& panel_;
+  FontCache& fonts_;
   unique_hbitmap picture_;
   LiveLabel labelTime_;
   LiveLabel labelSpeed_;

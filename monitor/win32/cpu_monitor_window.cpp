@@ -23,8 +23,10 @@ std::unique_ptr<CpuMonitorWindow> CpuMonitorWindow::Create(HWND parent, int x, i
                                                            ModuleCpuMonitorSupport& support) {
   RegisterClassOnce(kClassName, CS_DBLCLKS);
   std::unique_ptr<CpuMonitorWindow> window(new CpuMonitorWindow(support));
-  const int width = PixelsFromHimetric(stored.ReadInt(PropertyBag::kExtentX, 0));
-  const int height = PixelsFromHimetric(stored.ReadInt(PropertyBag::kExtentY, 0));
+  window->extentX_ = stored.ReadInt(PropertyBag::kExtentX, 0);
+  window->extentY_ = stored.ReadInt(PropertyBag::kExtentY, 0);
+  const int width = PixelsFromHimetric(window->extentX_);
+  const int height = PixelsFromHimetric(window->extentY_);
   // Borderless at first: the stored look is applied once monitoring has started.
   if (!::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width,
                          height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
@@ -35,6 +37,13 @@ std::unique_ptr<CpuMonitorWindow> CpuMonitorWindow::Create(HWND parent, int x, i
   // Sited at its size: the first picture.
   window->control_.OnResize();
   return window;
+}
+
+void CpuMonitorWindow::PlaceAt(int x, int y) {
+  if (!hwnd_) return;
+  // WM_SIZE follows, which resizes the image and redraws it.
+  (void)::SetWindowPos(hwnd_, nullptr, x, y, PixelsFromHimetric(extentX_),
+                       PixelsFromHimetric(extentY_), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 CpuMonitorWindow::~CpuMonitorWindow() {

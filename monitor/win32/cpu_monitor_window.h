@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "common/core/property_bag.h"
@@ -28,6 +29,10 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
       ModuleCpuMonitorSupport& support = ProcessCpuMonitorSupport());
 
   ~CpuMonitorWindow() override;
+
+  // Moves the control to (x, y) of its parent and sizes it from its extent at the display's
+  // scale, as Create did; the graph is drawn again in the new size.
+  void PlaceAt(int x, int y);
 
   // Properties, methods and events (SetUpdateHandler, SetDblClickHandler).
   CpuMonitor& Control() { return control_; }
@@ -57,6 +62,8 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
   void OnPaint();
 
   GdiCanvas canvas_;
+  std::int64_t extentX_ = 0;  // the form's extent, 0.01 mm
+  std::int64_t extentY_ = 0;
   int appearance_ = kAppearance3D;
   int borderStyle_ = kBorderStyleNone;
   CpuMonitor control_;

@@ -57,20 +57,17 @@ constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
 
 constexpr size_t Index(shell::Entry entry) { return static_cast<size_t>(entry); }
 
-// A control on a panel, placed in twips relative to the panel.
+// A control on a panel; its panel's layout places it.
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
-                   WORD id, int left, int top, int width, int height, HFONT font) {
-  HWND hwnd = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
-                                TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                                TwipsToPixels(height), parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                ::GetModuleHandleW(nullptr), nullptr);
-  (void)::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return hwnd;
+                   WORD id) {
+  return ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0,
+                           0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           ::GetModuleHandleW(nullptr), nullptr);
 }
 
-// Drop-down lists get room for their items below the closed height.
-constexpr int kDropDownListTwips = 1500;
+// The settings panel's two boxes, in twips.
+constexpr TwipsRect kCheckAutoRunAt{1320, 600, 4335, 255};
+constexpr TwipsRect kCheckAutoMinAt{1320, 960, 4335, 255};
 
 FontDesc WindowFont() { return FontDesc{}; }
 
@@ -111,8 +108,9 @@ bool FormQuorvant::Load() {
   EnableDebugPrivilege();
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
   LayOutPictures();
-  PlacePanels();
+  CreatePanels();
   CreatePanelControls();
+  LayOutPanels();
   ApplySettings();
   const bool startHidden = settings_.State().automin == shell::kChecked;
 
@@ -157,9 +155,6 @@ void FormQuorvant::LayOutPictures() {
           PixelRect({shell::kNavPictureLeftTwips, entry.pictureTopTwips,
                     shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips}));
   }
-  // Status is the selected entry at start.
-  navigation_.Select(shell::Entry::State);
-
   // Labels are as large as their text, so the mouse finds them where they are drawn.
   auto labelRect = [](const std::wstring& text, int left, int top, HFONT font) {
     return LabelRect(text, TwipsToPixels(left), TwipsToPixels(top), font);
@@ -179,14 +174,23 @@ void FormQuorvant::LayOutPictures() {
   }
 }
 
-void FormQuorvant::PlacePanels() {
-  for (const auto& entry : shell::kEntries) {
-    Panel& panel = panels_[Index(entry.entry)];
-    const RECT r = PixelRect({shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
-                             entry.panelHeightTwips});
-    if (!panel.Hwnd()) (void)panel.Create(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top);
+void FormQuorvant::CreatePanels() {
+  for (auto& panel : panels_) {
+    if (!panel.Hwnd()) (void)panel.Create(hwnd_, 0, 0, 0, 0);
   }
+  // Status is the selected entry at start.
   SelectEntry(shell::Entry::State);
+  linkCursor_.reset(
+      static_cast<HCURSOR>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINK),
+                                        IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
+}
+
+void FormQuorvant::LayOutPanels() {
+  for (const auto& entry : shell::kEntries) {
+    MoveWindowTo(panels_[Index(entry.entry)].Hwnd(),
+                 PixelRect({shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
+                            entry.panelHeightTwips}));
+  }
 
   auto addTexts = [this](Panel& panel, const auto& texts) {
     for (const auto& text : texts) {
@@ -195,10 +199,8 @@ void FormQuorvant::PlacePanels() {
     }
   };
   Panel& about = panels_[Index(shell::Entry::About)];
+  about.ClearContent();
   addTexts(about, shell::kAboutPanelTexts);
-  linkCursor_.reset(static_cast<HCURSOR>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                      MAKEINTRESOURCEW(IDC_LINK), IMAGE_CURSOR, 0,
-                                                      0, LR_DEFAULTSIZE)));
   const auto& link = shell::kHomePageLabel;
   about.AddLink(std::wstring(link.text), TwipsToPixels(link.leftTwips),
                 TwipsToPixels(link.topTwips), Font(link.Font()), link.color.value_or(0),
@@ -207,45 +209,39 @@ void FormQuorvant::PlacePanels() {
   about.AddPicture(aboutPicture_.get(), TwipsToPixels(3840), TwipsToPixels(720));
 
   Panel& setting = panels_[Index(shell::Entry::Setting)];
+  setting.ClearContent();
   addTexts(setting, shell::kSettingPanelTexts);
   settingPicture_ = LoadSkinBitmap(IDB_SETTING_PICTURE);
   setting.AddPicture(settingPicture_.get(), TwipsToPixels(120), TwipsToPixels(240));
+  PlaceControl(checkAutoRun_.Hwnd(), PixelRect(kCheckAutoRunAt), Font(WindowFont()));
+  PlaceControl(checkAutoMin_.Hwnd(), PixelRect(kCheckAutoMinAt), Font(WindowFont()));
 }
 
 void FormQuorvant::CreatePanelControls() {
-  const HFONT font = Font(WindowFont());
   constexpr DWORD kCheck = BS_3STATE;  // the form decides each click's new state
   constexpr DWORD kList = CBS_DROPDOWNLIST | WS_VSCROLL;
 
   HWND process = panels_[Index(shell::Entry::Process)].Hwnd();
   checkNowImproveProcess_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Enable speed up process",
-                                                   kCheck, kIdCheckNowImproveProcess, 1200, 1560,
-                                                   2895, 255, font));
-  panels_[Index(shell::Entry::Process)].AddLabel(L"Speed up level:", TwipsToPixels(1560),
-                                                 TwipsToPixels(1920), font, 0);
-  comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed, 3000, 1920,
-                                       1815, kDropDownListTwips, font));
+                                                   kCheck, kIdCheckNowImproveProcess));
+  comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed));
   processPanel_ = std::make_unique<ProcessPanel>();
   (void)processPanel_->Create(panels_[Index(shell::Entry::Process)], checkNowImproveProcess_,
                               comboSpeed_, fonts_);
 
   HWND memory = panels_[Index(shell::Entry::Memory)].Hwnd();
-  checkEnableAutoFreeMemory_ = CheckBox(
-      CreateControl(memory, WC_BUTTONW, L"Automatically release memory", kCheck,
-                    kIdCheckEnableAutoFreeMemory, 1200, 2880, 3735, 255, font));
-  panels_[Index(shell::Entry::Memory)].AddLabel(L"Interval:", TwipsToPixels(1560),
-                                                TwipsToPixels(3240), font, 0);
-  comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval, 2400,
-                                          3240, 1815, kDropDownListTwips, font));
+  checkEnableAutoFreeMemory_ = CheckBox(CreateControl(
+      memory, WC_BUTTONW, L"Automatically release memory", kCheck, kIdCheckEnableAutoFreeMemory));
+  comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval));
   memoryPanel_ = std::make_unique<MemoryPanel>();
   (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
                              checkEnableAutoFreeMemory_, comboInterval_);
 
   HWND setting = panels_[Index(shell::Entry::Setting)].Hwnd();
-  checkAutoRun_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Start with windows", kCheck,
-                                         kIdCheckAutoRun, 1320, 600, 4335, 255, font));
-  checkAutoMin_ = CheckBox(CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck,
-                                         kIdCheckAutoMin, 1320, 960, 4335, 255, font));
+  checkAutoRun_ =
+      CheckBox(CreateControl(setting, WC_BUTTONW, L"Start with windows", kCheck, kIdCheckAutoRun));
+  checkAutoMin_ = CheckBox(
+      CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck, kIdCheckAutoMin));
 
   cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
   (void)cpuPanel_->Create();
@@ -255,6 +251,21 @@ void FormQuorvant::CreatePanelControls() {
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
+}
+
+void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
+  // The whole window follows its monitor: one scale for every conversion, then each part
+  // placed again from its twips and redrawn in fonts and artwork of that scale.
+  SetDisplayDpi(dpi);
+  LayOutPictures();
+  LayOutPanels();
+  processPanel_->LayOut();
+  cpuPanel_->LayOut();
+  memoryPanel_->LayOut();
+  statusPanel_->LayOut();
+  const shell::Size size = shell::WindowSize();
+  MoveToSuggestedPlace(hwnd_, suggested, {size.width, size.height});
+  (void)::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void FormQuorvant::ApplySettings() {
@@ -489,6 +500,15 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lParam) != hwnd_) pressed_.reset();
       return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case kWmGetDpiScaledSize: {
+      // The design's own rounding at the new scale, so the suggested rectangle fits the skin.
+      const shell::Size size = shell::WindowSizeAt(static_cast<int>(wParam));
+      *reinterpret_cast<SIZE*>(lParam) = {size.width, size.height};
+      return TRUE;
+    }
     case WM_CLOSE:
     case WM_ENDSESSION:
       // Closed by the system (Alt+F4, log-off): end as "Exit" does, so no dead icon stays.

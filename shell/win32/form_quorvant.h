@@ -78,9 +78,14 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   };
 
   bool Load();
+  // The frame's pictures and labels, at the display's scale.
   void LayOutPictures();
-  void PlacePanels();
+  void CreatePanels();
   void CreatePanelControls();
+  // The panels' places and the settings and about panels' contents, at the display's scale.
+  void LayOutPanels();
+  // Moved to a monitor of another scale (or its scale changed): everything laid out again.
+  void OnDpiChanged(int dpi, const RECT& suggested);
   void ApplySettings();
   void StartTimers();
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
+#include <string>
 
 #include "common/win32/panel.h"
 #include "tests/e2e/app_driver.h"
@@ -116,6 +118,39 @@ TEST_P(DisplayScaleE2eTest, TheProgramStartsLaidOutAtThePrefixDpi) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpis, DisplayScaleE2eTest, ::testing::Range(0, 3));
+
+// A manifest setting of the program, read as the system's loader reads it; empty when absent.
+std::wstring ManifestSetting(const std::wstring& exe, const wchar_t* space, const wchar_t* name) {
+  ACTCTXW request{};
+  request.cbSize = sizeof(request);
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = exe.c_str();
+  request.lpResourceName = MAKEINTRESOURCEW(1);
+  HANDLE context = ::CreateActCtxW(&request);
+  if (context == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "no manifest in " << ::GetLastError();
+    return {};
+  }
+  wchar_t value[128]{};
+  SIZE_T written = 0;
+  const bool found =
+      ::QueryActCtxSettingsW(0, context, space, name, value, std::size(value), &written) != FALSE;
+  ::ReleaseActCtx(context);
+  return found ? value : L"";
+}
+
+// The system scales nothing of a per-monitor-aware program and tells it of each move to a
+// monitor of another scale. Windows 10 1607 on read the list and take the first value they
+// know; earlier systems read the older setting, per-monitor on 8.1, system-aware on 7.
+TEST(DisplayScaleManifestTest, DeclaresPerMonitorAwarenessWithTheOlderSettingAsFallback) {
+  const AppFolder folder;
+  EXPECT_EQ(ManifestSetting(folder.Exe(), L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                            L"dpiAwareness"),
+            L"PerMonitorV2, PerMonitor");
+  EXPECT_EQ(ManifestSetting(folder.Exe(), L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                            L"dpiAware"),
+            L"true/pm");
+}
 
 }  // namespace
 }  // namespace quorvant::e2e

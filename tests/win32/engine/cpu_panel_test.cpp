@@ -323,5 +323,67 @@ TEST_F(CpuPanelTest, EndedProcessLosesItsSlotAtTheNextRefresh) {
   EXPECT_EQ(cpu_->LimitedCountLabel().Text(), L"0");
 }
 
+// Dragged onto a monitor of another scale the dialog hears WM_DPICHANGED of its own (Wine,
+// whose monitors share one scale, never sends it) and lays itself out at that scale.
+TEST_F(CpuPanelTest, TheDialogFollowsTheScaleOfItsMonitor) {
+  cpu_->CommandRefreshProcessClick();
+  struct Seen {
+    RECT window;
+    SIZE client;
+    RECT ok;
+    LONG fontHeight;
+  };
+  auto look = [](Dialog& dialog) {
+    Seen seen{};
+    (void)::GetWindowRect(dialog.Hwnd(), &seen.window);
+    RECT client{};
+    (void)::GetClientRect(dialog.Hwnd(), &client);
+    seen.client = {client.right, client.bottom};
+    (void)::GetWindowRect(dialog.Button(Dialog::kIdOk).Hwnd(), &seen.ok);
+    (void)::MapWindowPoints(nullptr, dialog.Hwnd(), reinterpret_cast<POINT*>(&seen.ok), 2);
+    LOGFONTW font{};
+    (void)::GetObjectW(
+        reinterpret_cast<HFONT>(::SendMessageW(dialog.PidLabel().Hwnd(), WM_GETFONT, 0, 0)),
+        sizeof(font), &font);
+    seen.fontHeight = font.lfHeight;
+    return seen;
+  };
+  auto change = [](Dialog& dialog, int dpi, POINT at) {
+    const RECT suggested{at.x, at.y, at.x + 1, at.y + 1};  // only its place is taken
+    (void)::SendMessageW(dialog.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                         reinterpret_cast<LPARAM>(&suggested));
+  };
+  Limit(::GetCurrentProcessId(), [&](Dialog& dialog) {
+    // Opened on Wine's one monitor, at its scale.
+    EXPECT_EQ(dialog.Dpi(), 96);
+    const Seen fresh = look(dialog);
+    EXPECT_EQ(fresh.client.cx, 474);  // 7110 x 3555 twips
+    EXPECT_EQ(fresh.client.cy, 237);
+
+    change(dialog, 144, {60, 50});
+    EXPECT_EQ(dialog.Dpi(), 144);
+    const Seen at144 = look(dialog);
+    EXPECT_EQ(at144.window.left, 60);
+    EXPECT_EQ(at144.window.top, 50);
+    EXPECT_EQ(at144.client.cx, 711);
+    EXPECT_EQ(at144.client.cy, 356);
+    EXPECT_EQ(at144.ok.left, 204);  // 2040, 2640, 1335 x 375 twips
+    EXPECT_EQ(at144.ok.top, 264);
+    EXPECT_EQ(at144.ok.right - at144.ok.left, 134);
+    EXPECT_EQ(at144.ok.bottom - at144.ok.top, 38);
+    EXPECT_EQ(at144.fontHeight, -15);  // 7.5 pt
+
+    change(dialog, 96, {fresh.window.left, fresh.window.top});
+    const Seen back = look(dialog);
+    EXPECT_TRUE(::EqualRect(&back.window, &fresh.window));
+    EXPECT_EQ(back.client.cx, fresh.client.cx);
+    EXPECT_EQ(back.client.cy, fresh.client.cy);
+    EXPECT_TRUE(::EqualRect(&back.ok, &fresh.ok));
+    EXPECT_EQ(back.fontHeight, fresh.fontHeight);
+    Click(dialog.Button(Dialog::kIdCancel));
+  });
+  EXPECT_EQ(dialogs_, 1);
+}
+
 }  // namespace
 }  // namespace quorvant::win32
