@@ -30,7 +30,6 @@ bool Booster::SameTarget(const std::wstring& title) const {
 std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   if (!enabled) return std::nullopt;
   const WindowId window = desktop_.ForegroundWindow();
-  const std::wstring title = TitleFromBuffer(desktop_.WindowTitle(window));
 
   // The window variables follow the foreground on every enabled tick, boost or not, so the
   // demotion goes to whatever was in front just before.
@@ -38,6 +37,9 @@ std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   previousForeground_ = lastForeground_;
   lastForeground_ = window;
   if (window == before) return std::nullopt;
+  // Read only for a new window: most ticks see the same one, and reading another process's
+  // title costs a round trip to the system.
+  const std::wstring title = TitleFromBuffer(desktop_.WindowTitle(window));
   if (TrimNull(title).empty()) return std::nullopt;
   if (SameTarget(title)) return std::nullopt;
 
