@@ -165,6 +165,21 @@ std::wstring RemoteListView::Text(int row, int column) const {
   return text;
 }
 
+int RemoteListView::Image(int row) const {
+  LVITEMW item{};
+  item.mask = LVIF_IMAGE;
+  item.iItem = row;
+  if (!WriteItem(item)) return I_IMAGENONE;
+  DWORD_PTR ok = 0;
+  (void)::SendMessageTimeoutW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote_), SMTO_BLOCK,
+                              5000, &ok);
+  LVITEMW answer{};
+  if (!ok || !::ReadProcessMemory(process_, remote_, &answer, sizeof(answer), nullptr)) {
+    return I_IMAGENONE;
+  }
+  return answer.iImage;
+}
+
 void RemoteListView::Select(int row) const {
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;

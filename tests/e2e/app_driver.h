@@ -71,6 +71,8 @@ class RemoteListView {
   bool Ready() const { return remote_ != nullptr; }
   int Count() const;
   std::wstring Text(int row, int column) const;
+  // The row's image-list index; I_IMAGENONE when it shows no icon.
+  int Image(int row) const;
   void Select(int row) const;
 
  private:
