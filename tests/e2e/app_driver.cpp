@@ -190,6 +190,13 @@ void RemoteListView::Select(int row) const {
                               SMTO_BLOCK, 5000, &ignored);
 }
 
+HWND FindStatusPanel(HWND main) {
+  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
+    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) return p;
+  }
+  return nullptr;
+}
+
 HWND FindDescendantByText(HWND parent, const std::wstring& text) {
   struct Search {
     const std::wstring* text;

@@ -84,6 +84,9 @@ class RemoteListView {
   void* remote_ = nullptr;
 };
 
+// The status panel of the program's main window: the panel that holds the graph.
+HWND FindStatusPanel(HWND main);
+
 // Child windows of parent, at any depth, whose text equals text.
 HWND FindDescendantByText(HWND parent, const std::wstring& text);
 std::wstring WindowText(HWND hwnd);

@@ -74,17 +74,8 @@ class TitledWindow {
   HWND hwnd_ = nullptr;
 };
 
-TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBackToNormal) {
-  AppFolder folder;
-  folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
-  folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
-  AppProcess app(folder.Exe());
-  HWND main = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
-  app.WaitForIdle();
-
-  TitledWindow alpha(L"Alpha window");
-  TitledWindow bravo(L"Bravo – ü window");
+// Alpha, then Bravo to the front: each gets High as it comes, Alpha goes back to Normal.
+void SwitchFromAlphaToBravo(const TitledWindow& alpha, const TitledWindow& bravo) {
   ASSERT_NE(alpha.Hwnd(), nullptr);
   ASSERT_NE(bravo.Hwnd(), nullptr);
   ASSERT_EQ(alpha.PriorityClass(), NORMAL_PRIORITY_CLASS);
@@ -97,6 +88,21 @@ TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBack
   ASSERT_TRUE(bravo.BringToFront());
   EXPECT_TRUE(WaitFor([&] { return bravo.PriorityClass() == HIGH_PRIORITY_CLASS; }));
   EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == NORMAL_PRIORITY_CLASS; }));
+}
+
+TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBackToNormal) {
+  AppFolder folder;
+  folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
+  folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
+  AppProcess app(folder.Exe());
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
+  app.WaitForIdle();
+
+  TitledWindow alpha(L"Alpha window");
+  TitledWindow bravo(L"Bravo – ü window");
+  SwitchFromAlphaToBravo(alpha, bravo);
+  if (HasFatalFailure()) return;
 
   // The process panel is the one that holds the booster's check box.
   HWND box = FindDescendantByText(main, L"Enable speed up process");
@@ -123,10 +129,7 @@ TEST(BoosterEndToEndTest, FrontWindowGetsTheChosenClassAndThePreviousOneGoesBack
   EXPECT_NE(::FindWindowExW(panel, nullptr, L"Static", std::to_wstring(rows).c_str()), nullptr);
 
   // The status panel, the one that holds the graph, shows the target and a High figure.
-  HWND status = nullptr;
-  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
-    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) status = p;
-  }
+  HWND status = FindStatusPanel(main);
   ASSERT_NE(status, nullptr);
   EXPECT_NE(::FindWindowExW(status, nullptr, L"Static", L"Bravo – ü window"), nullptr);
   int highFigures = 0;
@@ -155,11 +158,8 @@ TEST(TrayResidentEndToEndTest, BoostsAndReleasesWhileHiddenAndIsCurrentWhenShown
 
   TitledWindow alpha(L"Alpha window");
   TitledWindow bravo(L"Bravo window");
-  ASSERT_TRUE(alpha.BringToFront());
-  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == HIGH_PRIORITY_CLASS; }));
-  ASSERT_TRUE(bravo.BringToFront());
-  EXPECT_TRUE(WaitFor([&] { return bravo.PriorityClass() == HIGH_PRIORITY_CLASS; }));
-  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == NORMAL_PRIORITY_CLASS; }));
+  SwitchFromAlphaToBravo(alpha, bravo);
+  if (HasFatalFailure()) return;
 
   // No interval chosen releases at every tick, which keeps the test short. A user cannot
   // clear a drop-down list; the list is told so and its panel hears of it as of a choice.
@@ -186,10 +186,7 @@ TEST(TrayResidentEndToEndTest, BoostsAndReleasesWhileHiddenAndIsCurrentWhenShown
   }
 
   // Never shown: the clock and the memory readout still hold their design texts.
-  HWND status = nullptr;
-  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
-    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) status = p;
-  }
+  HWND status = FindStatusPanel(main);
   ASSERT_NE(status, nullptr);
   ASSERT_FALSE(::IsWindowVisible(main));
   EXPECT_NE(::FindWindowExW(status, nullptr, L"Static", L"time"), nullptr);
