@@ -1,11 +1,13 @@
 // Runs under Wine, in one session: launch-to-window-shown time of quorvant.exe against
-// floor_window.exe, then CPU used by each while idle for a fixed time. Both programs are
-// launched from a fresh copy in a fresh folder, so quorvant starts with no Config.ini.
+// floor_window.exe, and when the process list's icons are all in place; then CPU used by
+// each while idle for a fixed time, shown and hidden in the tray. Both programs are launched
+// from a fresh copy in a fresh folder, so quorvant starts with no Config.ini unless the
+// measurement writes one.
 //
 // bench_launch.exe [--runs N] [--idle SECONDS] [--sync]
-// With --sync, each idle CPU sample is announced on stdout as "@sample <begin|end> <exe>" and
-// the driver waits for a line on stdin, so a caller on the Linux side can sample /proc at the
-// same moment.
+// With --sync, each idle sample is announced on stdout as "@sample <begin|end> <label> <exe>"
+// and the driver waits for a line on stdin, so a caller on the Linux side can sample /proc at
+// the same moment.
 
 #include <windows.h>
 
@@ -23,6 +25,7 @@
 
 #include "bench/table_row.h"
 #include "common/win32/unique_handle.h"
+#include "tests/e2e/app_driver.h"
 
 namespace {
 
@@ -41,7 +44,19 @@ const Program kQuorvant{
     "quorvant.exe", L"quorvant.exe", L"FormQuorvant", L"Quorvant", {L"ico.ico"}};
 const Program kFloor{"floor_window.exe", L"floor_window.exe", L"FloorWindow", L"Floor", {}};
 
+// A Config.ini entry written beside the copy before it starts.
+struct ConfigEntry {
+  const wchar_t* section;
+  const wchar_t* key;
+  const wchar_t* value;
+};
+
+// The process list of quorvant's CPU panel, by its control id.
+constexpr int kProcessListId = 2001;
+
 constexpr DWORD kWindowDeadlineMs = 30000;
+constexpr DWORD kIconsDeadlineMs = 30000;
+constexpr DWORD kIconsPollMs = 5;
 constexpr DWORD kExitDeadlineMs = 10000;
 constexpr DWORD kPollMs = 1;
 // Lets the previous process's teardown finish before the next launch is timed.
@@ -92,7 +107,9 @@ void SettleDesktop() {
 // A copy of a program in a fresh folder, started; ended and removed again on destruction.
 class Launch {
  public:
-  Launch(const Program& program, const std::wstring& arguments) : program_(program) {
+  Launch(const Program& program, const std::wstring& arguments,
+         const std::vector<ConfigEntry>& config = {})
+      : program_(program) {
     wchar_t temp[MAX_PATH];
     (void)::GetTempPathW(MAX_PATH, temp);
     static int counter = 0;
@@ -106,6 +123,10 @@ class Launch {
       if (!::CopyFileW((from + L"\\" + file).c_str(), (folder_ + L"\\" + file).c_str(), FALSE)) {
         throw std::runtime_error(std::string("cannot copy a file of ") + program.name);
       }
+    }
+    const std::wstring ini = folder_ + L"\\Config.ini";
+    for (const auto& entry : config) {
+      (void)::WritePrivateProfileStringW(entry.section, entry.key, entry.value, ini.c_str());
     }
 
     const std::wstring exe = folder_ + L"\\" + program.exe;
@@ -129,7 +150,7 @@ class Launch {
     // Closed as a user closes it, so the program takes its own window off the screen and
     // the stall that costs under Wine without a window manager falls in its own exit, not in
     // the next launch.
-    if (const HWND window = FindWindow()) (void)::PostMessageW(window, WM_CLOSE, 0, 0);
+    if (const HWND window = FindWindow(false)) (void)::PostMessageW(window, WM_CLOSE, 0, 0);
     if (::WaitForSingleObject(process_.get(), kExitDeadlineMs) != WAIT_OBJECT_0) {
       (void)::TerminateProcess(process_.get(), 0);
       (void)::WaitForSingleObject(process_.get(), kExitDeadlineMs);
@@ -139,16 +160,49 @@ class Launch {
     std::filesystem::remove_all(folder_, ignored);
   }
 
-  // Seconds from just before CreateProcess until the program's window is visible.
-  double WaitForWindow() const {
+  // Seconds from just before CreateProcess until the program's window is visible (or, for
+  // a program that starts hidden, exists).
+  double WaitForWindow(bool visible = true) const {
     for (;;) {
-      if (WindowVisible()) return Seconds(Now() - start_);
+      if (FindWindow(visible)) return Seconds(Now() - start_);
       if (Seconds(Now() - start_) * 1000 > kWindowDeadlineMs) {
         throw std::runtime_error(std::string("no window from ") + program_.name);
       }
       if (::WaitForSingleObject(process_.get(), kPollMs) == WAIT_OBJECT_0) {
         throw std::runtime_error(std::string(program_.name) + " ended before showing a window");
       }
+    }
+  }
+
+  // Seconds from just before CreateProcess until every row of the process list shows its
+  // icon; the icons are filled in row order, so the last row's comes last.
+  double WaitForIcons() const {
+    const HWND window = FindWindow(true);
+    HWND list = nullptr;
+    (void)::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) -> BOOL {
+          if (::GetDlgCtrlID(child) != kProcessListId) return TRUE;
+          *reinterpret_cast<HWND*>(found) = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&list));
+    if (!list) throw std::runtime_error("no process list");
+    const quorvant::e2e::RemoteListView rows(list, processId_);
+    if (!rows.Ready()) throw std::runtime_error("cannot read the process list");
+    for (;;) {
+      const int count = rows.Count();
+      if (count > 0 && rows.Image(count - 1) >= 0) {
+        const double seconds = Seconds(Now() - start_);
+        for (int row = 0; row < count; ++row) {
+          if (rows.Image(row) < 0) throw std::runtime_error("a row without its icon");
+        }
+        return seconds;
+      }
+      if (Seconds(Now() - start_) * 1000 > kWindowDeadlineMs + kIconsDeadlineMs) {
+        throw std::runtime_error("the icons never came");
+      }
+      ::Sleep(kIconsPollMs);
     }
   }
 
@@ -183,20 +237,19 @@ class Launch {
   }
 
  private:
-  bool WindowVisible() const { return FindWindow() != nullptr; }
-
-  // The program's visible main window, or null.
-  HWND FindWindow() const {
+  // The program's main window (visible, when asked), or null.
+  HWND FindWindow(bool visible = true) const {
     struct Search {
       const Launch* self;
+      bool visible;
       HWND found;
-    } search{this, nullptr};
+    } search{this, visible, nullptr};
     (void)::EnumWindows(
         [](HWND hwnd, LPARAM param) -> BOOL {
           auto* s = reinterpret_cast<Search*>(param);
           DWORD pid = 0;
           (void)::GetWindowThreadProcessId(hwnd, &pid);
-          if (pid != s->self->processId_ || !::IsWindowVisible(hwnd)) return TRUE;
+          if (pid != s->self->processId_ || (s->visible && !::IsWindowVisible(hwnd))) return TRUE;
           wchar_t text[64] = {};
           (void)::GetClassNameW(hwnd, text, 64);
           if (std::wcscmp(text, s->self->program_.className) != 0) return TRUE;
@@ -216,14 +269,20 @@ class Launch {
   LONGLONG start_ = 0;
 };
 
-double LaunchSeconds(const Program& program) {
-  double seconds = 0;
+struct LaunchTimes {
+  double shown = 0;
+  double icons = 0;  // all of the process list's icons in place; quorvant only
+};
+
+LaunchTimes LaunchSeconds(const Program& program, bool icons = false) {
+  LaunchTimes times;
   {
     const Launch launch(program, L"");
-    seconds = launch.WaitForWindow();
+    times.shown = launch.WaitForWindow();
+    if (icons) times.icons = launch.WaitForIcons();
   }
   ::Sleep(kPauseBetweenLaunchesMs);
-  return seconds;
+  return times;
 }
 
 // The least a process list can cost: a process snapshot and one module snapshot per
@@ -249,9 +308,9 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-void Announce(bool sync, const char* moment, const Program& program) {
+void Announce(bool sync, const char* moment, const char* label, const Program& program) {
   if (!sync) return;
-  std::printf("@sample %s %s\n", moment, program.name);
+  std::printf("@sample %s %s %s\n", moment, label, program.name);
   std::fflush(stdout);
   char reply[16];
   if (!std::fgets(reply, sizeof(reply), stdin)) throw std::runtime_error("no reply on stdin");
@@ -263,15 +322,24 @@ struct IdleCpu {
   double threads = 0;
 };
 
-IdleCpu MeasureIdleCpu(const Program& program, const wchar_t* arguments, int seconds, bool sync) {
-  const Launch launch(program, arguments);
-  (void)launch.WaitForWindow();
+// One program left idle: how it is started and what the report calls it.
+struct IdleRun {
+  const char* label;
+  const Program* program;
+  const wchar_t* arguments;
+  std::vector<ConfigEntry> config;
+  bool hidden;
+};
+
+IdleCpu MeasureIdleCpu(const IdleRun& run, int seconds, bool sync) {
+  const Launch launch(*run.program, run.arguments, run.config);
+  (void)launch.WaitForWindow(!run.hidden);
   ::Sleep(kSettleMs);
   const IdleCpu before{launch.ProcessCpuSeconds(), launch.ThreadsCpuSeconds()};
-  Announce(sync, "begin", program);
+  Announce(sync, "begin", run.label, *run.program);
   ::Sleep(static_cast<DWORD>(seconds) * 1000);
   const IdleCpu after{launch.ProcessCpuSeconds(), launch.ThreadsCpuSeconds()};
-  Announce(sync, "end", program);
+  Announce(sync, "end", run.label, *run.program);
   return {after.process - before.process, after.threads - before.threads};
 }
 
@@ -311,22 +379,27 @@ int main(int argc, char** argv) {
   try {
     // The first launch in a session loads and caches what later ones reuse; not counted.
     (void)LaunchSeconds(kFloor);
-    (void)LaunchSeconds(kQuorvant);
+    (void)LaunchSeconds(kQuorvant, true);
 
-    std::vector<double> floorTimes, quorvantTimes, walkTimes;
+    std::vector<double> floorTimes, quorvantTimes, walkTimes, iconTimes;
+    auto launchQuorvant = [&] {
+      const LaunchTimes times = LaunchSeconds(kQuorvant, true);
+      quorvantTimes.push_back(times.shown);
+      iconTimes.push_back(times.icons - times.shown);
+    };
     for (int i = 0; i < runs; ++i) {
       // Alternating the order spreads drifting machine load over both programs.
       if (i % 2 == 0) {
-        floorTimes.push_back(LaunchSeconds(kFloor));
-        quorvantTimes.push_back(LaunchSeconds(kQuorvant));
+        floorTimes.push_back(LaunchSeconds(kFloor).shown);
+        launchQuorvant();
       } else {
-        quorvantTimes.push_back(LaunchSeconds(kQuorvant));
-        floorTimes.push_back(LaunchSeconds(kFloor));
+        launchQuorvant();
+        floorTimes.push_back(LaunchSeconds(kFloor).shown);
       }
       walkTimes.push_back(BareProcessWalkSeconds());
     }
     const double floor = Median(floorTimes), quorvant = Median(quorvantTimes),
-                 walk = Median(walkTimes);
+                 walk = Median(walkTimes), icons = Median(iconTimes);
     std::printf("Launch to window shown, %d runs each after one uncounted warm-up:\n", runs);
     PrintLaunchTimes(kFloor, floorTimes);
     PrintLaunchTimes(kQuorvant, quorvantTimes);
@@ -336,30 +409,53 @@ int main(int argc, char** argv) {
     // plus a bare walk; the goal allows 1.2 x the one plus 1.5 x the other.
     std::printf("  ratio quorvant/(floor + walk): %.2f; quorvant/(1.2 floor + 1.5 walk): %.2f\n",
                 quorvant / (floor + walk), quorvant / (1.2 * floor + 1.5 * walk));
+    std::printf("Process list icons all in place, after the window showed:\n");
+    std::printf("  median %7.1f ms  (runs:", icons * 1000);
+    for (double s : iconTimes) std::printf(" %.1f", s * 1000);
+    std::printf(")\n");
     quorvant::bench::TableRow("start-up: launch to window shown", quorvant * 1000,
                               (floor + walk) * 1000, "ms",
                               "Wine, floor a bare window + a bare process walk");
+    // No floor: the figure is a wait after the window shows, which a bare window has none of.
+    std::printf(
+        "@table start-up: process icons in place after shown|%.2f ms|n/a|n/a|Wine, "
+        "every row of the list, median of %d launches\n",
+        icons * 1000, runs);
     std::fflush(stdout);
 
     // One after the other, so that Wine's server time can be told apart per program.
-    const IdleCpu floorCpu = MeasureIdleCpu(kFloor, L"--timers", idleSeconds, sync);
-    const IdleCpu quorvantCpu = MeasureIdleCpu(kQuorvant, L"", idleSeconds, sync);
-    std::printf(
-        "Idle CPU seconds over %d s each, five timers running, one program after the "
-        "other:\n",
-        idleSeconds);
-    std::printf("  %-20s %16s %16s\n", "", "GetProcessTimes", "GetThreadTimes");
-    for (const auto& [program, cpu] : {std::pair{&kFloor, floorCpu}, {&kQuorvant, quorvantCpu}}) {
-      std::printf("  %-20s %16.3f %16.3f\n", program->name, cpu.process, cpu.threads);
+    const std::vector<ConfigEntry> trayOnly = {{L"Setting", L"Automin", L"1"}};
+    const std::vector<ConfigEntry> trayBusy = {
+        {L"Setting", L"Automin", L"1"},
+        {L"Process", L"EnableImproveProcess", L"1"},
+        {L"Process", L"ImproveSpeed", L"High"},
+        {L"Memory", L"EnableFreeMemory", L"1"},
+        {L"Memory", L"AutoFreeMemoryInterval", L"1 minute"},
+    };
+    const IdleRun idleRuns[] = {
+        {"floor-shown", &kFloor, L"--timers", {}, false},
+        {"shown", &kQuorvant, L"", {}, false},
+        {"floor-hidden", &kFloor, L"--hidden", {}, true},
+        {"hidden", &kQuorvant, L"", trayOnly, true},
+        {"hidden-features", &kQuorvant, L"", trayBusy, true},
+    };
+    std::vector<IdleCpu> cpu;
+    for (const auto& run : idleRuns) cpu.push_back(MeasureIdleCpu(run, idleSeconds, sync));
+    std::printf("Idle CPU seconds over %d s each, one program after the other:\n", idleSeconds);
+    std::printf("  %-36s %16s %16s\n", "", "GetProcessTimes", "GetThreadTimes");
+    for (size_t i = 0; i < cpu.size(); ++i) {
+      const std::string name =
+          std::string(idleRuns[i].label) + " (" + idleRuns[i].program->name + ")";
+      std::printf("  %-36s %16.3f %16.3f\n", name.c_str(), cpu[i].process, cpu[i].threads);
     }
-    std::printf("  %-20s", "ratio quorvant/floor");
-    PrintRatio(quorvantCpu.process, floorCpu.process);
-    PrintRatio(quorvantCpu.threads, floorCpu.threads);
+    std::printf("  %-36s", "ratio shown quorvant/floor");
+    PrintRatio(cpu[1].process, cpu[0].process);
+    PrintRatio(cpu[1].threads, cpu[0].threads);
     std::printf("\n");
     const std::string idle = "Wine, " + std::to_string(idleSeconds) +
                              " s idle, floor a bare window with the same five timers";
-    quorvant::bench::TableRow("start-up: idle CPU (thread times)", quorvantCpu.threads,
-                              floorCpu.threads, "s", idle.c_str());
+    quorvant::bench::TableRow("start-up: idle CPU shown (thread times)", cpu[1].threads,
+                              cpu[0].threads, "s", idle.c_str());
     std::fflush(stdout);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_launch: %s\n", e.what());

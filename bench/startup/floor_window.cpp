@@ -1,6 +1,7 @@
 // The floor for the start-up benchmark: the least a program can do to put a borderless
 // window of the main window's size on the screen. With --timers it also runs the main
-// window's five timers with empty handlers, the floor for idle CPU.
+// window's five timers with empty handlers, the floor for idle CPU. With --hidden it never
+// shows the window and runs no timer: the floor for a program waiting in the tray.
 
 #include <windows.h>
 
@@ -41,8 +42,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   HWND hwnd = ::CreateWindowExW(0, kClassName, L"Floor", WS_POPUP, x, y, kWidth, kHeight, nullptr,
                                 nullptr, instance, nullptr);
   if (!hwnd) return 1;
-  (void)::ShowWindow(hwnd, SW_SHOW);
-  (void)::UpdateWindow(hwnd);
+  if (!std::wcsstr(commandLine, L"--hidden")) {
+    (void)::ShowWindow(hwnd, SW_SHOW);
+    (void)::UpdateWindow(hwnd);
+  }
 
   if (std::wcsstr(commandLine, L"--timers")) {
     UINT_PTR id = 1;

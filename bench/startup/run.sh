@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Start-up time and idle CPU of quorvant.exe against a bare Win32 window, in one Wine
-# session on a throwaway prefix and display. Prints figures and ratios; judges nothing.
+# Start-up time, idle CPU and wake-ups of quorvant.exe, shown and hidden in the tray, against
+# a bare Win32 window, in one Wine session on a throwaway prefix and display. Prints figures
+# and ratios; judges nothing.
 # Usage: bench/startup/run.sh [runs] [idle-seconds]     (defaults: 10 and 60)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,9 +16,14 @@ echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /pr
 
 # utime + stime in clock ticks; the name field may hold spaces, so count from its ')'.
 cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
+# Wake-ups: the voluntary context switches of all the process's threads.
+wakeups() {
+  cat "/proc/$1"/task/*/status 2>/dev/null |
+    awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'
+}
 
 server=$(quorvant_unix_pid wineserver) || { echo "run.sh: no wineserver for $WINEPREFIX" >&2; exit 1; }
-declare -A ticks
+declare -A ticks switches
 coproc DRIVER { wine "$root/build/win64/bin/bench_launch.exe" --runs "$runs" --idle "$idle" --sync; }
 # Own copies of the pipe ends and pid: bash drops the coproc's when it ends.
 driver_pid=$DRIVER_PID
@@ -26,9 +32,12 @@ while IFS= read -r line <&"$from_driver"; do
   line=${line%$'\r'}
   if [[ $line == "@sample "* ]]; then
     # The driver has just read GetProcessTimes and waits for us to read /proc.
-    read -r _ moment exe <<<"$line"
-    pid=$(quorvant_unix_pid "$exe") && ticks[$exe.$moment]=$(cpu_ticks "$pid")
-    ticks[$exe.server.$moment]=$(cpu_ticks "$server")
+    read -r _ moment label exe <<<"$line"
+    if pid=$(quorvant_unix_pid "$exe"); then
+      ticks[$label.$moment]=$(cpu_ticks "$pid")
+      switches[$label.$moment]=$(wakeups "$pid")
+    fi
+    ticks[$label.server.$moment]=$(cpu_ticks "$server")
     echo ok >&"$to_driver"
   else
     printf '%s\n' "$line"
@@ -39,14 +48,22 @@ status=$?
 exec {from_driver}<&- {to_driver}>&-
 ((status == 0)) || exit "$status"
 
-delta() { # ticks used between the two samples of $1, or empty when one is missing
-  local b=${ticks[$1.begin]:-} e=${ticks[$1.end]:-}
+delta() { # what $1 counted between the two samples of $2, or empty when one is missing
+  local -n counts=$1
+  local b=${counts[$2.begin]:-} e=${counts[$2.end]:-}
   [[ -n $b && -n $e ]] && echo $((e - b))
 }
 awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
-  -v fp="$(delta floor_window.exe)" -v fs="$(delta floor_window.exe.server)" \
-  -v qp="$(delta quorvant.exe)" -v qs="$(delta quorvant.exe.server)" '
+  -v fp="$(delta ticks floor-shown)" -v fs="$(delta ticks floor-shown.server)" \
+  -v qp="$(delta ticks shown)" -v qs="$(delta ticks shown.server)" \
+  -v fhp="$(delta ticks floor-hidden)" -v qhp="$(delta ticks hidden)" \
+  -v qfp="$(delta ticks hidden-features)" \
+  -v fw="$(delta switches floor-shown)" -v qw="$(delta switches shown)" \
+  -v fhw="$(delta switches floor-hidden)" -v qhw="$(delta switches hidden)" \
+  -v qfw="$(delta switches hidden-features)" '
   function s(t) { return t == "" ? "n/a" : sprintf("%.3f", t / hz) }
+  function perMinute(t) { return t == "" ? "n/a" : sprintf("%.3f", t / hz * 60 / idle) }
+  function perSecond(n) { return n == "" ? "n/a" : sprintf("%.2f", n / idle) }
   function r(q, f) { return (q == "" || f == "" || f == 0) ? "n/a" : sprintf("%.2f", q / f) }
   function sum(a, b) { return (a == "" || b == "") ? "" : a + b }
   BEGIN {
@@ -55,5 +72,15 @@ awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
     printf "  %-20s %16s %16s %16s\n", "floor_window.exe", s(fp), s(fs), s(sum(fp, fs))
     printf "  %-20s %16s %16s %16s\n", "quorvant.exe", s(qp), s(qs), s(sum(qp, qs))
     printf "  %-20s %16s %16s %16s\n", "ratio quorvant/floor", r(qp, fp), r(qs, fs), r(sum(qp, qs), sum(fp, fs))
-    printf "@table start-up: idle CPU, process + wineserver|%s s|%s s|%s|Linux /proc over %d s idle, floor a bare window with the same five timers\n", s(sum(qp, qs)), s(sum(fp, fs)), r(sum(qp, qs), sum(fp, fs)), idle
+    printf "Wake-ups a second (voluntary context switches, all threads) and CPU seconds a minute:\n"
+    printf "  %-36s %10s %10s\n", "", "wake-ups/s", "CPU s/min"
+    printf "  %-36s %10s %10s\n", "floor, shown, five timers", perSecond(fw), perMinute(fp)
+    printf "  %-36s %10s %10s\n", "quorvant, shown", perSecond(qw), perMinute(qp)
+    printf "  %-36s %10s %10s\n", "floor, hidden, no timer", perSecond(fhw), perMinute(fhp)
+    printf "  %-36s %10s %10s\n", "quorvant, in the tray", perSecond(qhw), perMinute(qhp)
+    printf "  %-36s %10s %10s\n", "quorvant, in the tray, booster+release", perSecond(qfw), perMinute(qfp)
+    printf "@table start-up: idle CPU shown, process + wineserver|%s s|%s s|%s|Linux /proc over %d s idle, floor a bare window with the same five timers\n", s(sum(qp, qs)), s(sum(fp, fs)), r(sum(qp, qs), sum(fp, fs)), idle
+    printf "@table tray: wake-ups a second, hidden|%s /s|%s /s|%s|Linux /proc over %d s, booster and automatic release off, floor a bare hidden window\n", perSecond(qhw), perSecond(fhw), r(qhw, fhw), idle
+    printf "@table tray: CPU a minute, hidden|%s s|%s s|%s|Linux /proc utime+stime over %d s, as above\n", perMinute(qhp), perMinute(fhp), r(qhp, fhp), idle
+    printf "@table tray: wake-ups a second, hidden, booster + release|%s /s|%s /s|%s|booster High, automatic release every minute, floor a bare hidden window\n", perSecond(qfw), perSecond(fhw), r(qfw, fhw)
   }'

@@ -38,12 +38,14 @@ std::optional<Effect> Booster::Raised() const {
 std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   if (!enabled) return std::nullopt;
   const WindowId window = desktop_.ForegroundWindow();
-  const std::wstring title = CutTitle(desktop_.WindowTitle(window));
 
   // The last window follows the foreground on every enabled tick, boost or not.
   const WindowId before = lastForeground_;
   lastForeground_ = window;
   if (window == before) return std::nullopt;
+  // Read only for a new window: most ticks see the same one, and reading another process's
+  // title costs a round trip to the system.
+  const std::wstring title = CutTitle(desktop_.WindowTitle(window));
   if (TrimNull(title).empty()) return std::nullopt;
   if (SameTarget(title)) return std::nullopt;
 

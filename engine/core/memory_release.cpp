@@ -47,6 +47,12 @@ bool AutoReleaseCounter::Tick(std::wstring_view intervalText, int checkValue) {
   return true;
 }
 
+void AutoReleaseCounter::Credit(std::int64_t ticks) {
+  if (ticks <= 0) return;
+  constexpr std::int32_t kMost = std::numeric_limits<std::int32_t>::max();
+  count_ = ticks >= kMost - count_ ? kMost : count_ + static_cast<std::int32_t>(ticks);
+}
+
 std::int32_t MemoryRelease::Measure() {
   const std::int64_t before = GetUsedMemoryMB(reading_);
   walk_.TrimAll();

@@ -58,6 +58,9 @@ class AutoReleaseCounter {
  public:
   // One tick; true when an automatic release is due now.
   bool Tick(std::wstring_view intervalText, int checkValue);
+  // Ticks the timer did not deliver while it was stopped (the box unticked): they count as
+  // ticks that released nothing, so the next tick compares as if the timer had run.
+  void Credit(std::int64_t ticks);
   std::int32_t Count() const { return count_; }
 
  private:
@@ -79,6 +82,8 @@ class MemoryRelease {
   std::int32_t FreeMemoryAndLog();
   // One tick of the memory timer; runs the automatic release when due. True when it ran.
   bool TimerMemoryTick(std::wstring_view intervalText, int checkValue);
+  // Ticks the stopped memory timer would have delivered; see AutoReleaseCounter::Credit.
+  void CreditTicks(std::int64_t ticks) { counter_.Credit(ticks); }
 
   const AutoReleaseCounter& Counter() const { return counter_; }
 

@@ -114,11 +114,16 @@ void CpuPanel::LayOut() {
 }
 
 void CpuPanel::CommandRefreshProcessClick() {
-  RefreshProcessList();
+  RefreshProcessList(true);
   MarkLimitedRows();
 }
 
-void CpuPanel::RefreshProcessList() {
+void CpuPanel::RefreshWithoutIcons() {
+  RefreshProcessList(false);
+  MarkLimitedRows();
+}
+
+void CpuPanel::RefreshProcessList(bool withIcons) {
   const ListView list = List();
   list.DeleteAll();
   // The list has no image source while the images change.
@@ -126,6 +131,7 @@ void CpuPanel::RefreshProcessList() {
   const ImageList images(images_.get());
   if (images_) images.RemoveAll();
   imageIndex_.clear();
+  pendingIcons_.clear();
 
   // Fetching a file's icon is the slow part of a rebuild: each distinct path's icon is
   // fetched once and copied into the image list for every row that shows it.
@@ -135,20 +141,40 @@ void CpuPanel::RefreshProcessList() {
     if (row < 0) return;
     list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
     list.SetText(row, layout::kColumnProcess, process.name);
-
-    auto found = icons.find(process.path);
-    if (found == icons.end() || !shareIcons_) {
-      found = icons.insert_or_assign(process.path, GetFileIcon(process.path, true)).first;
+    if (withIcons) {
+      AddRowIcon(row, process.path, process.imageKey, icons);
+    } else {
+      // Attached already, so the rows keep their places when the icons come.
+      list.SetSmallImages(images_.get());
+      list.SetImage(row, I_IMAGENONE);
+      pendingIcons_.push_back({row, process.path, process.imageKey});
     }
-    int image = I_IMAGENONE;
-    if (found->second && images_) {
-      image = images.AddIcon(found->second.get());
-      if (image >= 0) imageIndex_[process.imageKey] = image;
-    }
-    list.SetSmallImages(images_.get());
-    list.SetImage(row, image < 0 ? I_IMAGENONE : image);
     list.EnsureVisible(row);
   });
+}
+
+void CpuPanel::FillPendingIcons() {
+  std::map<std::wstring, IconPicture> icons;
+  for (const auto& pending : pendingIcons_) {
+    AddRowIcon(pending.row, pending.path, pending.imageKey, icons);
+  }
+  pendingIcons_.clear();
+}
+
+void CpuPanel::AddRowIcon(int row, const std::wstring& path, const std::wstring& imageKey,
+                          std::map<std::wstring, IconPicture>& icons) {
+  const ListView list = List();
+  auto found = icons.find(path);
+  if (found == icons.end() || !shareIcons_) {
+    found = icons.insert_or_assign(path, GetFileIcon(path, true)).first;
+  }
+  int image = I_IMAGENONE;
+  if (found->second && images_) {
+    image = ImageList(images_.get()).AddIcon(found->second.get());
+    if (image >= 0) imageIndex_[imageKey] = image;
+  }
+  list.SetSmallImages(images_.get());
+  list.SetImage(row, image < 0 ? I_IMAGENONE : image);
 }
 
 void CpuPanel::MarkLimitedRows() {
@@ -217,6 +243,12 @@ void CpuPanel::WriteSelectedRow(const std::wstring& text) {
 
 int CpuPanel::TimerCpuTick() {
   const int count = table_.CountInUse([] { ProcessPendingEvents(); });
+  limitedCount_.SetText(std::to_wstring(count));
+  return count;
+}
+
+int CpuPanel::ShowLimitedCount() {
+  const int count = table_.CountInUse();
   limitedCount_.SetText(std::to_wstring(count));
   return count;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "button/win32/command.h"
 #include "common/win32/controls.h"
@@ -19,6 +20,7 @@
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/form_set_process_cpu_percent.h"
+#include "engine/win32/module_get_file_icon.h"
 
 namespace quorvant::win32 {
 
@@ -56,11 +58,20 @@ class CpuPanel {
   // "Refresh": rebuilds the list, then marks the limited rows and frees the slots of the
   // processes that are gone. The start-up runs it once.
   void CommandRefreshProcessClick();
+  // The same for the start-up, without the icons: the shell's first icon lookup is slow, and
+  // the window should show first. FillPendingIcons then puts them in, with the same image
+  // keys and images a full rebuild gives; a rebuild before that drops them.
+  void RefreshWithoutIcons();
+  void FillPendingIcons();
+  bool IconsPending() const { return !pendingIcons_.empty(); }
   // "Limit" (and a double click on the list): the dialog for the selected row.
   void CommandLimitProcessCpuClick();
   // The CPU timer's tick: counts the limits held, shows the count on this panel and
   // returns it for the status panel.
   int TimerCpuTick();
+  // The same count for a window about to show: no events are let through, so nothing
+  // paints before every figure is current.
+  int ShowLimitedCount();
   // A notification of the panel's controls; true when it was the process list's.
   bool OnNotify(const NMHDR& header);
 
@@ -85,7 +96,9 @@ class CpuPanel {
   std::function<void(FormSetProcessCpuPercent&)> dialogOpening;
 
  private:
-  void RefreshProcessList();
+  void RefreshProcessList(bool withIcons);
+  void AddRowIcon(int row, const std::wstring& path, const std::wstring& imageKey,
+                  std::map<std::wstring, IconPicture>& icons);
   void MarkLimitedRows();
   void WriteSelectedRow(const std::wstring& text);
 
@@ -97,6 +110,12 @@ class CpuPanel {
   HWND list_ = nullptr;
   unique_himagelist images_;
   std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index
+  struct PendingIcon {
+    int row;
+    std::wstring path;
+    std::wstring imageKey;
+  };
+  std::vector<PendingIcon> pendingIcons_;
   Command refresh_;
   Command limit_;
   LiveLabel description1_;

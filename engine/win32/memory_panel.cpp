@@ -77,6 +77,8 @@ constexpr LogColumn kLogColumns[] = {{L"NO.", 600}, {L"Time", 1440}, {L"Event", 
 
 MemoryPanel::MemoryPanel() : MemoryPanel(systemReading_, systemWalk_) {}
 
+MemoryPanel::MemoryPanel(engine::MemoryReading& reading) : MemoryPanel(reading, systemWalk_) {}
+
 MemoryPanel::MemoryPanel(engine::MemoryReading& reading, engine::TrimmingWalk& walk)
     : reading_(reading), release_(reading, walk, *this) {}
 
@@ -179,6 +181,10 @@ engine::MemoryFigures MemoryPanel::ShowMemoryState() {
 
 void MemoryPanel::TimerMemoryTick() {
   (void)release_.TimerMemoryTick(comboInterval_.Text(), checkEnableAutoFreeMemory_.Value());
+}
+
+bool MemoryPanel::AutoReleaseOn() const {
+  return checkEnableAutoFreeMemory_.Value() == engine::kAutoReleaseTicked;
 }
 
 void MemoryPanel::CommandFreeMemoryClick() { (void)release_.ReleaseOnDemand(); }

@@ -25,6 +25,8 @@ class MemoryPanel final : private engine::ReleaseOutput {
  public:
   // Reads the system and trims the real processes.
   MemoryPanel();
+  // Reads through reading, which must outlive the panel, and trims the real processes.
+  explicit MemoryPanel(engine::MemoryReading& reading);
   // Reads and trims through the given platform pieces, which must outlive the panel.
   MemoryPanel(engine::MemoryReading& reading, engine::TrimmingWalk& walk);
   ~MemoryPanel() override;
@@ -44,6 +46,10 @@ class MemoryPanel final : private engine::ReleaseOutput {
   engine::MemoryFigures ShowMemoryState();
   // The tick of the one-second memory timer: the automatic release when it is due.
   void TimerMemoryTick();
+  // Whether the memory timer has anything to do: "Automatically release memory" is ticked.
+  // While it is not, the timer may stop; the ticks it then missed are handed back here.
+  bool AutoReleaseOn() const;
+  void CreditMissedTicks(std::int64_t ticks) { release_.CreditTicks(ticks); }
   // The click of "Release memory now".
   void CommandFreeMemoryClick();
 

@@ -202,6 +202,35 @@ void CpuMonitor::Timer1Tick() {
   if (onUpdate_) onUpdate_(ToReport(history_.Slot(NewestSlot())));
 }
 
+void CpuMonitor::CatchUp(std::int64_t missedTicks) {
+  if (missedTicks <= 0 || !enabled_ || !host_.RunMode()) return;
+  AdvanceGrid(missedTicks - 1);
+  if (gridOffset_ > std::numeric_limits<std::int32_t>::min()) --gridOffset_;
+  history_.TakeSamples(missedTicks, ScaleWidth(), support_, hdDriveLetter_, isNt_);
+  RedrawGraph();
+  if (onUpdate_) onUpdate_(ToReport(history_.Slot(NewestSlot())));
+}
+
+// Where the grid would stand after this many ticks, each drawn: with the grid shown the
+// offset starts again at 0 once it reaches the width; hidden, it only counts down.
+void CpuMonitor::AdvanceGrid(std::int64_t ticks) {
+  if (ticks <= 0) return;
+  const std::int64_t period = ScaleWidth() - 1;
+  if (!displayGrid_) {
+    constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
+    gridOffset_ = static_cast<std::int32_t>(std::max(gridOffset_ - ticks, kLowest));
+    return;
+  }
+  if (period <= 0) {
+    gridOffset_ = 0;
+    return;
+  }
+  // One step by hand brings an offset left from a wider surface into the cycle.
+  if (gridOffset_ > std::numeric_limits<std::int32_t>::min()) --gridOffset_;
+  if (gridOffset_ <= -period) gridOffset_ = 0;
+  gridOffset_ = static_cast<std::int32_t>(-((-std::int64_t{gridOffset_} + ticks - 1) % period));
+}
+
 void CpuMonitor::OnResize() {
   if (monitoring_) history_.EnsureColumns(ScaleWidth());
   RedrawGraph();

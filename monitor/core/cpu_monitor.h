@@ -105,6 +105,10 @@ class CpuMonitor {
   void WriteProperties(PropertyBag& bag) const;
   // Timer1: one sample, a redraw and the Update event.
   void Timer1Tick();
+  // The ticks Timer1 did not deliver while its host held it (a hidden window): the curves
+  // and the grid move on by as many columns as the time that went by, with one reading
+  // standing for all of them, then one redraw and one Update event.
+  void CatchUp(std::int64_t missedTicks);
   void OnResize();
   void OnDblClick();
   // Stops the Windows 9x CPU counter; later calls do nothing.
@@ -184,6 +188,7 @@ class CpuMonitor {
   int NewestSlot() { return ScaleWidth() > 1 ? ScaleWidth() - 1 : 0; }
   void StartMonitoring();
   void ApplyTimer();
+  void AdvanceGrid(std::int64_t ticks);
   void Changed(std::wstring_view persistedName, bool redraw);
 
   CpuMonitorHost& host_;

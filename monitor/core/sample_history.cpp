@@ -37,4 +37,22 @@ void SampleHistory::TakeSample(int scaleWidth, ModuleCpuMonitorSupport& support,
   newest.CPULoadPercent = support.ReadCpuLevel(isNt);
 }
 
+void SampleHistory::TakeSamples(std::int64_t count, int scaleWidth,
+                                ModuleCpuMonitorSupport& support, std::wstring_view drivePath,
+                                bool isNt) {
+  if (count <= 0) return;
+  const int columns = std::max(scaleWidth - 1, 0) + 1;
+  EnsureColumns(columns);
+  const int shift = static_cast<int>(std::min<std::int64_t>(count, columns));
+  if (shift < columns) std::copy(slots_.begin() + shift, slots_.begin() + columns, slots_.begin());
+  historyStart_ = static_cast<int>(std::max<std::int64_t>(historyStart_ - count, 0));
+  newestSlot_ = columns - 1;
+  // As in one step, a reading that fails leaves the newest sample's fields as they were.
+  SystemLevelSample& newest = Slot(newestSlot_);
+  support.ReadMemoryLevels(newest);
+  support.ReadDiskLevels(drivePath, newest);
+  newest.CPULoadPercent = support.ReadCpuLevel(isNt);
+  std::fill(slots_.begin() + (columns - shift), slots_.begin() + newestSlot_, newest);
+}
+
 }  // namespace quorvant

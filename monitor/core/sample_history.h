@@ -35,6 +35,11 @@ class SampleHistory {
   // reading that fails leaves that column's fields as they were.
   void TakeSample(int scaleWidth, ModuleCpuMonitorSupport& support, std::wstring_view drivePath,
                   bool isNt);
+  // Sampling steps the timer did not take while the control was paused: the window moves
+  // count columns (at most all of them) and one reading fills every new column. Its CPU
+  // level is the average since the last reading, so it tells the truth about the gap.
+  void TakeSamples(std::int64_t count, int scaleWidth, ModuleCpuMonitorSupport& support,
+                   std::wstring_view drivePath, bool isNt);
 
  private:
   std::vector<SystemLevelSample> slots_;

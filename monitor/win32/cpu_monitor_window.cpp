@@ -2,6 +2,7 @@
 
 #include "common/core/rounding.h"
 #include "common/core/twips.h"
+#include "common/win32/coalescable_timer.h"
 
 namespace quorvant::win32 {
 
@@ -63,6 +64,7 @@ LRESULT CpuMonitorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       return 1;  // the bitmap covers every pixel
     case WM_TIMER:
       if (wParam == kTimer1) {
+        timerClock_.MarkTick(::GetTickCount64());
         control_.Timer1Tick();
         return 0;
       }
@@ -125,11 +127,35 @@ void CpuMonitorWindow::ApplyEnabled(bool enabled) {
 
 void CpuMonitorWindow::SetTimerInterval(int milliseconds) {
   if (!hwnd_) return;
-  if (milliseconds <= 0) {
+  timerInterval_ = milliseconds > 0 ? milliseconds : 0;
+  if (timerInterval_ > 0) timerClock_.SetPeriodMs(static_cast<std::uint32_t>(timerInterval_));
+  // A paused graph takes the new interval when it resumes.
+  if (paused_) return;
+  if (timerInterval_ == 0) {
     (void)::KillTimer(hwnd_, kTimer1);
   } else {
-    (void)::SetTimer(hwnd_, kTimer1, static_cast<UINT>(milliseconds), nullptr);
+    StartTimer1();
+    timerClock_.MarkTick(::GetTickCount64());
   }
+}
+
+void CpuMonitorWindow::StartTimer1() {
+  const auto interval = static_cast<UINT>(timerInterval_);
+  (void)SetCoalescableWindowTimer(hwnd_, kTimer1, interval, CoalescingTolerance(interval));
+}
+
+void CpuMonitorWindow::Pause() {
+  if (paused_ || !hwnd_) return;
+  paused_ = true;
+  (void)::KillTimer(hwnd_, kTimer1);
+}
+
+void CpuMonitorWindow::Resume() {
+  if (!paused_ || !hwnd_) return;
+  paused_ = false;
+  if (timerInterval_ == 0) return;
+  control_.CatchUp(timerClock_.CatchUp(::GetTickCount64()));
+  StartTimer1();
 }
 
 void CpuMonitorWindow::RefreshSurface() {

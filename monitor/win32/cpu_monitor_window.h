@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/core/property_bag.h"
+#include "common/core/tick_clock.h"
 #include "common/core/twips.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/window.h"
@@ -40,6 +41,13 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
   HDC Hdc() const { return canvas_.Dc(); }
   const GdiCanvas& Image() const { return canvas_; }
 
+  // While the window it stands in is hidden the graph takes no samples and draws nothing;
+  // Resume catches up with the time that went by (CpuMonitor::CatchUp), so the time axis
+  // stays continuous, and starts Timer1 again.
+  void Pause();
+  void Resume();
+  bool Paused() const { return paused_; }
+
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
@@ -57,6 +65,7 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
   void RefreshSurface() override;
   void PropertyChanged(std::wstring_view) override {}  // nothing is saved at run time
 
+  void StartTimer1();
   void UpdateFrame();
   void OnSize(int width, int height);
   void OnPaint();
@@ -66,6 +75,9 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
   std::int64_t extentY_ = 0;
   int appearance_ = kAppearance3D;
   int borderStyle_ = kBorderStyleNone;
+  int timerInterval_ = 0;  // Timer1's interval as the control set it; 0 stopped
+  bool paused_ = false;
+  TickClock timerClock_{kDefaultUpdateInterval};
   CpuMonitor control_;
 };
 

@@ -35,16 +35,11 @@ enum TimerId : UINT_PTR {
   kTimerMemory,
   kTimerState,
   kTimerOnTimeState,
+  // One shot: the process list's icons, once the first paint is on the screen.
+  kTimerProcessIcons,
 };
-
-struct TimerSpec {
-  TimerId id;
-  UINT intervalMs;
-};
-constexpr TimerSpec kTimers[] = {
-    {kTimerProcess, 900}, {kTimerCpu, 1100},       {kTimerMemory, 1000},
-    {kTimerState, 100},   {kTimerOnTimeState, 20},
-};
+// A timer is delivered only when nothing else waits, paints included.
+constexpr UINT kProcessIconsDelayMs = USER_TIMER_MINIMUM;
 
 constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
     {IDB_NAV_STATE_0, IDB_NAV_STATE_1},
@@ -73,7 +68,8 @@ FontDesc WindowFont() { return FontDesc{}; }
 
 }  // namespace
 
-FormQuorvant::FormQuorvant() : store_(ConfigFilePath()), settings_(store_, autorun_) {}
+FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading)
+    : memoryReading_(memoryReading), store_(ConfigFilePath()), settings_(store_, autorun_) {}
 
 FormQuorvant::~FormQuorvant() = default;
 
@@ -90,11 +86,13 @@ bool FormQuorvant::Create(HINSTANCE instance) {
                          size.height, nullptr, nullptr, instance, this)) {
     return false;
   }
+  timerService_.SetWindow(hwnd_);
   const bool startHidden = !Load();
   if (!startHidden) {
     (void)::ShowWindow(hwnd_, SW_SHOW);
     (void)::UpdateWindow(hwnd_);
   }
+  (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
   return true;
 }
 
@@ -117,7 +115,9 @@ bool FormQuorvant::Load() {
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
   LimitSlots().ReleaseSlotsWithoutProcess();
-  CommandRefreshProcessClick();
+  // The rows now, their icons once the window is on the screen: the shell's first icon
+  // lookup builds its cache and would hold the window back.
+  cpuPanel_->RefreshWithoutIcons();
 
   TaskbarCreatedMsg = ::RegisterWindowMessageW(L"TaskbarCreated");
   // Run elevated, the window would not hear a restarted shell's broadcast and the icon
@@ -233,7 +233,8 @@ void FormQuorvant::CreatePanelControls() {
   checkEnableAutoFreeMemory_ = CheckBox(CreateControl(
       memory, WC_BUTTONW, L"Automatically release memory", kCheck, kIdCheckEnableAutoFreeMemory));
   comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval));
-  memoryPanel_ = std::make_unique<MemoryPanel>();
+  memoryPanel_ = memoryReading_ ? std::make_unique<MemoryPanel>(*memoryReading_)
+                                : std::make_unique<MemoryPanel>();
   (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
                              checkEnableAutoFreeMemory_, comboInterval_);
 
@@ -246,8 +247,9 @@ void FormQuorvant::CreatePanelControls() {
   cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
   (void)cpuPanel_->Create();
 
-  // The graph samples on its own timer from now on.
+  // The graph samples on its own timer, once the window shows.
   statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
+  if (statusPanel_->Monitor()) statusPanel_->Monitor()->Pause();
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
@@ -280,7 +282,51 @@ void FormQuorvant::ApplySettings() {
 }
 
 void FormQuorvant::StartTimers() {
-  for (const auto& timer : kTimers) (void)::SetTimer(hwnd_, timer.id, timer.intervalMs, nullptr);
+  // Each timer, and when it runs. Hidden in the tray or minimised, the program wakes only for
+  // what a feature does unseen; what only shows on screen stops and is brought up to date
+  // before the window paints again (SetShown), the graph's own sampling timer included.
+  // Tolerances let the system fold wake-ups together: a tenth of the interval, but the memory
+  // count's about one system tick, so that "1 minute" stays a minute of ticks.
+  timers_ = std::make_unique<shell::ResidentTimers>(
+      timerService_,
+      std::vector<shell::ResidentTimer>{
+          shell::FeatureTimer(
+              kTimerProcess, 900, 90,
+              [this] { return checkNowImproveProcess_.Value() != shell::kUnchecked; },
+              [this] { TimerProcessTick(); }),
+          shell::FeatureTimer(
+              kTimerMemory, 1000, 16, [this] { return memoryPanel_->AutoReleaseOn(); },
+              [this] { TimerMemoryTick(); },
+              [this](std::int64_t missed) { memoryPanel_->CreditMissedTicks(missed); }),
+          shell::ShownTimer(kTimerCpu, 1100, 110, [this] { TimerCpuTick(); }),
+          shell::ShownTimer(kTimerState, 100, 10, [this] { TimerStateTick(); }),
+          shell::ShownTimer(kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); }),
+      });
+  timers_->Update(shown_);
+}
+
+void FormQuorvant::SetShown(bool shown) {
+  if (shown == shown_) return;
+  shown_ = shown;
+  CpuMonitorWindow* graph = statusPanel_ ? statusPanel_->Monitor() : nullptr;
+  if (shown) {
+    // Every figure current before the first paint: no stale value is ever on screen.
+    TimerOnTimeStateTick();
+    TimerStateTick();
+    if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
+    if (graph) graph->Resume();
+  } else if (graph) {
+    graph->Pause();
+  }
+  if (timers_) timers_->Update(shown_);
+}
+
+void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
+  // Before the window reappears (shown, or restored: the minimised style is already gone),
+  // so the refresh lands before anything is drawn. Going away is settled once it is done.
+  if (pos.flags & SWP_HIDEWINDOW) return;
+  const bool visible = (pos.flags & SWP_SHOWWINDOW) || ::IsWindowVisible(hwnd_);
+  if (visible && !::IsIconic(hwnd_)) SetShown(true);
 }
 
 void FormQuorvant::ExitProgram() {
@@ -514,8 +560,15 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       // Closed by the system (Alt+F4, log-off): end as "Exit" does, so no dead icon stays.
       if (message == WM_CLOSE || wParam) ExitProgram();
       return 0;
+    case WM_WINDOWPOSCHANGING:
+      if (statusPanel_) OnWindowPosChanging(*reinterpret_cast<const WINDOWPOS*>(lParam));
+      return DefaultProc(message, wParam, lParam);
+    case WM_WINDOWPOSCHANGED:
+      if (statusPanel_) SetShown(::IsWindowVisible(hwnd_) && !::IsIconic(hwnd_));
+      return DefaultProc(message, wParam, lParam);
     case WM_DESTROY:
-      for (const auto& timer : kTimers) (void)::KillTimer(hwnd_, timer.id);
+      if (timers_) timers_->StopAll();
+      (void)::KillTimer(hwnd_, kTimerProcessIcons);
       // Every way the program ends passes here ("Exit", the system's close, log-off), and
       // nothing it raised may outlive it.
       if (processPanel_) processPanel_->GiveBack();
@@ -575,10 +628,13 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
         settings_.ChangeImproveProcess(value);
         // Off means the raised process goes back to its own class now, not at some tick.
         if (value == shell::kUnchecked) processPanel_->GiveBack();
+        // The booster's timer runs only while it is on.
+        if (timers_) timers_->Update(shown_);
         return;
       }
       case kIdCheckEnableAutoFreeMemory:
         settings_.ChangeAutoFreeMemory(toggled(checkEnableAutoFreeMemory_));
+        if (timers_) timers_->Update(shown_);
         return;
       case kIdCheckAutoRun:
         settings_.ChangeAutorun(toggled(checkAutoRun_));
@@ -597,25 +653,12 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
 }
 
 void FormQuorvant::OnTimer(UINT_PTR id) {
-  switch (id) {
-    case kTimerProcess:
-      TimerProcessTick();
-      break;
-    case kTimerCpu:
-      TimerCpuTick();
-      break;
-    case kTimerMemory:
-      TimerMemoryTick();
-      break;
-    case kTimerState:
-      TimerStateTick();
-      break;
-    case kTimerOnTimeState:
-      TimerOnTimeStateTick();
-      break;
-    default:
-      break;
+  if (id == kTimerProcessIcons) {
+    (void)::KillTimer(hwnd_, kTimerProcessIcons);
+    cpuPanel_->FillPendingIcons();
+    return;
   }
+  if (timers_) (void)timers_->Dispatch(id);
 }
 
 // The speed-up features hang their periodic work on these ticks.
@@ -633,6 +676,5 @@ void FormQuorvant::TimerOnTimeStateTick() {
   // One reading for both panels, so their figures always agree.
   statusPanel_->SetMemoryUsage(memoryPanel_->ShowMemoryState().usedRate);
 }
-void FormQuorvant::CommandRefreshProcessClick() { cpuPanel_->CommandRefreshProcessClick(); }
 
 }  // namespace quorvant::win32

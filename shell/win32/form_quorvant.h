@@ -17,6 +17,7 @@
 #include "common/win32/window.h"
 #include "shell/core/chrome.h"
 #include "shell/core/main_window_layout.h"
+#include "shell/core/resident_timers.h"
 #include "shell/core/tray_menu.h"
 #include "shell/core/settings.h"
 #include "shell/win32/ini_settings_store.h"
@@ -24,6 +25,7 @@
 #include "engine/win32/status_panel.h"
 #include "shell/win32/form_menu.h"
 #include "shell/win32/module_sub_class.h"
+#include "shell/win32/window_timer_service.h"
 #include "common/win32/panel.h"
 #include "engine/win32/cpu_panel.h"
 #include "engine/win32/process_panel.h"
@@ -37,7 +39,9 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
  public:
   static constexpr wchar_t kClassName[] = L"FormQuorvant";
 
-  FormQuorvant();
+  // memoryReading, when given, replaces the system's memory status (tests); it must outlive
+  // the form.
+  explicit FormQuorvant(engine::MemoryReading* memoryReading = nullptr);
   ~FormQuorvant() override;
 
   // Creates the window hidden and runs the start-up sequence; shows it unless the user
@@ -51,6 +55,13 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   // A tray menu item's action.
   void RunMenuItem(shell::MenuItem item);
   HWND MenuWindow() const { return formMenu_ ? formMenu_->Hwnd() : nullptr; }
+  // The panels' controllers, for tests.
+  const StatusPanel& Status() const { return *statusPanel_; }
+  const MemoryPanel& Memory() const { return *memoryPanel_; }
+  const CpuPanel& Cpu() const { return *cpuPanel_; }
+  // Whether the window is on screen (visible and not minimised); only then does work whose
+  // only effect is on screen run.
+  bool Shown() const { return shown_; }
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -88,6 +99,9 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   void OnDpiChanged(int dpi, const RECT& suggested);
   void ApplySettings();
   void StartTimers();
+  // The window is about to show, or has gone from the screen.
+  void SetShown(bool shown);
+  void OnWindowPosChanging(const WINDOWPOS& pos);
 
   void OnPaint();
   Hit HitTest(POINT at) const;
@@ -114,10 +128,10 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   void TimerMemoryTick();
   void TimerStateTick();
   void TimerOnTimeStateTick();
-  void CommandRefreshProcessClick();
 
   HFONT Font(const FontDesc& desc);
 
+  engine::MemoryReading* memoryReading_;
   IniSettingsStore store_;
   ModuleAutorun autorun_;
   shell::Settings settings_;
@@ -150,6 +164,9 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   unique_hcursor linkCursor_;
   std::unique_ptr<FormMenu> formMenu_;
   std::unique_ptr<CpuPanel> cpuPanel_;
+  WindowTimerService timerService_;
+  std::unique_ptr<shell::ResidentTimers> timers_;
+  bool shown_ = false;
   bool exiting_ = false;
   bool trayIconAdded_ = false;
   // A setting could not be stored: told once per run, from the tray icon.

@@ -165,6 +165,21 @@ std::wstring RemoteListView::Text(int row, int column) const {
   return text;
 }
 
+int RemoteListView::Image(int row) const {
+  LVITEMW item{};
+  item.mask = LVIF_IMAGE;
+  item.iItem = row;
+  if (!WriteItem(item)) return I_IMAGENONE;
+  DWORD_PTR ok = 0;
+  (void)::SendMessageTimeoutW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote_), SMTO_BLOCK,
+                              5000, &ok);
+  LVITEMW answer{};
+  if (!ok || !::ReadProcessMemory(process_, remote_, &answer, sizeof(answer), nullptr)) {
+    return I_IMAGENONE;
+  }
+  return answer.iImage;
+}
+
 void RemoteListView::Select(int row) const {
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -173,6 +188,13 @@ void RemoteListView::Select(int row) const {
   DWORD_PTR ignored = 0;
   (void)::SendMessageTimeoutW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote_),
                               SMTO_BLOCK, 5000, &ignored);
+}
+
+HWND FindStatusPanel(HWND main) {
+  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
+    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) return p;
+  }
+  return nullptr;
 }
 
 HWND FindDescendantByText(HWND parent, const std::wstring& text) {

@@ -71,6 +71,8 @@ class RemoteListView {
   bool Ready() const { return remote_ != nullptr; }
   int Count() const;
   std::wstring Text(int row, int column) const;
+  // The row's image-list index; I_IMAGENONE when it shows no icon.
+  int Image(int row) const;
   void Select(int row) const;
 
  private:
@@ -81,6 +83,9 @@ class RemoteListView {
   HANDLE process_;
   void* remote_ = nullptr;
 };
+
+// The status panel of the program's main window: the panel that holds the graph.
+HWND FindStatusPanel(HWND main);
 
 // Child windows of parent, at any depth, whose text equals text.
 HWND FindDescendantByText(HWND parent, const std::wstring& text);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -190,10 +191,7 @@ TEST(BoosterEndToEndTest, RaisesTheFrontProcessShowsItAndGivesEveryClassBack) {
   EXPECT_NE(::FindWindowExW(panel, nullptr, L"Static", std::to_wstring(rows).c_str()), nullptr);
 
   // The status panel, the one that holds the graph, shows the target and a High figure.
-  HWND status = nullptr;
-  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
-    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) status = p;
-  }
+  HWND status = FindStatusPanel(main);
   ASSERT_NE(status, nullptr);
   EXPECT_NE(::FindWindowExW(status, nullptr, L"Static", L"Bravo – ü window"), nullptr);
   int highFigures = 0;
@@ -241,6 +239,68 @@ TEST(BoosterEndToEndTest, RaisesTheFrontProcessShowsItAndGivesEveryClassBack) {
   ASSERT_TRUE(app.WaitForExit(20s));
   EXPECT_EQ(bravo.PriorityClass(), kNormal) << "nothing the program raised outlives it";
   EXPECT_EQ(alpha.PriorityClass(), kBelow);
+}
+
+// Started hidden in the tray, the program still boosts and still releases memory on its own;
+// what only shows on screen waits until the window is back, and is current then.
+TEST(TrayResidentEndToEndTest, BoostsAndReleasesWhileHiddenAndIsCurrentWhenShown) {
+  constexpr UINT kTrayCallbackMessage = 2025;
+  AppFolder folder;
+  folder.WriteConfig(L"Setting", L"Automin", L"1");
+  folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
+  folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
+  folder.WriteConfig(L"Memory", L"EnableFreeMemory", L"1");
+  folder.WriteConfig(L"Memory", L"AutoFreeMemoryInterval", L"1 minute");
+  AppProcess app(folder.Exe());
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
+  app.WaitForIdle();
+  ASSERT_FALSE(::IsWindowVisible(main));
+
+  TitledWindows alpha({L"Alpha window"}, NORMAL_PRIORITY_CLASS);
+  TitledWindows bravo({L"Bravo window"}, NORMAL_PRIORITY_CLASS);
+  ASSERT_TRUE(alpha.BringToFront());
+  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == HIGH_PRIORITY_CLASS; }));
+  ASSERT_TRUE(bravo.BringToFront());
+  EXPECT_TRUE(WaitFor([&] { return bravo.PriorityClass() == HIGH_PRIORITY_CLASS; }));
+  EXPECT_TRUE(WaitFor([&] { return alpha.PriorityClass() == NORMAL_PRIORITY_CLASS; }));
+
+  // No interval chosen releases at every tick, which keeps the test short. A user cannot
+  // clear a drop-down list; the list is told so and its panel hears of it as of a choice.
+  HWND box = FindDescendantByText(main, L"Automatically release memory");
+  ASSERT_NE(box, nullptr);
+  HWND memoryPanel = ::GetParent(box);
+  HWND interval = ::FindWindowExW(memoryPanel, nullptr, WC_COMBOBOXW, nullptr);
+  ASSERT_NE(interval, nullptr);
+  (void)::SendMessageW(interval, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  (void)::SendMessageW(memoryPanel, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(interval), CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(interval));
+  HWND list = ::FindWindowExW(memoryPanel, nullptr, WC_LISTVIEWW, nullptr);
+  ASSERT_NE(list, nullptr);
+  RemoteListView log(list, app.Id());
+  ASSERT_TRUE(log.Ready());
+  EXPECT_TRUE(WaitFor([&] { return log.Count() >= 2; }, std::chrono::seconds(15)));
+  const std::wstring suffix = L" MB memory released.";
+  for (int row = 0; row < std::min(log.Count(), 2); ++row) {
+    EXPECT_EQ(log.Text(row, 0), std::to_wstring(row + 1));
+    const std::wstring event = log.Text(row, 2);
+    EXPECT_TRUE(event.size() > suffix.size() &&
+                event.compare(event.size() - suffix.size(), suffix.size(), suffix) == 0)
+        << std::string(event.begin(), event.end());
+  }
+
+  // Never shown: the clock and the memory readout still hold their design texts.
+  HWND status = FindStatusPanel(main);
+  ASSERT_NE(status, nullptr);
+  ASSERT_FALSE(::IsWindowVisible(main));
+  EXPECT_NE(::FindWindowExW(status, nullptr, L"Static", L"time"), nullptr);
+  EXPECT_NE(FindDescendantByText(memoryPanel, L"0 MB"), nullptr);
+
+  // The icon's double click: by the time it has been handled, the figures are current.
+  (void)::SendMessageW(main, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(::IsWindowVisible(main));
+  EXPECT_EQ(::FindWindowExW(status, nullptr, L"Static", L"time"), nullptr);
+  EXPECT_EQ(FindDescendantByText(memoryPanel, L"0 MB"), nullptr);
 }
 
 }  // namespace

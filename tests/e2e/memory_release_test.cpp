@@ -66,10 +66,7 @@ TEST(MemoryReleaseEndToEnd, ClickShowsTheFigureAndLogsTheSameFigureOnceTheMessag
     }
     return texts;
   };
-  HWND status = nullptr;
-  for (HWND p = nullptr; (p = ::FindWindowExW(main, p, L"QuorvantPanel", nullptr)) != nullptr;) {
-    if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) status = p;
-  }
+  HWND status = FindStatusPanel(main);
   ASSERT_NE(status, nullptr);
   const std::vector<std::wstring> usedRate = percentTexts(::GetParent(button));
   ASSERT_EQ(usedRate.size(), 1u);

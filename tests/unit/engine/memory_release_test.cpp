@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "shell/core/resident_timers.h"
 
 namespace quorvant::engine {
 namespace {
@@ -62,14 +66,14 @@ std::vector<int> DueTicks(AutoReleaseCounter& counter, int ticks,
   return due;
 }
 
-TEST(AutoReleaseCounterTest, WhenReleasesComeDue) {
-  struct Case {
-    const char* name;
-    int ticks;
-    std::function<TickSetting(int)> setting;
-    std::vector<int> due;
-  };
-  const Case cases[] = {
+struct CountingCase {
+  const char* name;
+  int ticks;
+  std::function<TickSetting(int)> setting;
+  std::vector<int> due;
+};
+const std::vector<CountingCase>& CountingCases() {
+  static const std::vector<CountingCase> cases = {
       // The count restarts at 1, so after the first release at 60 each comes 59 ticks later.
       {"1 minute, ticked from start",
        200,
@@ -117,10 +121,82 @@ TEST(AutoReleaseCounterTest, WhenReleasesComeDue) {
          return TickSetting{t <= 100 ? L"10 minute" : L"1 minute", 1};
        },
        {101, 160}},
+      // Unticked for a short while only: the count goes on meanwhile.
+      {"unticked between ticks 20 and 45",
+       130,
+       [](int t) {
+         return TickSetting{L"1 minute", t > 20 && t < 45 ? 0 : 1};
+       },
+       {60, 119}},
+      // The interval changed while the box is unticked: the next tick compares against it.
+      {"unticked, 10 minute to 1 minute, ticked again",
+       200,
+       [](int t) {
+         return TickSetting{t <= 100 ? L"10 minute" : L"1 minute", t > 50 && t <= 150 ? 0 : 1};
+       },
+       {151}},
   };
-  for (const auto& c : cases) {
+  return cases;
+}
+
+TEST(AutoReleaseCounterTest, WhenReleasesComeDue) {
+  for (const auto& c : CountingCases()) {
     AutoReleaseCounter counter;
     EXPECT_EQ(DueTicks(counter, c.ticks, c.setting), c.due) << c.name;
+  }
+}
+
+// Timers on a clock the test moves, each due a whole interval after its start.
+struct SteppedTimers : shell::TimerService {
+  std::uint64_t now = 0;
+  std::map<std::uintptr_t, std::uint64_t> due;
+  void Start(std::uintptr_t id, std::uint32_t intervalMs, std::uint32_t) override {
+    due[id] = now + intervalMs;
+  }
+  void Stop(std::uintptr_t id) override { due.erase(id); }
+  std::uint64_t NowMs() override { return now; }
+};
+
+// The memory timer stops while "Automatically release memory" is not ticked and is told the
+// ticks it missed when it starts again. Every release the never-stopping timer of the table
+// above gives then comes too, within one period of it (the restarted timer keeps its own
+// phase), and no other.
+TEST(AutoReleaseCounterTest, ATimerStoppedWhileUntickedReleasesWhenARunningOneWould) {
+  constexpr std::uint64_t kPeriod = 1000;
+  constexpr std::uint64_t kStep = 100;
+  for (const auto& c : CountingCases()) {
+    SteppedTimers service;
+    AutoReleaseCounter counter;
+    TickSetting setting = c.setting(1);
+    std::vector<std::uint64_t> releases;
+    shell::ResidentTimers timers(
+        service, {shell::FeatureTimer(
+                     1, kPeriod, 16, [&] { return setting.check == kAutoReleaseTicked; },
+                     [&] {
+                       if (counter.Tick(setting.interval, setting.check)) {
+                         releases.push_back(service.now);
+                       }
+                     },
+                     [&](std::int64_t missed) { counter.Credit(missed); })});
+    timers.Update(false);
+    for (service.now = kStep; service.now < (c.ticks + 1) * kPeriod; service.now += kStep) {
+      // The user changes the settings 0.3 s before the tick that sees them.
+      if (service.now % kPeriod == kPeriod - 300) {
+        const int tick = static_cast<int>(service.now / kPeriod) + 1;
+        if (tick <= c.ticks) setting = c.setting(tick);
+        timers.Update(false);
+      }
+      if (service.due.count(1) && service.due[1] == service.now) {
+        service.due[1] += kPeriod;
+        (void)timers.Dispatch(1);
+      }
+    }
+    ASSERT_EQ(releases.size(), c.due.size()) << c.name;
+    for (size_t i = 0; i < releases.size(); ++i) {
+      const std::uint64_t reference = static_cast<std::uint64_t>(c.due[i]) * kPeriod;
+      EXPECT_GE(releases[i], reference) << c.name << ", release " << i;
+      EXPECT_LT(releases[i], reference + kPeriod) << c.name << ", release " << i;
+    }
   }
 }
 
@@ -130,6 +206,13 @@ TEST(AutoReleaseCounterTest, CountIsNotResetWhileUnticked) {
   EXPECT_EQ(counter.Count(), 75);
   EXPECT_TRUE(counter.Tick(L"1 minute", 1));
   EXPECT_EQ(counter.Count(), 1);
+
+  // Credited ticks count the same way, and hold at the top rather than wrap.
+  counter.Credit(58);
+  EXPECT_EQ(counter.Count(), 59);
+  counter.Credit(std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(counter.Count(), std::numeric_limits<std::int32_t>::max());
+  EXPECT_TRUE(counter.Tick(L"10 minute", 1));
 }
 
 // A machine whose used memory follows a script of readings, and a walk that can run code

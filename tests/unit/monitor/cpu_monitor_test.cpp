@@ -311,6 +311,101 @@ TEST_F(CpuMonitorTest, DisabledTicksDoNothing) {
   EXPECT_EQ(updates, 1);
 }
 
+// A status panel graph with platform readings of its own.
+struct Graph {
+  FakeReadings readings;
+  ModuleCpuMonitorSupport support{readings};
+  FakeHost host;
+  CpuMonitor control{host, support};
+  Graph() { control.ReadProperties(CpuMonitorStateProperties()); }
+};
+
+// A graph held while its window was hidden catches up to look exactly as if it had ticked
+// through the gap with the same readings: columns, grid and pixels.
+TEST(CpuMonitorCatchUpTest, LooksAsIfItHadTickedThroughTheGap) {
+  const struct {
+    const char* name;
+    std::int64_t missed;
+    bool grid;
+  } cases[] = {
+      {"one tick", 1, true},
+      {"a few", 7, true},
+      {"one short of the width", kW - 1, true},
+      {"the width", kW, true},
+      {"more than the width", kW + 25, true},
+      {"the grid round several times", 3 * (kW - 1) + 5, true},
+      {"hidden grid", 1000, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Graph ticked, caughtUp;
+    for (Graph* g : {&ticked, &caughtUp}) {
+      g->control.SetDisplayGrid(c.grid);
+      // Earlier samples, different from the gap's, which must move left intact.
+      for (std::uint32_t load : {10u, 30u, 90u}) {
+        g->readings.SetMemoryLoad(load);
+        g->control.Timer1Tick();
+      }
+      g->readings.SetMemoryLoad(55);
+    }
+    int updates = 0;
+    caughtUp.control.SetUpdateHandler([&](const SystemLevelReport&) { ++updates; });
+    for (std::int64_t i = 0; i < c.missed; ++i) ticked.control.Timer1Tick();
+    const int refreshes = caughtUp.host.refreshes;
+    caughtUp.control.CatchUp(c.missed);
+
+    EXPECT_EQ(caughtUp.control.GridOffset(), ticked.control.GridOffset());
+    EXPECT_EQ(caughtUp.control.History().HistoryStart(), ticked.control.History().HistoryStart());
+    for (int x = 0; x < kW; ++x) {
+      ASSERT_EQ(caughtUp.control.History().Slot(x), ticked.control.History().Slot(x))
+          << "column " << x;
+    }
+    int differing = 0;
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) {
+        differing += caughtUp.host.canvas.Raster().At(x, y) != ticked.host.canvas.Raster().At(x, y);
+      }
+    }
+    EXPECT_EQ(differing, 0) << "pixels";
+    EXPECT_EQ(caughtUp.host.refreshes, refreshes + 1) << "one redraw for the whole gap";
+    EXPECT_EQ(updates, 1);
+  }
+}
+
+// The gap's one CPU reading covers the whole gap: its level is the average over it.
+TEST(CpuMonitorCatchUpTest, OneReadingStandsForTheWholeGap) {
+  Graph oneTick, caughtUp;
+  for (Graph* g : {&oneTick, &caughtUp}) {
+    g->control.Timer1Tick();
+    // Ten seconds, a quarter of them busy.
+    g->readings.currentTime = 100'000'000;
+    g->readings.idleTime = 75'000'000;
+  }
+  oneTick.control.Timer1Tick();
+  caughtUp.control.CatchUp(10);
+  const float gapLevel = oneTick.control.History().Slot(kW - 1).CPULoadPercent;
+  EXPECT_GT(gapLevel, 0);
+  for (int x = kW - 10; x < kW; ++x) {
+    EXPECT_EQ(caughtUp.control.History().Slot(x).CPULoadPercent, gapLevel) << "column " << x;
+  }
+  EXPECT_EQ(caughtUp.control.History().Slot(kW - 11), oneTick.control.History().Slot(kW - 2));
+}
+
+TEST(CpuMonitorCatchUpTest, NothingToCatchUpOrDisabledChangesNothing) {
+  Graph g;
+  g.control.Timer1Tick();
+  const int refreshes = g.host.refreshes;
+  g.control.CatchUp(0);
+  g.control.CatchUp(-3);
+  g.control.SetEnabled(false);
+  const int afterDisabling = g.host.refreshes;
+  g.control.CatchUp(5);
+  EXPECT_EQ(refreshes + 1, afterDisabling) << "only the Enabled setter redrew";
+  EXPECT_EQ(g.host.refreshes, afterDisabling);
+  EXPECT_EQ(g.control.History().HistoryStart(), kW - 2);
+  EXPECT_EQ(g.control.GridOffset(), -1);
+}
+
 TEST_F(CpuMonitorTest, GetCurrentSystemLevelsSamplesWithoutDrawing) {
   LoadStatusPanelMonitor();
   int updates = 0;

@@ -190,6 +190,58 @@ TEST_F(CpuPanelTest, RefreshListsProcessesWithIconsAndScrollsToTheLastRow) {
   EXPECT_EQ(::ImageList_GetImageCount(cpu_->Images()), list.Count());
 }
 
+// The start-up's rebuild leaves the icons for later: rows, numbers and limit marks at once;
+// then the same images under the same keys as a full rebuild gives.
+TEST_F(CpuPanelTest, StartUpRebuildPutsTheIconsInAfterwards) {
+  ASSERT_TRUE(table_.Take(::GetCurrentProcessId(), L"c:\\test.exe", 40));
+  cpu_->RefreshWithoutIcons();
+  const ListView list = cpu_->List();
+  const int count = list.Count();
+  ASSERT_GT(count, 1);
+  auto image = [&](int row) {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    (void)::SendMessageW(list.Hwnd(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+  };
+  EXPECT_TRUE(cpu_->IconsPending());
+  EXPECT_EQ(::ImageList_GetImageCount(cpu_->Images()), 0);
+  EXPECT_EQ(LimitedText(::GetCurrentProcessId()), L"40%") << "marked without waiting";
+  for (int row = 0; row < count; ++row) {
+    EXPECT_EQ(list.Text(row, 0), std::to_wstring(row + 1));
+    EXPECT_EQ(image(row), I_IMAGENONE);
+  }
+
+  cpu_->FillPendingIcons();
+  EXPECT_FALSE(cpu_->IconsPending());
+  EXPECT_EQ(::ImageList_GetImageCount(cpu_->Images()), count);
+  EXPECT_EQ(::SendMessageW(list.Hwnd(), LVM_GETIMAGELIST, LVSIL_SMALL, 0),
+            reinterpret_cast<LRESULT>(cpu_->Images()));
+  std::vector<std::wstring> rows;
+  for (int row = 0; row < count; ++row) {
+    EXPECT_EQ(image(row), cpu_->ImageIndex(engine::ImageKey(row + 1))) << "row " << row;
+    EXPECT_EQ(image(row), row);
+    rows.push_back(list.Text(row, kPid) + L" " + list.Text(row, kProcess) + L" " +
+                   list.Text(row, kLimited));
+  }
+
+  // A full rebuild of the same processes gives the same rows and images; one that comes
+  // before the icons leaves nothing for them to fill.
+  cpu_->RefreshWithoutIcons();
+  cpu_->CommandRefreshProcessClick();
+  EXPECT_FALSE(cpu_->IconsPending());
+  cpu_->FillPendingIcons();
+  ASSERT_EQ(list.Count(), count) << "the processes changed meanwhile";
+  EXPECT_EQ(::ImageList_GetImageCount(cpu_->Images()), count);
+  for (int row = 0; row < count; ++row) {
+    EXPECT_EQ(image(row), row);
+    EXPECT_EQ(
+        list.Text(row, kPid) + L" " + list.Text(row, kProcess) + L" " + list.Text(row, kLimited),
+        rows[static_cast<size_t>(row)]);
+  }
+}
+
 TEST_F(CpuPanelTest, NewLimitThroughOkThenAdjustmentThenRelease) {
   cpu_->CommandRefreshProcessClick();
   const DWORD self = ::GetCurrentProcessId();

@@ -91,6 +91,30 @@ TEST(CpuMonitorStateTest, SamplesOnItsOwnAndRaisesUpdateWithTheNewestSample) {
   EXPECT_EQ(control.GridOffset(), -static_cast<int>(updates.size()));
 }
 
+// Paused (its window hidden), the graph samples nothing; resumed, it moves on by the ticks
+// it missed in one step and samples on its own again.
+TEST(CpuMonitorStateTest, PausedGraphWaitsAndCatchesUpWhenResumed) {
+  const auto monitor = CreateCpuMonitorState(SharedPanel());
+  ASSERT_TRUE(monitor);
+  CpuMonitor& control = monitor->Control();
+  int updates = 0;
+  control.SetUpdateHandler([&](const SystemLevelReport&) { ++updates; });
+  monitor->Pause();
+  ASSERT_TRUE(monitor->Paused());
+  ASSERT_TRUE(control.SetUpdateInterval(50)) << "taken, and started only on resuming";
+  const int historyStart = control.History().HistoryStart();
+  const ULONGLONG pausedAt = ::GetTickCount64();
+  (void)PumpUntil([] { return false; }, 500);
+  EXPECT_EQ(updates, 0);
+  EXPECT_EQ(control.History().HistoryStart(), historyStart);
+
+  monitor->Resume();
+  const auto missed = static_cast<int>((::GetTickCount64() - pausedAt) / 50);
+  EXPECT_EQ(updates, 1) << "one Update for the whole gap";
+  EXPECT_GE(historyStart - control.History().HistoryStart(), missed);
+  EXPECT_TRUE(PumpUntil([&] { return updates >= 3; }, 5000)) << "sampling again";
+}
+
 // The same control over levels set by the test, so the picture is known.
 class CpuMonitorWindowTest : public ::testing::Test {
  protected:

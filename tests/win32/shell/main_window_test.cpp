@@ -4,8 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <string>
 
+#include "engine/core/limit_slots.h"
+#include "engine/core/memory_state.h"
+#include "engine/win32/module_public_function.h"
 #include "shell/core/tray_hook.h"
 #include "shell/core/tray_menu.h"
 #include "shell/win32/form_quorvant.h"
@@ -16,8 +22,15 @@
 namespace quorvant::win32 {
 namespace {
 
+using namespace std::chrono_literals;
 using test_support::PumpMessages;
 using test_support::PumpUntil;
+
+// A memory status the test sets by hand.
+struct FakeMemoryReading : engine::MemoryReading {
+  engine::MemoryStatus status{8ull << 30, 4ull << 30};
+  engine::MemoryStatus Read() override { return status; }
+};
 
 // Whether the shell still knows the program's icon: modifying a missing icon fails.
 bool TrayIconExists(HWND owner) {
@@ -35,7 +48,7 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     (void)::DeleteFileW(ConfigFilePath().c_str());
-    form_ = std::make_unique<FormQuorvant>();
+    form_ = std::make_unique<FormQuorvant>(&memory_);
     ASSERT_TRUE(form_->Create(::GetModuleHandleW(nullptr)));
     hwnd_ = form_->Hwnd();
     PumpMessages();
@@ -65,6 +78,18 @@ class MainWindowTest : public ::testing::Test {
     (void)::SendMessageW(hwnd_, shell::kTrayCallbackMessage, 0, WM_RBUTTONDOWN);
   }
 
+  // The figures that only show on screen: the memory readout of both panels, the clock and
+  // the limited count of both panels.
+  std::vector<std::wstring> ScreenFigures() const {
+    return {
+        form_->Memory().LabelMemoryUsed().Text(), form_->Memory().LabelMemoryUsedPercent().Text(),
+        form_->Status().MemoryLabel().Text(),     form_->Status().TimeLabel().Text(),
+        form_->Status().LimitedLabel().Text(),    form_->Cpu().LimitedCountLabel().Text()};
+  }
+  // Whether the main window still waits for its first paint since it came back.
+  bool PaintPending() const { return ::GetUpdateRect(hwnd_, nullptr, FALSE) != FALSE; }
+
+  FakeMemoryReading memory_;
   std::unique_ptr<FormQuorvant> form_;
   HWND hwnd_ = nullptr;
 };
@@ -141,6 +166,76 @@ TEST_F(MainWindowTest, ExitRemovesTheIconUnhooksAndClosesEverything) {
   EXPECT_FALSE(TrayIconExists(hwnd_));
   MSG quit{};
   EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the loop ends";
+}
+
+// Hidden or minimised, the window leaves its on-screen figures alone; brought back, it shows
+// them current before anything is painted.
+TEST_F(MainWindowTest, FiguresWaitWhileHiddenAndAreCurrentBeforeTheFirstPaint) {
+  static constexpr std::uint32_t kLimitedPids[] = {4242, 4243};
+  struct ReleaseSlots {
+    ~ReleaseSlots() {
+      for (const auto pid : kLimitedPids) (void)LimitSlots().Release(pid);
+    }
+  } releaseSlots;
+  ASSERT_TRUE(
+      PumpUntil([&] { return form_->Memory().LabelMemoryUsed().Text() == L"4096 MB"; }, 2s));
+  ASSERT_TRUE(form_->Shown());
+
+  const struct {
+    const char* name;
+    std::function<void()> goAway;
+    std::function<void()> comeBack;
+  } ways[] = {
+      {"hidden, back by the tray icon's double click", [&] { (void)::ShowWindow(hwnd_, SW_HIDE); },
+       [&] { (void)::SendMessageW(hwnd_, shell::kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK); }},
+      {"minimised, restored", [&] { (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_MINIMIZE, 0); },
+       [&] { (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0); }},
+  };
+  std::uint64_t availableGiB = 4;
+  const std::uint32_t* limitedPid = kLimitedPids;
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    way.goAway();
+    EXPECT_FALSE(form_->Shown());
+    EXPECT_TRUE(form_->Status().Monitor()->Paused());
+    const std::vector<std::wstring> before = ScreenFigures();
+    const int historyStart = form_->Status().Monitor()->Control().History().HistoryStart();
+
+    // What the figures stand for changes: less memory left, one more limit held.
+    availableGiB -= 2;
+    memory_.status.availableBytes = availableGiB << 30;
+    ASSERT_TRUE(LimitSlots().Take(*limitedPid++, L"c:\\test.exe", 50));
+    const std::wstring limited = std::to_wstring(LimitSlots().CountInUse());
+    // Many readout periods, and more than a second of the clock, the count and the graph.
+    const auto until = std::chrono::steady_clock::now() + 1200ms;
+    while (std::chrono::steady_clock::now() < until) {
+      PumpMessages();
+      ASSERT_EQ(ScreenFigures(), before) << "nothing on screen is worked on while away";
+      ::Sleep(5);
+    }
+    EXPECT_EQ(form_->Status().Monitor()->Control().History().HistoryStart(), historyStart);
+
+    const std::wstring timeBefore = TimeOfDayText();
+    way.comeBack();
+    const std::wstring timeAfter = TimeOfDayText();
+    // No message has been pumped since: the window has not painted yet.
+    ASSERT_TRUE(::IsWindowVisible(hwnd_) && !::IsIconic(hwnd_));
+    EXPECT_TRUE(PaintPending());
+    const std::wstring used = std::to_wstring((8 - availableGiB) * 1024) + L" MB";
+    const std::wstring rate = availableGiB == 2 ? L"75%" : L"100%";
+    EXPECT_EQ(form_->Memory().LabelMemoryUsed().Text(), used);
+    EXPECT_EQ(form_->Memory().LabelMemoryUsedPercent().Text(), rate);
+    EXPECT_EQ(form_->Status().MemoryLabel().Text(), rate);
+    const std::wstring time = form_->Status().TimeLabel().Text();
+    EXPECT_TRUE(time == timeBefore || time == timeAfter) << "the clock reads now";
+    EXPECT_EQ(form_->Status().LimitedLabel().Text(), limited);
+    EXPECT_EQ(form_->Cpu().LimitedCountLabel().Text(), limited);
+    // The graph moved on by the seconds it missed, and samples again.
+    EXPECT_FALSE(form_->Status().Monitor()->Paused());
+    EXPECT_LE(form_->Status().Monitor()->Control().History().HistoryStart(), historyStart - 1);
+    EXPECT_TRUE(form_->Shown());
+    PumpMessages();
+  }
 }
 
 }  // namespace
