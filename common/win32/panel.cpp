@@ -1,7 +1,5 @@
 #include "common/win32/panel.h"
 
-#include <windowsx.h>
-
 #include "common/win32/unique_handle.h"
 
 namespace quorvant::win32 {
@@ -42,7 +40,7 @@ bool Panel::Create(HWND parent, int x, int y, int width, int height) {
 }
 
 void Panel::AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color) {
-  labels_.push_back({std::move(text), x, y, font, color, nullptr, {}, {}});
+  labels_.push_back({std::move(text), x, y, font, color});
 }
 
 void Panel::AddPicture(HBITMAP bitmap, int x, int y) { pictures_.push_back({bitmap, x, y}); }
@@ -53,15 +51,11 @@ void Panel::AddBox(RECT rect, std::optional<COLORREF> fill, std::optional<COLORR
 
 void Panel::AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                     std::function<void()> onClick) {
-  const RECT rect = LabelRect(text, x, y, font);
-  labels_.push_back({std::move(text), x, y, font, color, cursor, std::move(onClick), rect});
-}
-
-Panel::Label* Panel::LinkAt(POINT at) {
-  for (auto& label : labels_) {
-    if (label.onClick && ::PtInRect(&label.rect, at)) return &label;
+  auto link = std::make_unique<LinkLabel>();
+  if (link->Create(hwnd_, std::move(text), {x, y}, font, color, kFace, cursor,
+                   std::move(onClick))) {
+    links_.push_back(std::move(link));
   }
-  return nullptr;
 }
 
 LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -71,30 +65,6 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       OnPaint();
       return 0;
-    case WM_SETCURSOR: {
-      POINT at{};
-      (void)::GetCursorPos(&at);
-      (void)::ScreenToClient(hwnd_, &at);
-      if (LOWORD(lParam) == HTCLIENT) {
-        if (const Label* link = LinkAt(at); link && link->cursor) {
-          (void)::SetCursor(link->cursor);
-          return TRUE;
-        }
-      }
-      return DefaultProc(message, wParam, lParam);
-    }
-    case WM_LBUTTONDOWN:
-      pressedLink_ = LinkAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      if (pressedLink_) (void)::SetCapture(hwnd_);
-      return 0;
-    case WM_LBUTTONUP: {
-      Label* link = pressedLink_;
-      pressedLink_ = nullptr;
-      if (::GetCapture() == hwnd_) (void)::ReleaseCapture();
-      // A click is a press and a release over the same link.
-      if (link && link == LinkAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) link->onClick();
-      return 0;
-    }
     case WM_CTLCOLORSTATIC:
       if (HBRUSH brush = colors_.Apply(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))) {
         return reinterpret_cast<LRESULT>(brush);

@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/win32/link_label.h"
 #include "common/win32/live_label.h"
 #include "common/win32/window.h"
 
@@ -23,7 +25,8 @@ class Panel final : public Window<Panel> {
   void AddPicture(HBITMAP bitmap, int x, int y);
   // A rectangle drawn under the labels: filled, outlined by a one-pixel border, or both.
   void AddBox(RECT rect, std::optional<COLORREF> fill, std::optional<COLORREF> border);
-  // A label that shows cursor while the mouse is over it and runs onClick on a left click.
+  // A label that shows cursor while the mouse is over it and runs onClick on a left click,
+  // or on Enter or Space when Tab has brought the focus to it.
   void AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                std::function<void()> onClick);
 
@@ -46,9 +49,6 @@ class Panel final : public Window<Panel> {
     int y;
     HFONT font;
     COLORREF color;
-    HCURSOR cursor = nullptr;
-    std::function<void()> onClick;
-    RECT rect{};  // where a link reacts to the mouse
   };
   struct Picture {
     HBITMAP bitmap;
@@ -62,12 +62,11 @@ class Panel final : public Window<Panel> {
   };
 
   void OnPaint();
-  Label* LinkAt(POINT at);
 
-  Label* pressedLink_ = nullptr;
   StaticColors colors_;
 
   std::vector<Label> labels_;
+  std::vector<std::unique_ptr<LinkLabel>> links_;
   std::vector<Picture> pictures_;
   std::vector<Box> boxes_;
 };

@@ -9,6 +9,7 @@
 #include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/module_tray_icon.h"
 #include "skin/resource.h"
+#include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/pixel_rect.h"
@@ -93,6 +94,10 @@ bool FormQuorvant::Create(HINSTANCE instance) {
                          size.height, nullptr, nullptr, instance, this)) {
     return false;
   }
+  keys_ = std::make_unique<MainWindowKeys>(
+      hwnd_, MainWindowKeys::Actions{[this] { return SelectedEntry(); },
+                                     [this](shell::Entry e) { SelectEntry(e); },
+                                     [this] { RunTitleAction(shell::TitleButton::Action::Hide); }});
   const bool startHidden = !Load();
   if (!startHidden) {
     (void)::ShowWindow(hwnd_, SW_SHOW);
@@ -255,6 +260,9 @@ void FormQuorvant::CreatePanelControls() {
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
+
+  // The panels' controllers add their controls in their own order; Tab goes in reading order.
+  for (const Panel& panel : panels_) ArrangeTabOrder(panel.Hwnd());
 }
 
 void FormQuorvant::ApplySettings() {
@@ -290,6 +298,8 @@ void FormQuorvant::SelectEntry(shell::Entry entry) {
     (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
   }
   (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+  // The focus must not stay on a control of a panel that is now hidden.
+  if (keys_) keys_->PanelChanged();
 }
 
 void FormQuorvant::RunMenuItem(shell::MenuItem item) {
@@ -298,6 +308,7 @@ void FormQuorvant::RunMenuItem(shell::MenuItem item) {
     // Shows a hidden window and activates it; a minimised one stays minimised.
     (void)::ShowWindow(hwnd_, SW_SHOW);
     SelectEntry(*menuItem.entry);
+    keys_->Shown();
     return;
   }
   if (item == shell::MenuItem::HomePage) OpenHomePage(MenuWindow());
@@ -326,14 +337,15 @@ bool FormQuorvant::LimitDialogVisible() const {
 void FormQuorvant::RestoreFromTray() {
   (void)::ShowWindow(hwnd_, SW_SHOW);
   (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
+  keys_->Shown();
 }
 
-void FormQuorvant::OpenTrayMenu() {
+void FormQuorvant::OpenTrayMenu(std::optional<POINT> at) {
   if (!formMenu_) {
     formMenu_ = std::make_unique<FormMenu>([this](shell::MenuItem item) { RunMenuItem(item); });
   }
   if (!formMenu_->Create()) return;
-  formMenu_->PopUp();
+  formMenu_->PopUp(at);
 }
 
 void FormQuorvant::AddIconAgain() { AddTrayIcon(hwnd_); }
@@ -498,7 +510,17 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       for (const auto& timer : kTimers) (void)::KillTimer(hwnd_, timer.id);
       ::PostQuitMessage(0);
       return 0;
+    case WM_ACTIVATE:
+      if (!keys_) return DefaultProc(message, wParam, lParam);
+      keys_->OnActivate(wParam);
+      return 0;
+    case WM_NEXTDLGCTL:
+      MoveToNextControl(hwnd_, wParam, lParam);
+      return 0;
     default:
+      if (message == KeyPreviewMessage()) {
+        return keys_ && keys_->OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
+      }
       return DefaultProc(message, wParam, lParam);
   }
 }

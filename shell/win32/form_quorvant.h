@@ -23,6 +23,7 @@
 #include "shell/win32/module_autorun.h"
 #include "engine/win32/status_panel.h"
 #include "shell/win32/form_menu.h"
+#include "shell/win32/main_window_keys.h"
 #include "shell/win32/module_sub_class.h"
 #include "common/win32/panel.h"
 #include "engine/win32/cpu_panel.h"
@@ -95,7 +96,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   // HookTarget
   bool LimitDialogVisible() const override;
   void RestoreFromTray() override;
-  void OpenTrayMenu() override;
+  void OpenTrayMenu(std::optional<POINT> at) override;
   void AddIconAgain() override;
   void OpenHomePage(HWND owner);
   void WarnSettingsNotSaved();
@@ -145,6 +146,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   unique_hcursor linkCursor_;
   std::unique_ptr<FormMenu> formMenu_;
   std::unique_ptr<CpuPanel> cpuPanel_;
+  std::unique_ptr<MainWindowKeys> keys_;
   bool exiting_ = false;
   bool trayIconAdded_ = false;
   // A setting could not be stored: told once per run, from the tray icon.
