@@ -1,5 +1,7 @@
 #include "common/win32/panel.h"
 
+#include <commctrl.h>
+
 #include "common/win32/unique_handle.h"
 
 namespace quorvant::win32 {
@@ -70,8 +72,10 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(brush);
       }
       return ::SendMessageW(::GetParent(hwnd_), message, wParam, lParam);
-    case WM_COMMAND:
     case WM_NOTIFY:
+      ShowListFocus(*reinterpret_cast<const NMHDR*>(lParam));
+      return ::SendMessageW(::GetParent(hwnd_), message, wParam, lParam);
+    case WM_COMMAND:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -82,6 +86,23 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       return DefaultProc(message, wParam, lParam);
   }
+}
+
+void Panel::ShowListFocus(const NMHDR& header) {
+  if (header.code != NM_SETFOCUS) return;
+  wchar_t className[32] = {};
+  (void)::GetClassNameW(header.hwndFrom, className, 32);
+  if (std::wstring_view(className) != WC_LISTVIEWW) return;
+  const HWND list = header.hwndFrom;
+  const auto focused = ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+  if (focused >= 0 || ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0) return;
+  // A list that no row has the keyboard in shows no focus at all; the top row it shows takes
+  // it, without being selected.
+  LVITEMW item{};
+  item.stateMask = LVIS_FOCUSED;
+  item.state = LVIS_FOCUSED;
+  (void)::SendMessageW(list, LVM_SETITEMSTATE, ::SendMessageW(list, LVM_GETTOPINDEX, 0, 0),
+                       reinterpret_cast<LPARAM>(&item));
 }
 
 void Panel::OnPaint() {

@@ -62,6 +62,8 @@ class Panel final : public Window<Panel> {
   };
 
   void OnPaint();
+  // A list view that takes the focus with no row holding it puts it on a row, to be seen.
+  void ShowListFocus(const NMHDR& header);
 
   StaticColors colors_;
 
