@@ -263,6 +263,10 @@ void FormQuorvant::CreatePanelControls() {
 
   // The panels' controllers add their controls in their own order; Tab goes in reading order.
   for (const Panel& panel : panels_) ArrangeTabOrder(panel.Hwnd());
+  for (Command* button : {&cpuPanel_->RefreshButton(), &cpuPanel_->LimitButton(),
+                          &memoryPanel_->CommandFreeMemory()}) {
+    keys_->AddButton(*button);
+  }
 }
 
 void FormQuorvant::ApplySettings() {

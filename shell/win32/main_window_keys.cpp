@@ -7,6 +7,7 @@ bool KeyHeld(int virtualKey) { return ::GetKeyState(virtualKey) < 0; }
 }  // namespace
 
 bool MainWindowKeys::OnKeyPreview(const MSG& msg) {
+  if (buttons_.PreTranslateMessage(msg)) return true;
   // An open drop-down list keeps its own Esc and Enter.
   if (msg.message != WM_KEYDOWN || FocusedControlWants(msg)) return false;
   const shell::PanelStep step =

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "button/win32/command_keys.h"
 #include "common/win32/dialog_keys.h"
 #include "shell/core/chrome.h"
 
@@ -11,8 +12,8 @@ namespace quorvant::win32 {
 
 // The main window's keyboard beyond what the dialog handling of its panels gives: Ctrl+Tab,
 // Ctrl+Shift+Tab, Ctrl+Page Down and Ctrl+Page Up select the next or previous entry, Esc
-// hides the window to the notification area as the close picture does, and the focus is
-// kept on a control of the visible panel as a dialog keeps it.
+// hides the window to the notification area as the close picture does, a button's access
+// key clicks it, and the focus is kept on a control of the visible panel as a dialog keeps it.
 class MainWindowKeys {
  public:
   struct Actions {
@@ -22,7 +23,10 @@ class MainWindowKeys {
   };
 
   MainWindowKeys(HWND window, Actions actions)
-      : window_(window), actions_(std::move(actions)), focus_(window) {}
+      : window_(window), actions_(std::move(actions)), focus_(window), buttons_(window) {}
+
+  // A button of a panel, for its access key.
+  void AddButton(Command& button) { buttons_.Add(button); }
 
   // The window's key preview (KeyPreviewMessage); true when the key was acted on.
   bool OnKeyPreview(const MSG& msg);
@@ -38,6 +42,7 @@ class MainWindowKeys {
   HWND window_;
   Actions actions_;
   DialogFocus focus_;
+  CommandKeyRouter buttons_;
 };
 
 }  // namespace quorvant::win32
