@@ -21,9 +21,11 @@ bool AnotherLoopOwnsInput() {
 }  // namespace
 
 void ProcessPendingEvents() {
+  MSG msg;
+  // Walks call this twice a process; most calls find nothing, and then cost one look only.
+  if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) return;
   const UINT filter =
       AnotherLoopOwnsInput() ? PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE : 0;
-  MSG msg;
   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | filter)) {
     if (msg.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
