@@ -88,12 +88,32 @@ press ctrl+Next "Quorvant.Link#0"
 press ctrl+Next "FormQuorvant#0"
 wait_until "status selected by Ctrl+Page Down" 5 entry_is_selected 0
 
-echo "Shift+Tab goes backwards"
+echo "Space ticks a check box, the arrows choose in a drop-down list, Esc closes an open list only"
+config_value() { grep -a "^$1=" "$folder/Config.ini" | tr -d '\r' | cut -d= -f2-; }
+checked_is() {
+  [[ $(wine "$bin/window_probe.exe" FormQuorvant "Auto minimize on start up" 2>/dev/null |
+    tr -d '\r') == *"checked=$1" && $(config_value Automin) == "$1" ]]
+}
 press ctrl+Prior "Quorvant.Link#0"
 press ctrl+Prior "Button#1005"
+press Tab "Button#1006"
+xdotool key space
+wait_until "\"Auto minimize on start up\" ticked and stored" 10 checked_is 1
+xdotool key space
+wait_until "\"Auto minimize on start up\" cleared and stored" 10 checked_is 0
 press ctrl+Prior "Quorvant.Command#1301"
 press shift+Tab "SysListView32#1302"
 press shift+Tab "ComboBox#1004"
+interval=$(config_value AutoFreeMemoryInterval)
+interval_changed() { [[ $(config_value AutoFreeMemoryInterval) != "$interval" ]]; }
+xdotool key Down
+wait_until "another interval chosen and stored" 10 interval_changed
+xdotool key alt+Down
+wait_until "the list open" 5 window_shown ComboLBox
+xdotool key Escape
+wait_until "the list closed by Esc" 5 window_gone ComboLBox
+never_within 2 main_hidden || fail "Esc on an open list hid the window"
+wait_until "the list still focused" 5 focus_is "ComboBox#1004"
 
 echo "Space on \"Release memory now\" shows its message; Enter closes it and the log gains its row"
 press ctrl+Prior "SysListView32#2001"
