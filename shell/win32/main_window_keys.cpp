@@ -25,7 +25,7 @@ bool MainWindowKeys::OnKeyPreview(const MSG& msg) {
 }
 
 void MainWindowKeys::PanelChanged() {
-  if (::GetActiveWindow() == window_) {
+  if (::GetActiveWindow() == window_ && !::IsIconic(window_)) {
     focus_.FocusFirst();
   } else {
     focus_.Forget();
@@ -33,6 +33,8 @@ void MainWindowKeys::PanelChanged() {
 }
 
 void MainWindowKeys::Shown() {
+  // A minimised window stays minimised and keeps the keys itself.
+  if (::IsIconic(window_)) return;
   // Keys go to the foreground window only.
   (void)::SetForegroundWindow(window_);
   focus_.FocusFirst();
