@@ -2,6 +2,7 @@
 // After <windows.h>, which it needs.
 #include <commctrl.h>
 
+#include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/form_quorvant.h"
@@ -26,10 +27,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!form.Create(instance)) return 1;
 
   MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (form.Hwnd() && ::IsDialogMessageW(form.Hwnd(), &msg)) continue;
-    (void)::TranslateMessage(&msg);
-    (void)::DispatchMessageW(&msg);
-  }
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) quorvant::win32::DispatchThreadMessage(msg);
   return static_cast<int>(msg.wParam);
 }

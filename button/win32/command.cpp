@@ -16,6 +16,9 @@ Color SysColor(int index) { return static_cast<Color>(::GetSysColor(index)); }
 
 bool KeyHeld(int virtualKey) { return ::GetKeyState(virtualKey) < 0; }
 
+// WM_KEYDOWN's lParam: the key was already down, a repeat of a held key.
+constexpr LPARAM kKeyWasDown = LPARAM{1} << 30;
+
 // Shift 1, Ctrl 2, Alt 4, as the button's events report them.
 std::int16_t KeyShift() {
   return static_cast<std::int16_t>((KeyHeld(VK_SHIFT) ? 1 : 0) | (KeyHeld(VK_CONTROL) ? 2 : 0) |
@@ -202,6 +205,9 @@ LRESULT Command::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_KEYDOWN:
       core_.OnKeyDown(static_cast<std::int16_t>(wParam), KeyShift());
+      // Enter reaches the button only when the form leaves it to the focused button, which
+      // it clicks as a form's default key does; a held key clicks once.
+      if (wParam == VK_RETURN && !(lParam & kKeyWasDown) && hwnd_) core_.OnAccessKeyPress();
       return 0;
     case WM_KEYUP:
       core_.OnKeyUp(static_cast<std::int16_t>(wParam), KeyShift());
@@ -209,9 +215,13 @@ LRESULT Command::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CHAR:
       core_.OnKeyPress(static_cast<std::int16_t>(wParam));
       return 0;
-    case WM_GETDLGCODE:
-      // Arrows and characters are the button's own; Tab, Enter and Escape stay the form's.
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: {
+      // Arrows and characters are the button's own, and Enter while it has the focus; Tab
+      // and Escape stay the form's.
+      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      const bool enter = key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
+      return DLGC_WANTARROWS | DLGC_WANTCHARS | (enter ? DLGC_WANTMESSAGE : 0);
+    }
     case WM_SETFOCUS:
       core_.OnGotFocus();
       if (focusChanged) focusChanged(hwnd_);

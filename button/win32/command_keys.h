@@ -18,10 +18,10 @@ namespace quorvant::win32 {
 //  - While the focus is on another button, the default button does not show as default.
 //
 // Use: one router per form, living as long as the form's buttons. Add each button, set
-// the default and cancel buttons, and call PreTranslateMessage from the message loop
-// before IsDialogMessage/TranslateMessage:
+// the default and cancel buttons, and let the form's key preview (see dialog_keys.h) ask
+// the router first, before IsDialogMessage sees the key:
 //
-//   if (!router.PreTranslateMessage(msg)) { TranslateMessage(&msg); DispatchMessage(&msg); }
+//   if (message == KeyPreviewMessage()) return router.PreTranslateMessage(*msg);
 //
 // Add takes over the button's focusChanged callback.
 class CommandKeyRouter {

@@ -1,6 +1,6 @@
 #include "common/win32/panel.h"
 
-#include <windowsx.h>
+#include <commctrl.h>
 
 #include "common/win32/unique_handle.h"
 
@@ -30,8 +30,7 @@ void DrawLabel(HDC dc, const std::wstring& text, POINT at, HFONT font, COLORREF 
   ScopedSelect select(dc, font);
   (void)::SetTextColor(dc, color);
   RECT r{at.x, at.y, at.x, at.y};
-  (void)::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
-                    DT_SINGLELINE | DT_NOCLIP);
+  (void)::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_SINGLELINE | DT_NOCLIP);
 }
 
 bool Panel::Create(HWND parent, int x, int y, int width, int height) {
@@ -42,7 +41,7 @@ bool Panel::Create(HWND parent, int x, int y, int width, int height) {
 }
 
 void Panel::AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color) {
-  labels_.push_back({std::move(text), x, y, font, color, nullptr, {}, {}});
+  labels_.push_back({std::move(text), x, y, font, color});
 }
 
 void Panel::AddPicture(HBITMAP bitmap, int x, int y) { pictures_.push_back({bitmap, x, y}); }
@@ -53,23 +52,25 @@ void Panel::AddBox(RECT rect, std::optional<COLORREF> fill, std::optional<COLORR
 
 void Panel::AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                     std::function<void()> onClick) {
-  const RECT rect = LabelRect(text, x, y, font);
-  labels_.push_back({std::move(text), x, y, font, color, cursor, std::move(onClick), rect});
+  // Laid out again at another scale: the link that is there moves, and keeps the focus.
+  for (const auto& link : links_) {
+    if (link->Text() == text) {
+      link->Place({x, y}, font);
+      return;
+    }
+  }
+  auto link = std::make_unique<LinkLabel>();
+  if (link->Create(hwnd_, std::move(text), {x, y}, font, color, kFace, cursor,
+                   std::move(onClick))) {
+    links_.push_back(std::move(link));
+  }
 }
 
 void Panel::ClearContent() {
-  pressedLink_ = nullptr;
   labels_.clear();
   pictures_.clear();
   boxes_.clear();
   if (hwnd_) (void)::InvalidateRect(hwnd_, nullptr, FALSE);
-}
-
-Panel::Label* Panel::LinkAt(POINT at) {
-  for (auto& label : labels_) {
-    if (label.onClick && ::PtInRect(&label.rect, at)) return &label;
-  }
-  return nullptr;
 }
 
 LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -79,37 +80,16 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       OnPaint();
       return 0;
-    case WM_SETCURSOR: {
-      POINT at{};
-      (void)::GetCursorPos(&at);
-      (void)::ScreenToClient(hwnd_, &at);
-      if (LOWORD(lParam) == HTCLIENT) {
-        if (const Label* link = LinkAt(at); link && link->cursor) {
-          (void)::SetCursor(link->cursor);
-          return TRUE;
-        }
-      }
-      return DefaultProc(message, wParam, lParam);
-    }
-    case WM_LBUTTONDOWN:
-      pressedLink_ = LinkAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      if (pressedLink_) (void)::SetCapture(hwnd_);
-      return 0;
-    case WM_LBUTTONUP: {
-      Label* link = pressedLink_;
-      pressedLink_ = nullptr;
-      if (::GetCapture() == hwnd_) (void)::ReleaseCapture();
-      // A click is a press and a release over the same link.
-      if (link && link == LinkAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) link->onClick();
-      return 0;
-    }
     case WM_CTLCOLORSTATIC:
-      if (HBRUSH brush = colors_.Apply(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))) {
+      if (HBRUSH brush =
+              colors_.Apply(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam))) {
         return reinterpret_cast<LRESULT>(brush);
       }
       return ::SendMessageW(::GetParent(hwnd_), message, wParam, lParam);
-    case WM_COMMAND:
     case WM_NOTIFY:
+      ShowListFocus(*reinterpret_cast<const NMHDR*>(lParam));
+      return ::SendMessageW(::GetParent(hwnd_), message, wParam, lParam);
+    case WM_COMMAND:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -120,6 +100,23 @@ LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       return DefaultProc(message, wParam, lParam);
   }
+}
+
+void Panel::ShowListFocus(const NMHDR& header) {
+  if (header.code != NM_SETFOCUS) return;
+  wchar_t className[32] = {};
+  (void)::GetClassNameW(header.hwndFrom, className, 32);
+  if (std::wstring_view(className) != WC_LISTVIEWW) return;
+  const HWND list = header.hwndFrom;
+  const auto focused = ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+  if (focused >= 0 || ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0) return;
+  // A list that no row has the keyboard in shows no focus at all; the top row it shows takes
+  // it, without being selected.
+  LVITEMW item{};
+  item.stateMask = LVIS_FOCUSED;
+  item.state = LVIS_FOCUSED;
+  (void)::SendMessageW(list, LVM_SETITEMSTATE, ::SendMessageW(list, LVM_GETTOPINDEX, 0, 0),
+                       reinterpret_cast<LPARAM>(&item));
 }
 
 void Panel::OnPaint() {

@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/win32/link_label.h"
 #include "common/win32/live_label.h"
 #include "common/win32/window.h"
 
@@ -23,11 +25,12 @@ class Panel final : public Window<Panel> {
   void AddPicture(HBITMAP bitmap, int x, int y);
   // A rectangle drawn under the labels: filled, outlined by a one-pixel border, or both.
   void AddBox(RECT rect, std::optional<COLORREF> fill, std::optional<COLORREF> border);
-  // A label that shows cursor while the mouse is over it and runs onClick on a left click.
+  // A label that shows cursor while the mouse is over it and runs onClick on a left click,
+  // or on Enter or Space when Tab has brought the focus to it.
   void AddLink(std::wstring text, int x, int y, HFONT font, COLORREF color, HCURSOR cursor,
                std::function<void()> onClick);
   // Forgets the painted labels, pictures and boxes, so that their owner can add them again
-  // at another scale; the panel is repainted.
+  // at another scale; the panel is repainted. Links stay: adding one again moves it.
   void ClearContent();
 
   // Colours of the live labels on this panel (they sit on its white face).
@@ -49,9 +52,6 @@ class Panel final : public Window<Panel> {
     int y;
     HFONT font;
     COLORREF color;
-    HCURSOR cursor = nullptr;
-    std::function<void()> onClick;
-    RECT rect{};  // where a link reacts to the mouse
   };
   struct Picture {
     HBITMAP bitmap;
@@ -65,12 +65,13 @@ class Panel final : public Window<Panel> {
   };
 
   void OnPaint();
-  Label* LinkAt(POINT at);
+  // A list view that takes the focus with no row holding it puts it on a row, to be seen.
+  void ShowListFocus(const NMHDR& header);
 
-  Label* pressedLink_ = nullptr;
   StaticColors colors_;
 
   std::vector<Label> labels_;
+  std::vector<std::unique_ptr<LinkLabel>> links_;
   std::vector<Picture> pictures_;
   std::vector<Box> boxes_;
 };

@@ -81,6 +81,13 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
        [this] { Finish(engine::LimitOk(table_, pid_.Text(), path_.Text(), Slider().Position())); });
   make(cancel_, kIdCancel, L"Cancel", layout::kCancelAt, !existing, [this] { Close(); });
   LayOut();
+
+  router_.emplace(hwnd_);
+  for (Command* button : {&modify_, &free_, &ok_, &cancel_}) router_->Add(*button);
+  router_->SetDefault(existing ? &modify_ : &ok_);
+  // Existing-limit mode has no cancel button; Esc still closes (OnKeyPreview).
+  router_->SetCancel(existing ? nullptr : &cancel_);
+  focus_.Attach(hwnd_);
   return true;
 }
 
@@ -148,8 +155,7 @@ void FormSetProcessCpuPercent::ShowModal() {
       break;
     }
     if (got < 0) break;
-    (void)::TranslateMessage(&msg);
-    (void)::DispatchMessageW(&msg);
+    DispatchThreadMessage(msg);
   }
   EndModal();
 }
@@ -160,6 +166,15 @@ void FormSetProcessCpuPercent::EndModal() {
   if (ownerDisabled_) (void)::EnableWindow(owner_, TRUE);
   ownerDisabled_ = false;
   if (hwnd_) (void)::DestroyWindow(hwnd_);
+}
+
+bool FormSetProcessCpuPercent::OnKeyPreview(const MSG& msg) {
+  if (router_ && router_->PreTranslateMessage(msg)) return true;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && !FocusedControlWants(msg)) {
+    Close();
+    return true;
+  }
+  return false;
 }
 
 void FormSetProcessCpuPercent::ShowPercent() {
@@ -231,7 +246,16 @@ LRESULT FormSetProcessCpuPercent::HandleMessage(UINT message, WPARAM wParam, LPA
       // Closing by the frame changes nothing.
       Close();
       return 0;
+    case WM_ACTIVATE:
+      focus_.OnActivate(wParam);
+      return 0;
+    case WM_NEXTDLGCTL:
+      MoveToNextControl(hwnd_, wParam, lParam);
+      return 0;
     default:
+      if (message == KeyPreviewMessage()) {
+        return OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
+      }
       return DefaultProc(message, wParam, lParam);
   }
 }

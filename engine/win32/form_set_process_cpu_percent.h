@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "button/win32/command.h"
+#include "button/win32/command_keys.h"
 #include "common/win32/controls.h"
+#include "common/win32/dialog_keys.h"
 #include "common/win32/font_cache.h"
 #include "common/win32/live_label.h"
 #include "common/win32/unique_handle.h"
@@ -19,7 +22,9 @@ namespace quorvant::win32 {
 // The dialog for one CPU limit, "Limit process CPU usage": a new limit ("OK", "Cancel") or
 // an existing one ("Adjustment", "Release"). It is created for each opening, runs modal
 // to its owner and is discarded when it closes. Its buttons act on the limit table and
-// hand the selected row's new "CPU Usage limited" text to writeRow.
+// hand the selected row's new "CPU Usage limited" text to writeRow. Keys: Tab goes from
+// the slider through the visible buttons, Enter is "OK" (new limit) or "Adjustment"
+// (existing limit), Esc closes it changing nothing, as its frame's close does.
 class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
  public:
   static constexpr wchar_t kClassName[] = L"FormSetProcessCpuPercent";
@@ -64,6 +69,7 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   void LayOut();
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnPaint();
+  bool OnKeyPreview(const MSG& msg);
   void ShowPercent();
   void Finish(const std::wstring& rowText);
   void Close();
@@ -85,6 +91,8 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   Command free_;
   Command ok_;
   Command cancel_;
+  std::optional<CommandKeyRouter> router_;
+  DialogFocus focus_;
   bool closing_ = false;
   bool ownerDisabled_ = false;
 };

@@ -22,6 +22,41 @@ class Navigation {
   Entry selected_ = Entry::State;
 };
 
+// Keys that switch panels, as in tabbed Windows dialogs: Ctrl+Tab and Ctrl+Page Down go to
+// the next entry, Ctrl+Shift+Tab and Ctrl+Page Up to the previous one, wrapping around at
+// both ends of the column.
+enum class PanelStep { None, Next, Previous };
+inline constexpr std::uint32_t kKeyTab = 0x09;
+inline constexpr std::uint32_t kKeyPageUp = 0x21;
+inline constexpr std::uint32_t kKeyPageDown = 0x22;
+
+constexpr PanelStep PanelStepForKey(std::uint32_t virtualKey, bool ctrl, bool shift, bool alt) {
+  if (!ctrl || alt) return PanelStep::None;
+  switch (virtualKey) {
+    case kKeyTab:
+      return shift ? PanelStep::Previous : PanelStep::Next;
+    case kKeyPageDown:
+      return PanelStep::Next;
+    case kKeyPageUp:
+      return PanelStep::Previous;
+    default:
+      return PanelStep::None;
+  }
+}
+
+constexpr Entry StepEntry(Entry from, PanelStep step) {
+  const int at = static_cast<int>(from);
+  switch (step) {
+    case PanelStep::Next:
+      return static_cast<Entry>((at + 1) % kEntryCount);
+    case PanelStep::Previous:
+      return static_cast<Entry>((at + kEntryCount - 1) % kEntryCount);
+    case PanelStep::None:
+      break;
+  }
+  return from;
+}
+
 enum class MouseButton { Left, Right, Middle };
 
 // A title-bar button drawn by three stacked pictures.

@@ -30,9 +30,13 @@ bool FormMenu::Create() {
   return true;
 }
 
-void FormMenu::PopUp() {
+void FormMenu::PopUp(std::optional<POINT> anchor) {
   POINT at{};
-  (void)::GetCursorPos(&at);
+  if (anchor) {
+    at = *anchor;
+  } else {
+    (void)::GetCursorPos(&at);
+  }
   // The menu closes when the user clicks elsewhere only if its owner is in the foreground.
   (void)::SetForegroundWindow(hwnd_);
   const UINT align = ::GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;

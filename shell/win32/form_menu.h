@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 
 #include "common/win32/window.h"
 #include "shell/core/tray_menu.h"
@@ -21,8 +22,9 @@ class FormMenu final : public Window<FormMenu> {
   ~FormMenu() override;
 
   bool Create();
-  // Opens m_Menu at the mouse position; returns after the chosen item's action has run.
-  void PopUp();
+  // Opens m_Menu at the mouse position, or at `at` when given; returns after the chosen
+  // item's action has run.
+  void PopUp(std::optional<POINT> at = std::nullopt);
   void Close();
   HMENU Menu() const { return m_Menu; }
 

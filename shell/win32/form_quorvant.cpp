@@ -4,14 +4,15 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "common/win32/dialog_keys.h"
+#include "common/win32/display_scale.h"
+#include "common/win32/gdi_canvas.h"
+#include "common/win32/pixel_rect.h"
 #include "engine/core/limit_slots.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/module_tray_icon.h"
 #include "skin/resource.h"
-#include "common/win32/display_scale.h"
-#include "common/win32/gdi_canvas.h"
-#include "common/win32/pixel_rect.h"
 
 namespace quorvant::win32 {
 
@@ -87,6 +88,10 @@ bool FormQuorvant::Create(HINSTANCE instance) {
     return false;
   }
   timerService_.SetWindow(hwnd_);
+  keys_ = std::make_unique<MainWindowKeys>(
+      hwnd_, MainWindowKeys::Actions{[this] { return SelectedEntry(); },
+                                     [this](shell::Entry e) { SelectEntry(e); },
+                                     [this] { RunTitleAction(shell::TitleButton::Action::Hide); }});
   const bool startHidden = !Load();
   if (!startHidden) {
     (void)::ShowWindow(hwnd_, SW_SHOW);
@@ -101,7 +106,8 @@ bool FormQuorvant::Load() {
   // Centre on the primary screen.
   const shell::Point at = shell::CentredWindowPosition(::GetSystemMetrics(SM_CXSCREEN),
                                                        ::GetSystemMetrics(SM_CYSCREEN));
-  (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   EnableDebugPrivilege();
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
@@ -109,6 +115,9 @@ bool FormQuorvant::Load() {
   CreatePanels();
   CreatePanelControls();
   LayOutPanels();
+  // The panels' controllers add their controls in their own order; Tab goes in reading order
+  // of where the layout put them.
+  for (const Panel& panel : panels_) ArrangeTabOrder(panel.Hwnd());
   ApplySettings();
   const bool startHidden = settings_.State().automin == shell::kChecked;
 
@@ -144,16 +153,16 @@ void FormQuorvant::LayOutPictures() {
   };
   place(imageMin_, {IDB_MIN_0, IDB_MIN_1, IDB_MIN_2},
         PixelRect({shell::kImageMinTwips.x, shell::kImageMinTwips.y, shell::kTitleButtonWidthTwips,
-                  shell::kTitleButtonHeightTwips}));
+                   shell::kTitleButtonHeightTwips}));
   place(imageExit_, {IDB_EXIT_0, IDB_EXIT_1, IDB_EXIT_2},
         PixelRect({shell::kImageExitTwips.x, shell::kImageExitTwips.y,
-                  shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips}));
+                   shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips}));
   for (const auto& entry : shell::kEntries) {
     auto& pictures = navImages_[Index(entry.entry)];
     const auto& ids = kNavBitmaps[Index(entry.entry)];
     place(pictures, {ids[0], ids[1]},
           PixelRect({shell::kNavPictureLeftTwips, entry.pictureTopTwips,
-                    shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips}));
+                     shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips}));
   }
   // Labels are as large as their text, so the mouse finds them where they are drawn.
   auto labelRect = [](const std::wstring& text, int left, int top, HFONT font) {
@@ -253,6 +262,11 @@ void FormQuorvant::CreatePanelControls() {
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
+
+  for (Command* button : {&cpuPanel_->RefreshButton(), &cpuPanel_->LimitButton(),
+                          &memoryPanel_->CommandFreeMemory()}) {
+    keys_->AddButton(*button);
+  }
 }
 
 void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
@@ -347,6 +361,8 @@ void FormQuorvant::SelectEntry(shell::Entry entry) {
     (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
   }
   (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+  // The focus must not stay on a control of a panel that is now hidden.
+  if (keys_) keys_->PanelChanged();
 }
 
 void FormQuorvant::RunMenuItem(shell::MenuItem item) {
@@ -355,6 +371,7 @@ void FormQuorvant::RunMenuItem(shell::MenuItem item) {
     // Shows a hidden window and activates it; a minimised one stays minimised.
     (void)::ShowWindow(hwnd_, SW_SHOW);
     SelectEntry(*menuItem.entry);
+    keys_->Shown();
     return;
   }
   if (item == shell::MenuItem::HomePage) OpenHomePage(MenuWindow());
@@ -383,14 +400,15 @@ bool FormQuorvant::LimitDialogVisible() const {
 void FormQuorvant::RestoreFromTray() {
   (void)::ShowWindow(hwnd_, SW_SHOW);
   (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
+  keys_->Shown();
 }
 
-void FormQuorvant::OpenTrayMenu() {
+void FormQuorvant::OpenTrayMenu(std::optional<POINT> at) {
   if (!formMenu_) {
     formMenu_ = std::make_unique<FormMenu>([this](shell::MenuItem item) { RunMenuItem(item); });
   }
   if (!formMenu_->Create()) return;
-  formMenu_->PopUp();
+  formMenu_->PopUp(at);
 }
 
 void FormQuorvant::AddIconAgain() { AddTrayIcon(hwnd_); }
@@ -404,7 +422,7 @@ FormQuorvant::Hit FormQuorvant::HitTest(POINT at) const {
   if (::PtInRect(&imageMin_[0].rect, at)) return {Hit::Kind::Minimise, {}};
   if (::PtInRect(&imageExit_[0].rect, at)) return {Hit::Kind::Close, {}};
   const RECT caption = PixelRect({shell::kImageCaptionTwips.x, shell::kImageCaptionTwips.y,
-                                 shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips});
+                                  shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips});
   if (::PtInRect(&caption, at)) return {Hit::Kind::Caption, {}};
   for (const auto& layout : shell::kEntries) {
     if (::PtInRect(&navImages_[Index(layout.entry)][0].rect, at)) {
@@ -441,9 +459,10 @@ void FormQuorvant::OnMouseDown(shell::MouseButton button, POINT at) {
 
 void FormQuorvant::OnMouseMove(POINT at) {
   // While a title-bar button holds the mouse, every move goes to it.
-  Hit hit = pressed_ && (pressed_->kind == Hit::Kind::Minimise || pressed_->kind == Hit::Kind::Close)
-                ? *pressed_
-                : HitTest(at);
+  Hit hit =
+      pressed_ && (pressed_->kind == Hit::Kind::Minimise || pressed_->kind == Hit::Kind::Close)
+          ? *pressed_
+          : HitTest(at);
   switch (hit.kind) {
     case Hit::Kind::Minimise:
       imageMinButton_.MouseMove();
@@ -574,7 +593,17 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (processPanel_) processPanel_->GiveBack();
       ::PostQuitMessage(0);
       return 0;
+    case WM_ACTIVATE:
+      if (!keys_) return DefaultProc(message, wParam, lParam);
+      keys_->OnActivate(wParam);
+      return 0;
+    case WM_NEXTDLGCTL:
+      MoveToNextControl(hwnd_, wParam, lParam);
+      return 0;
     default:
+      if (message == KeyPreviewMessage()) {
+        return keys_ && keys_->OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
+      }
       return DefaultProc(message, wParam, lParam);
   }
 }

@@ -13,23 +13,24 @@
 
 #include "common/win32/controls.h"
 #include "common/win32/font_cache.h"
+#include "common/win32/panel.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
+#include "engine/win32/cpu_panel.h"
+#include "engine/win32/memory_panel.h"
+#include "engine/win32/process_panel.h"
+#include "engine/win32/status_panel.h"
 #include "shell/core/chrome.h"
 #include "shell/core/main_window_layout.h"
 #include "shell/core/resident_timers.h"
-#include "shell/core/tray_menu.h"
 #include "shell/core/settings.h"
-#include "shell/win32/ini_settings_store.h"
-#include "shell/win32/module_autorun.h"
-#include "engine/win32/status_panel.h"
+#include "shell/core/tray_menu.h"
 #include "shell/win32/form_menu.h"
+#include "shell/win32/ini_settings_store.h"
+#include "shell/win32/main_window_keys.h"
+#include "shell/win32/module_autorun.h"
 #include "shell/win32/module_sub_class.h"
 #include "shell/win32/window_timer_service.h"
-#include "common/win32/panel.h"
-#include "engine/win32/cpu_panel.h"
-#include "engine/win32/process_panel.h"
-#include "engine/win32/memory_panel.h"
 
 namespace quorvant::win32 {
 
@@ -77,7 +78,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
     std::wstring text;
     RECT rect{};
     HFONT font = nullptr;
-    std::optional<Color> color;  // empty: the system's button-text colour
+    std::optional<Color> color;         // empty: the system's button-text colour
     std::optional<shell::Entry> entry;  // a navigation label acts like its entry's pictures
   };
   // What the mouse is over, topmost first: navigation labels, title-bar buttons, title strip,
@@ -114,7 +115,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   // HookTarget
   bool LimitDialogVisible() const override;
   void RestoreFromTray() override;
-  void OpenTrayMenu() override;
+  void OpenTrayMenu(std::optional<POINT> at) override;
   void AddIconAgain() override;
   void OpenHomePage(HWND owner);
   void WarnSettingsNotSaved();
@@ -167,6 +168,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   WindowTimerService timerService_;
   std::unique_ptr<shell::ResidentTimers> timers_;
   bool shown_ = false;
+  std::unique_ptr<MainWindowKeys> keys_;
   bool exiting_ = false;
   bool trayIconAdded_ = false;
   // A setting could not be stored: told once per run, from the tray icon.

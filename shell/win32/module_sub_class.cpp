@@ -9,6 +9,7 @@ WNDPROC PrevWndProc = nullptr;
 
 namespace {
 HookTarget* Target = nullptr;
+shell::TrayMouseEcho TrayEcho;
 }  // namespace
 
 void InstallHook(HWND window, HookTarget& target) {
@@ -26,10 +27,12 @@ void RemoveHook(HWND window) {
 LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // Visibility matters only to the icon's events; every other message passes straight on.
   const bool trayEvent = Target && message == shell::kTrayCallbackMessage;
+  const bool echo =
+      trayEvent && TrayEcho.IsEcho(shell::TrayEvent(static_cast<std::intptr_t>(lParam)));
   const shell::HookAction action =
       Target ? shell::DecideHook(message, static_cast<std::intptr_t>(lParam), TaskbarCreatedMsg,
                                  trayEvent && ::IsWindowVisible(window) != FALSE,
-                                 trayEvent && Target->LimitDialogVisible())
+                                 trayEvent && Target->LimitDialogVisible(), echo)
              : shell::HookAction::PassOn;
   try {
     switch (action) {
@@ -37,7 +40,12 @@ LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         Target->RestoreFromTray();
         return 0;
       case shell::HookAction::OpenMenu:
-        Target->OpenTrayMenu();
+        Target->OpenTrayMenu(std::nullopt);
+        return 0;
+      case shell::HookAction::OpenMenuAtAnchor:
+        // The anchor is in screen coordinates, which may be negative on a left monitor.
+        Target->OpenTrayMenu(
+            POINT{static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))});
         return 0;
       case shell::HookAction::AddIconAgain:
         Target->AddIconAgain();

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace quorvant::win32 {
 
 // What the hooked window procedure asks of the main window.
@@ -10,7 +12,8 @@ class HookTarget {
   virtual ~HookTarget() = default;
   virtual bool LimitDialogVisible() const = 0;
   virtual void RestoreFromTray() = 0;
-  virtual void OpenTrayMenu() = 0;
+  // At the mouse, or at the given point (the icon's anchor when the keyboard asked).
+  virtual void OpenTrayMenu(std::optional<POINT> at) = 0;
   virtual void AddIconAgain() = 0;
 };
 

@@ -34,15 +34,20 @@ void AddTrayIcon(HWND window) {
   unique_hicon icon = LoadTrayIcon(ExecutableFolder());
 
   TrayIconData = {};
-  // The first form of the record: icon, tip and callback message are all the program uses.
-  TrayIconData.cbSize = NOTIFYICONDATAW_V1_SIZE;
+  // The current form of the record: only with it does the shell tell the program about the
+  // keyboard on the icon (Enter or Space to choose it, Shift+F10 for its menu).
+  TrayIconData.cbSize = sizeof(TrayIconData);
   TrayIconData.hWnd = window;
   TrayIconData.uID = 0;
-  TrayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  // That form hides the tip unless asked for.
+  TrayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
   TrayIconData.uCallbackMessage = shell::kTrayCallbackMessage;
   TrayIconData.hIcon = icon.get();
   wcsncpy_s(TrayIconData.szTip, shell::kProductName.data(), _TRUNCATE);
   (void)::Shell_NotifyIconW(NIM_ADD, &TrayIconData);
+  // Asked after every add: a recreated taskbar forgets it with the icon.
+  TrayIconData.uVersion = NOTIFYICON_VERSION_4;
+  (void)::Shell_NotifyIconW(NIM_SETVERSION, &TrayIconData);
   // The shell keeps its own copy of the picture.
   TrayIcon = std::move(icon);
 }

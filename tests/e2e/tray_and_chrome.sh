@@ -9,14 +9,7 @@ source "$here/lib/x_driver.sh"
 shots="$bin/../screenshots"
 mkdir -p "$shots"
 
-folder=$(mktemp -d "/tmp/quorvant e2e.XXXXXX")
-cp "$bin/quorvant.exe" "$bin/ico.ico" "$folder/"
-wine "$folder/quorvant.exe" </dev/null >/dev/null 2>&1 &
-pid=$!
-trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$folder"' EXIT
-
-wait_until "the main window" 20 main_viewable
-wait_until "the notification-area icon" 10 tray_icon_shown
+start_program
 wait_until "the status entry selected at start" 5 entry_is_selected 0
 screenshot "$shots/start.png"
 

@@ -17,6 +17,19 @@ wait_until() {
   done
 }
 
+# Starts a copy of quorvant.exe from BIN in a folder of its own (its name holds a space) and
+# waits for its window and its icon; sets folder and pid. The program ends and the folder goes
+# when the script exits.
+start_program() {
+  folder=$(mktemp -d "/tmp/quorvant e2e.XXXXXX")
+  cp "$bin/quorvant.exe" "$bin/ico.ico" "$folder/"
+  wine "$folder/quorvant.exe" </dev/null >/dev/null 2>&1 &
+  pid=$!
+  trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$folder"' EXIT
+  wait_until "the main window" 20 main_viewable
+  wait_until "the notification-area icon" 10 tray_icon_shown
+}
+
 # The X window of the program's main window (786 x 557, named "Quorvant").
 main_window_id() {
   xwininfo -root -tree 2>/dev/null |

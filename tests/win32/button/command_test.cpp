@@ -169,6 +169,24 @@ TEST(CommandWindow, SpaceBarRaisesItsEventsInOrder) {
   EXPECT_EQ(b.log, expected);
 }
 
+TEST(CommandWindow, EnterThroughTheFormsDialogHandlingClicksTheFocusedButtonOnce) {
+  TestForm form;
+  LoggedButton b(form.Hwnd());
+  (void)::SetFocus(b.command.Hwnd());
+  const auto key = [&](WPARAM vk, LPARAM lParam) {
+    MSG msg{b.command.Hwnd(), WM_KEYDOWN, vk, lParam, 0, {}};
+    (void)::IsDialogMessageW(form.Hwnd(), &msg);
+  };
+  key(VK_RETURN, 1);
+  EXPECT_EQ(b.Count("Click"), 1);
+  key(VK_RETURN, 1 | (1 << 30));
+  EXPECT_EQ(b.Count("Click"), 1) << "a held Enter clicks once";
+  key(VK_ESCAPE, 1);
+  key(VK_TAB, 1);
+  EXPECT_EQ(b.Count("Click"), 1);
+  EXPECT_EQ(b.Count("KeyDown"), 2) << "Esc and Tab stay the form's";
+}
+
 TEST(CommandWindow, ArrowKeysMoveTheFocusAlongTheTabOrder) {
   TestForm form;
   LoggedButton first(form.Hwnd(), Bag({}), 10, 10);

@@ -70,13 +70,27 @@ class MainWindowTest : public ::testing::Test {
   }
 
   // Opens the tray menu as a right click on the icon does, and closes it at once.
-  void OpenAndDismissMenu() {
-    (void)::SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+  void OpenAndDismissMenu() { (void)IconEventOpensMenu(WM_RBUTTONDOWN); }
+
+  // The icon reports event as the shell does: the event in lParam's low word, the icon's id
+  // (0) in its high word, the anchor point in wParam. When the event opens the tray menu,
+  // the menu is looked at and closed; true when it opened, with its place in menuRect_.
+  bool IconEventOpensMenu(UINT event, POINT anchor = {}) {
+    menuSeen_ = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
       (void)::KillTimer(nullptr, id);
+      menuSeen_ = true;
+      (void)::GetWindowRect(::FindWindowW(L"#32768", nullptr), &menuRect_);
       (void)::EndMenu();
     });
-    (void)::SendMessageW(hwnd_, shell::kTrayCallbackMessage, 0, WM_RBUTTONDOWN);
+    (void)::SendMessageW(hwnd_, shell::kTrayCallbackMessage,
+                         MAKEWPARAM(static_cast<WORD>(anchor.x), static_cast<WORD>(anchor.y)),
+                         MAKELPARAM(event, 0));
+    (void)::KillTimer(nullptr, timer);
+    return menuSeen_;
   }
+  static inline bool menuSeen_ = false;
+  static inline RECT menuRect_{};
 
   // The figures that only show on screen: the memory readout of both panels, the clock and
   // the limited count of both panels.
@@ -152,6 +166,44 @@ TEST_F(MainWindowTest, MenuPanelItemsShowTheWindowOnTheirPanel) {
     EXPECT_EQ(form_->SelectedEntry(), *menuItem.entry);
     EXPECT_TRUE(PanelShown(*menuItem.entry));
   }
+}
+
+TEST_F(MainWindowTest, TheIconChosenWithTheKeyboardOpensTheWindowWithItsPanelFocused) {
+  form_->SelectEntry(shell::Entry::Process);
+  HWND process = ::FindWindowExW(hwnd_, nullptr, Panel::kClassName, nullptr);
+  process = ::FindWindowExW(hwnd_, process, Panel::kClassName, nullptr);
+  const HWND firstControl = ::FindWindowExW(process, nullptr, nullptr, L"Enable speed up process");
+  ASSERT_NE(firstControl, nullptr);
+  // Space or Enter on an icon reached with the keyboard, and Enter on one the mouse chose.
+  for (const UINT event : {UINT{NIN_KEYSELECT}, UINT{NIN_SELECT}}) {
+    SCOPED_TRACE(event);
+    (void)::ShowWindow(hwnd_, SW_HIDE);
+    (void)::SetFocus(nullptr);
+    EXPECT_FALSE(IconEventOpensMenu(event));
+    EXPECT_TRUE(::IsWindowVisible(hwnd_));
+    EXPECT_EQ(form_->SelectedEntry(), shell::Entry::Process);
+    EXPECT_EQ(::GetFocus(), firstControl) << "the visible panel's first control";
+  }
+  // A single left click: the shell follows the release with its own NIN_SELECT.
+  (void)::ShowWindow(hwnd_, SW_HIDE);
+  for (const UINT event : {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONUP}, UINT{NIN_SELECT}}) {
+    EXPECT_FALSE(IconEventOpensMenu(event));
+  }
+  EXPECT_FALSE(::IsWindowVisible(hwnd_)) << "a single click does nothing";
+}
+
+TEST_F(MainWindowTest, TheKeyboardOpensTheMenuAtTheIconAndARightClickOpensItOnce) {
+  ASSERT_TRUE(IconEventOpensMenu(WM_CONTEXTMENU, {300, 200}));
+  const bool atAnchorX = menuRect_.left == 300 || menuRect_.right == 300;
+  const bool atAnchorY = menuRect_.top == 200 || menuRect_.bottom == 200;
+  EXPECT_TRUE(atAnchorX && atAnchorY) << "the menu at " << menuRect_.left << ", " << menuRect_.top;
+  // The shell follows the right button's release with WM_CONTEXTMENU; the press has already
+  // opened the menu.
+  EXPECT_TRUE(IconEventOpensMenu(WM_RBUTTONDOWN));
+  EXPECT_FALSE(IconEventOpensMenu(WM_RBUTTONUP));
+  EXPECT_FALSE(IconEventOpensMenu(WM_CONTEXTMENU));
+  // Shift+F10 afterwards is the keyboard's again.
+  EXPECT_TRUE(IconEventOpensMenu(WM_CONTEXTMENU, {300, 200}));
 }
 
 TEST_F(MainWindowTest, ExitRemovesTheIconUnhooksAndClosesEverything) {
