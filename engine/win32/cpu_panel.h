@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "button/win32/command.h"
 #include "common/win32/controls.h"
@@ -16,23 +17,19 @@
 #include "common/win32/live_label.h"
 #include "common/win32/panel.h"
 #include "common/win32/unique_handle.h"
+#include "engine/core/cpu_limits.h"
+#include "engine/core/effect_ledger.h"
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/form_set_process_cpu_percent.h"
+#include "engine/win32/toolhelp_process_source.h"
 
 namespace quorvant::win32 {
 
-// The process list's source on Windows: toolhelp process and module snapshots.
-class ToolhelpProcessSource final : public engine::ProcessSource {
- public:
-  void ForEachProcess(const std::function<void(const Process&)>& visit) override;
-  void ForEachModulePath(std::uint32_t id,
-                         const std::function<bool(std::wstring_view)>& visit) override;
-};
-
 // The "Speed up CPU" panel: the process list with its icons, "Refresh" and "Limit", the
-// limited count, and the limit dialog it opens. The form creates it on the panel window
-// and hands it the CPU timer's ticks, the start-up refresh and the list's notifications.
+// limited count, the limit dialog it opens and the limits it applies. The form creates it
+// on the panel window and hands it the CPU timer's ticks, the start-up refresh, the list's
+// notifications and the program's end.
 class CpuPanel {
  public:
   static constexpr int kIdList = 2001;
@@ -40,8 +37,11 @@ class CpuPanel {
   static constexpr int kIdLimit = 2003;
   static constexpr int kIdLimitedCount = 2004;
 
+  // Without a throttle, limits are applied to the system's processes; without a source,
+  // the list comes from the system's snapshots.
   CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table = LimitSlots(),
-           engine::ProcessSource* source = nullptr);
+           engine::ProcessSource* source = nullptr, engine::CpuThrottle* throttle = nullptr,
+           EffectLedger& ledger = LiveEffects());
   ~CpuPanel();
   CpuPanel(const CpuPanel&) = delete;
   CpuPanel& operator=(const CpuPanel&) = delete;
@@ -54,9 +54,11 @@ class CpuPanel {
   void CommandRefreshProcessClick();
   // "Limit" (and a double click on the list): the dialog for the selected row.
   void CommandLimitProcessCpuClick();
-  // The CPU timer's tick: counts the limits held, shows the count on this panel and
-  // returns it for the status panel.
+  // The CPU timer's tick: lets go of limited processes that have ended, counts the limits
+  // held, shows the count on this panel and returns it for the status panel.
   int TimerCpuTick();
+  // Lifts every limit and clears every mark: the program or the session is ending.
+  void ReleaseAllLimits();
   // A notification of the panel's controls; true when it was the process list's.
   bool OnNotify(const NMHDR& header);
 
@@ -65,6 +67,8 @@ class CpuPanel {
 
   ListView List() const { return ListView(list_); }
   HIMAGELIST Images() const { return images_.get(); }
+  // The process a row shows; empty when it cannot be told.
+  ProcessIdentity RowProcess(int row) const;
   // The image-list index of a row's icon key, -1 when the key has no image.
   int ImageIndex(const std::wstring& key) const;
   Command& RefreshButton() { return refresh_; }
@@ -75,7 +79,8 @@ class CpuPanel {
   // that shows it (the default), or fetches one per row; the benchmark compares the two.
   void SetIconSharing(bool shared) { shareIcons_ = shared; }
 
-  // Where the refusal of a fourth limit goes; a warning message box unless replaced.
+  // Where the refusal of a fourth limit, or of a limit by the system, goes; a warning
+  // message box unless replaced.
   std::function<void(std::wstring_view text)> showWarning;
   // Runs once the dialog is created and before it is shown modally, with the dialog.
   std::function<void(FormSetProcessCpuPercent&)> dialogOpening;
@@ -83,16 +88,24 @@ class CpuPanel {
  private:
   void RefreshProcessList();
   void MarkLimitedRows();
-  void WriteSelectedRow(const std::wstring& text);
+  // The row that shows process, -1 when none does (a rebuild has dropped it).
+  int RowOf(const ProcessIdentity& process) const;
 
   Panel& panel_;
   FontCache& fonts_;
   LimitSlotTable& table_;
   std::unique_ptr<engine::ProcessSource> ownSource_;
   engine::ProcessSource* source_;
+  // Declared before the limits, which lift everything through it as they go.
+  std::unique_ptr<engine::CpuThrottle> ownThrottle_;
+  engine::CpuLimits limits_;
   HWND list_ = nullptr;
   unique_himagelist images_;
-  std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index
+  std::map<std::wstring, int> imageIndex_;     // icon key -> image-list index
+  std::vector<ProcessIdentity> rowProcesses_;  // the process of each row, by row
+  // The row selected last: a click on the list's empty strip clears the selection just
+  // before the double click that should act on it.
+  int lastSelected_ = -1;
   Command refresh_;
   Command limit_;
   LiveLabel description1_;

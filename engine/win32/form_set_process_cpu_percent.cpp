@@ -23,9 +23,9 @@ FontDesc DialogFont() { return FontDesc{}; }
 
 }  // namespace
 
-FormSetProcessCpuPercent::FormSetProcessCpuPercent(
-    LimitSlotTable& table, FontCache& fonts, std::function<void(const std::wstring&)> writeRow)
-    : table_(table), fonts_(fonts), writeRow_(std::move(writeRow)) {}
+FormSetProcessCpuPercent::FormSetProcessCpuPercent(engine::CpuLimits& limits, FontCache& fonts,
+                                                   Finished finished)
+    : limits_(limits), fonts_(fonts), finished_(std::move(finished)) {}
 
 FormSetProcessCpuPercent::~FormSetProcessCpuPercent() { EndModal(); }
 
@@ -46,11 +46,12 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   }
   banner_ = LoadSkinBitmap(IDB_LIMIT_BANNER);
   icon_ = std::move(setup.icon);
+  target_ = std::move(setup.target);
 
   const HFONT font = fonts_.Get(DialogFont());
   (void)pid_.Create(hwnd_, colors_, setup.pidText, PixelRect(layout::kPidAt), font, kText,
                     std::nullopt);
-  (void)path_.Create(hwnd_, colors_, setup.path, PixelRect(layout::kPathAt), font, kText,
+  (void)path_.Create(hwnd_, colors_, target_.path, PixelRect(layout::kPathAt), font, kText,
                      std::nullopt, false);
   (void)percent_.Create(hwnd_, colors_, L"99", PixelRect(layout::kPercentAt), font, kText, kFace);
 
@@ -76,11 +77,11 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
     (void)::ShowWindow(button.Hwnd(), shown ? SW_SHOWNA : SW_HIDE);
   };
   make(modify_, kIdModify, L"Adjustment", layout::kAdjustmentAt, existing,
-       [this] { Finish(engine::LimitAdjustment(table_, pid_.Text(), Slider().Position())); });
+       [this] { Finish(limits_.Adjustment(target_, Slider().Position())); });
   make(free_, kIdFree, L"Release", layout::kReleaseAt, existing,
-       [this] { Finish(engine::LimitRelease(table_, pid_.Text())); });
+       [this] { Finish(limits_.Release(target_)); });
   make(ok_, kIdOk, L"OK", layout::kOkAt, !existing,
-       [this] { Finish(engine::LimitOk(table_, pid_.Text(), path_.Text(), Slider().Position())); });
+       [this] { Finish(limits_.Ok(target_, Slider().Position())); });
   make(cancel_, kIdCancel, L"Cancel", layout::kCancelAt, !existing, [this] { Close(); });
   return true;
 }
@@ -133,8 +134,8 @@ void FormSetProcessCpuPercent::ShowPercent() {
   percent_.SetText(std::to_wstring(Slider().Position()));
 }
 
-void FormSetProcessCpuPercent::Finish(const std::wstring& rowText) {
-  if (writeRow_) writeRow_(rowText);
+void FormSetProcessCpuPercent::Finish(const engine::LimitOutcome& outcome) {
+  if (finished_) finished_(target_, outcome);
   Close();
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/win32/unique_handle.h"
+#include "engine/core/cpu_limits.h"
 #include "engine/core/process_identity.h"
 
 namespace quorvant::win32 {
@@ -29,6 +30,14 @@ bool ForEachProcess(const std::function<void(const ProcessEntry&)>& visit);
 // visit returns true. Nothing when the process's modules cannot be read.
 void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_view)>& visit);
 
+// The full path of process id's executable, however long; empty when it cannot be read.
+std::wstring ProcessImagePath(std::uint32_t id);
+
+// Lower-case and upper-case copies of a file name by the system's case mapping, which knows
+// every letter the file system does.
+std::wstring LowerFileName(std::wstring_view text);
+std::wstring UpperFileName(std::wstring_view text);
+
 // Sets the priority class of process id; when id is 0, of the process that owns window;
 // when both are 0, of this program. Returns the class read back afterwards, 0 when the
 // process cannot be read. A process that can be queried but not set keeps its class.
@@ -47,6 +56,11 @@ std::optional<ProcessIdentity> IdentityOfId(std::uint32_t id);
 // Opens the process with access only while identity still names it: null when it is gone
 // or its id now belongs to a process started later.
 unique_handle OpenIdentified(const ProcessIdentity& identity, DWORD access);
+
+// Opens the process with access while identity names it, for a limit; null with the reason
+// in answer otherwise.
+unique_handle OpenLimitable(const ProcessIdentity& identity, DWORD access,
+                            engine::ThrottleAnswer& answer);
 
 // Asks the system to trim the working set of process id. False when the process cannot be
 // opened or the request fails.

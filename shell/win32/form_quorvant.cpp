@@ -4,14 +4,14 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "common/win32/display_scale.h"
+#include "common/win32/gdi_canvas.h"
+#include "common/win32/pixel_rect.h"
 #include "engine/core/limit_slots.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/module_tray_icon.h"
 #include "skin/resource.h"
-#include "common/win32/display_scale.h"
-#include "common/win32/gdi_canvas.h"
-#include "common/win32/pixel_rect.h"
 
 namespace quorvant::win32 {
 
@@ -58,13 +58,12 @@ constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
 constexpr size_t Index(shell::Entry entry) { return static_cast<size_t>(entry); }
 
 // A control on a panel, placed in twips relative to the panel.
-HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
-                   WORD id, int left, int top, int width, int height, HFONT font) {
-  HWND hwnd = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
-                                TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                                TwipsToPixels(height), parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                ::GetModuleHandleW(nullptr), nullptr);
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, WORD id,
+                   int left, int top, int width, int height, HFONT font) {
+  HWND hwnd = ::CreateWindowExW(
+      0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, TwipsToPixels(left),
+      TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height), parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
   (void)::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return hwnd;
 }
@@ -106,7 +105,8 @@ bool FormQuorvant::Load() {
   // Centre on the primary screen.
   const shell::Point at = shell::CentredWindowPosition(::GetSystemMetrics(SM_CXSCREEN),
                                                        ::GetSystemMetrics(SM_CYSCREEN));
-  (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   EnableDebugPrivilege();
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
@@ -146,16 +146,16 @@ void FormQuorvant::LayOutPictures() {
   };
   place(imageMin_, {IDB_MIN_0, IDB_MIN_1, IDB_MIN_2},
         PixelRect({shell::kImageMinTwips.x, shell::kImageMinTwips.y, shell::kTitleButtonWidthTwips,
-                  shell::kTitleButtonHeightTwips}));
+                   shell::kTitleButtonHeightTwips}));
   place(imageExit_, {IDB_EXIT_0, IDB_EXIT_1, IDB_EXIT_2},
         PixelRect({shell::kImageExitTwips.x, shell::kImageExitTwips.y,
-                  shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips}));
+                   shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips}));
   for (const auto& entry : shell::kEntries) {
     auto& pictures = navImages_[Index(entry.entry)];
     const auto& ids = kNavBitmaps[Index(entry.entry)];
     place(pictures, {ids[0], ids[1]},
           PixelRect({shell::kNavPictureLeftTwips, entry.pictureTopTwips,
-                    shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips}));
+                     shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips}));
   }
   // Status is the selected entry at start.
   navigation_.Select(shell::Entry::State);
@@ -183,7 +183,7 @@ void FormQuorvant::PlacePanels() {
   for (const auto& entry : shell::kEntries) {
     Panel& panel = panels_[Index(entry.entry)];
     const RECT r = PixelRect({shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
-                             entry.panelHeightTwips});
+                              entry.panelHeightTwips});
     if (!panel.Hwnd()) (void)panel.Create(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top);
   }
   SelectEntry(shell::Entry::State);
@@ -196,9 +196,9 @@ void FormQuorvant::PlacePanels() {
   };
   Panel& about = panels_[Index(shell::Entry::About)];
   addTexts(about, shell::kAboutPanelTexts);
-  linkCursor_.reset(static_cast<HCURSOR>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                      MAKEINTRESOURCEW(IDC_LINK), IMAGE_CURSOR, 0,
-                                                      0, LR_DEFAULTSIZE)));
+  linkCursor_.reset(
+      static_cast<HCURSOR>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINK),
+                                        IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
   const auto& link = shell::kHomePageLabel;
   about.AddLink(std::wstring(link.text), TwipsToPixels(link.leftTwips),
                 TwipsToPixels(link.topTwips), Font(link.Font()), link.color.value_or(0),
@@ -218,9 +218,9 @@ void FormQuorvant::CreatePanelControls() {
   constexpr DWORD kList = CBS_DROPDOWNLIST | WS_VSCROLL;
 
   HWND process = panels_[Index(shell::Entry::Process)].Hwnd();
-  checkNowImproveProcess_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Enable speed up process",
-                                                   kCheck, kIdCheckNowImproveProcess, 1200, 1560,
-                                                   2895, 255, font));
+  checkNowImproveProcess_ =
+      CheckBox(CreateControl(process, WC_BUTTONW, L"Enable speed up process", kCheck,
+                             kIdCheckNowImproveProcess, 1200, 1560, 2895, 255, font));
   panels_[Index(shell::Entry::Process)].AddLabel(L"Speed up level:", TwipsToPixels(1560),
                                                  TwipsToPixels(1920), font, 0);
   comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed, 3000, 1920,
@@ -230,9 +230,9 @@ void FormQuorvant::CreatePanelControls() {
                               comboSpeed_, fonts_);
 
   HWND memory = panels_[Index(shell::Entry::Memory)].Hwnd();
-  checkEnableAutoFreeMemory_ = CheckBox(
-      CreateControl(memory, WC_BUTTONW, L"Automatically release memory", kCheck,
-                    kIdCheckEnableAutoFreeMemory, 1200, 2880, 3735, 255, font));
+  checkEnableAutoFreeMemory_ =
+      CheckBox(CreateControl(memory, WC_BUTTONW, L"Automatically release memory", kCheck,
+                             kIdCheckEnableAutoFreeMemory, 1200, 2880, 3735, 255, font));
   panels_[Index(shell::Entry::Memory)].AddLabel(L"Interval:", TwipsToPixels(1560),
                                                 TwipsToPixels(3240), font, 0);
   comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval, 2400,
@@ -275,7 +275,9 @@ void FormQuorvant::StartTimers() {
 void FormQuorvant::ExitProgram() {
   if (exiting_) return;
   exiting_ = true;
-  // Each step runs whatever happened to the one before it.
+  // Each step runs whatever happened to the one before it. Limited processes run freely
+  // again first of all.
+  if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
   RemoveTrayIcon();
   RemoveHook(hwnd_);
   if (formMenu_) formMenu_->Close();
@@ -347,7 +349,7 @@ FormQuorvant::Hit FormQuorvant::HitTest(POINT at) const {
   if (::PtInRect(&imageMin_[0].rect, at)) return {Hit::Kind::Minimise, {}};
   if (::PtInRect(&imageExit_[0].rect, at)) return {Hit::Kind::Close, {}};
   const RECT caption = PixelRect({shell::kImageCaptionTwips.x, shell::kImageCaptionTwips.y,
-                                 shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips});
+                                  shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips});
   if (::PtInRect(&caption, at)) return {Hit::Kind::Caption, {}};
   for (const auto& layout : shell::kEntries) {
     if (::PtInRect(&navImages_[Index(layout.entry)][0].rect, at)) {
@@ -384,9 +386,10 @@ void FormQuorvant::OnMouseDown(shell::MouseButton button, POINT at) {
 
 void FormQuorvant::OnMouseMove(POINT at) {
   // While a title-bar button holds the mouse, every move goes to it.
-  Hit hit = pressed_ && (pressed_->kind == Hit::Kind::Minimise || pressed_->kind == Hit::Kind::Close)
-                ? *pressed_
-                : HitTest(at);
+  Hit hit =
+      pressed_ && (pressed_->kind == Hit::Kind::Minimise || pressed_->kind == Hit::Kind::Close)
+          ? *pressed_
+          : HitTest(at);
   switch (hit.kind) {
     case Hit::Kind::Minimise:
       imageMinButton_.MouseMove();
@@ -489,12 +492,18 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lParam) != hwnd_) pressed_.reset();
       return 0;
+    case WM_QUERYENDSESSION:
+      // The session may end without another message reaching the program: no process is
+      // left limited, whether it ends or not.
+      if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
+      return TRUE;
     case WM_CLOSE:
     case WM_ENDSESSION:
       // Closed by the system (Alt+F4, log-off): end as "Exit" does, so no dead icon stays.
       if (message == WM_CLOSE || wParam) ExitProgram();
       return 0;
     case WM_DESTROY:
+      if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
       for (const auto& timer : kTimers) (void)::KillTimer(hwnd_, timer.id);
       ::PostQuitMessage(0);
       return 0;
