@@ -4,15 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "tests/e2e/app_driver.h"
+#include "tests/support/burner.h"
 #include "tests/support/child_process.h"
 
 namespace quorvant::e2e {
 namespace {
 
+using testing_support::Burner;
 using testing_support::ChildProcess;
+using namespace std::chrono_literals;
 
 // Control ids of the CPU panel, as the program gives them.
 constexpr int kIdList = 2001;
@@ -146,6 +151,102 @@ TEST(CpuLimitTest, ClosingWhileTheDialogIsOpenEndsTheProgram) {
   DWORD exitCode = 1;
   EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(15), &exitCode));
   EXPECT_EQ(exitCode, 0u);
+}
+
+// The limit dialog of the program, once it shows.
+HWND WaitForDialog(const AppProcess& app) {
+  HWND dialog = nullptr;
+  (void)WaitFor(
+      [&] { return (dialog = app.FindTopLevel(L"FormSetProcessCpuPercent")) != nullptr; });
+  return dialog;
+}
+
+// Sets the dialog's slider as the keyboard would, and tells the dialog.
+void Slide(HWND dialog, int percent) {
+  const HWND slider = ::FindWindowExW(dialog, nullptr, TRACKBAR_CLASSW, nullptr);
+  (void)::SendMessageW(slider, TBM_SETPOS, TRUE, percent);
+  (void)::SendMessageW(dialog, WM_HSCROLL, TB_THUMBPOSITION, reinterpret_cast<LPARAM>(slider));
+}
+
+// Presses a dialog button and waits until the dialog has gone.
+bool Answer(HWND dialog, const wchar_t* caption) {
+  const HWND button = FindDescendantByText(dialog, caption);
+  if (!button) return false;
+  Click(button);
+  return WaitFor([&] { return !::IsWindow(dialog); });
+}
+
+// A burner limited from the CPU panel gets its share of one core (read from /proc) until
+// "Release", and runs freely once the program has ended through the tray menu's "Exit".
+// The dialog's answer lands on the burner's row although another row is selected by then.
+TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
+  Burner burner;
+  ASSERT_NE(burner.UnixPid(), 0u);
+  AppFolder folder;
+  AppProcess app(folder.Exe());
+  CpuPanelWindows w;
+  ASSERT_TRUE(FindCpuPanel(app, w));
+  RemoteListView list(w.list, app.Id());
+  ASSERT_TRUE(list.Ready());
+  ASSERT_TRUE(WaitFor([&] {
+    SendClick(w.refresh);
+    return RowOf(list, burner.Id()) >= 0;
+  }));
+  // What a burner gets unlimited right now, with others perhaps busy on the machine; the
+  // limit itself is checked when the machine is quiet.
+  const double free = burner.Share(2s);
+  ASSERT_GT(free, 20.0);
+  const bool quiet = free > 80.0;
+
+  list.Select(RowOf(list, burner.Id()));
+  Click(w.limit);
+  HWND dialog = WaitForDialog(app);
+  ASSERT_TRUE(dialog);
+  Slide(dialog, 30);
+  list.Select(RowOf(list, app.Id()));  // the selection moves while the dialog is open
+  ASSERT_TRUE(Answer(dialog, L"OK"));
+  EXPECT_EQ(list.Text(RowOf(list, burner.Id()), kColumnLimited), L"30%");
+  EXPECT_EQ(list.Text(RowOf(list, app.Id()), kColumnLimited), L"");
+  EXPECT_TRUE(WaitFor([&] { return WindowText(w.count) == L"1"; }, 5s));
+  const double limited = burner.Share(4s);
+  EXPECT_LT(limited, free * 0.6);
+  if (quiet) {
+    EXPECT_GE(limited, 20.0);
+    EXPECT_LE(limited, 40.0);
+  }
+
+  list.Select(RowOf(list, burner.Id()));
+  Click(w.limit);
+  ASSERT_TRUE(dialog = WaitForDialog(app));
+  ASSERT_TRUE(Answer(dialog, L"Release"));
+  EXPECT_EQ(list.Text(RowOf(list, burner.Id()), kColumnLimited), L"");
+  EXPECT_TRUE(WaitFor([&] { return WindowText(w.count) == L"0"; }, 5s));
+  // Running freely: well above what the limit gave, and near what it got before.
+  EXPECT_GT(burner.Share(2s), std::max(free * 0.5, limited * 1.5));
+
+  Click(w.limit);
+  ASSERT_TRUE(dialog = WaitForDialog(app));
+  Slide(dialog, 10);
+  ASSERT_TRUE(Answer(dialog, L"OK"));
+  EXPECT_EQ(list.Text(RowOf(list, burner.Id()), kColumnLimited), L"10%");
+  const double limitedAgain = burner.Share(2s);
+  EXPECT_LT(limitedAgain, free * 0.3);
+
+  // "Exit" from the tray menu: the icon's right click opens it, the keys choose its last item.
+  constexpr UINT kTrayCallbackMessage = 2025;
+  (void)::PostMessageW(w.main, kTrayCallbackMessage, 0, WM_RBUTTONDOWN);
+  HWND menuForm = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    menuForm = app.FindTopLevel(L"FormMenu");
+    return menuForm && app.FindTopLevel(L"#32768");
+  }));
+  (void)::PostMessageW(menuForm, WM_KEYDOWN, VK_UP, 0);
+  (void)::PostMessageW(menuForm, WM_KEYDOWN, VK_RETURN, 0);
+  DWORD exitCode = 1;
+  ASSERT_TRUE(app.WaitForExit(15s, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_GT(burner.Share(2s), std::max(free * 0.5, limitedAgain * 3));
+  if (!quiet) std::printf("shares checked against a free share of %.0f %% only\n", free);
 }
 
 }  // namespace
