@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/e2e/app_driver.h"
+#include "tests/e2e/cpu_panel_driver.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
 
@@ -18,76 +19,6 @@ namespace {
 using testing_support::Burner;
 using testing_support::ChildProcess;
 using namespace std::chrono_literals;
-
-// Control ids of the CPU panel, as the program gives them.
-constexpr int kIdList = 2001;
-constexpr int kIdLimitedCount = 2004;
-constexpr int kColumnPid = 1;
-constexpr int kColumnLimited = 3;
-
-// The row that shows process id, -1 when none does.
-int RowOf(const RemoteListView& list, DWORD id) {
-  for (int row = 0, n = list.Count(); row < n; ++row) {
-    if (list.Text(row, kColumnPid) == std::to_wstring(id)) return row;
-  }
-  return -1;
-}
-
-HWND FindById(HWND parent, int id) {
-  struct Search {
-    int id;
-    HWND found;
-  } search{id, nullptr};
-  (void)::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (::GetDlgCtrlID(child) != s->id) return TRUE;
-        s->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// A click as the mouse gives it, posted so that a dialog it opens does not block the test.
-void Click(HWND button) {
-  (void)::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  (void)::PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-}
-
-// A click that returns once the program has handled it.
-void SendClick(HWND button) {
-  for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
-    (void)::SendMessageTimeoutW(button, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
-                                MAKELPARAM(5, 5), SMTO_BLOCK, 20000, nullptr);
-  }
-}
-
-// The CPU panel's controls in the program's main window, once start-up has shown it.
-struct CpuPanelWindows {
-  HWND main = nullptr;
-  HWND list = nullptr;
-  HWND count = nullptr;
-  HWND refresh = nullptr;
-  HWND limit = nullptr;
-};
-bool FindCpuPanel(const AppProcess& app, CpuPanelWindows& w) {
-  // The window is shown once the start-up, and with it the first list, is complete.
-  return WaitFor(
-      [&] {
-        w.main = app.MainWindow();
-        if (!w.main || !::IsWindowVisible(w.main) || !(w.list = FindById(w.main, kIdList))) {
-          return false;
-        }
-        const HWND panel = ::GetParent(w.list);
-        w.count = FindById(panel, kIdLimitedCount);
-        w.refresh = FindDescendantByText(panel, L"Refresh");
-        w.limit = FindDescendantByText(panel, L"Limit");
-        return w.count && w.refresh && w.limit;
-      },
-      std::chrono::seconds(20));
-}
 
 TEST(CpuLimitTest, RefreshShowsANewProcessAndOkMarksItsRowAndTheCount) {
   AppFolder folder;
@@ -153,29 +84,6 @@ TEST(CpuLimitTest, ClosingWhileTheDialogIsOpenEndsTheProgram) {
   EXPECT_EQ(exitCode, 0u);
 }
 
-// The limit dialog of the program, once it shows.
-HWND WaitForDialog(const AppProcess& app) {
-  HWND dialog = nullptr;
-  (void)WaitFor(
-      [&] { return (dialog = app.FindTopLevel(L"FormSetProcessCpuPercent")) != nullptr; });
-  return dialog;
-}
-
-// Sets the dialog's slider as the keyboard would, and tells the dialog.
-void Slide(HWND dialog, int percent) {
-  const HWND slider = ::FindWindowExW(dialog, nullptr, TRACKBAR_CLASSW, nullptr);
-  (void)::SendMessageW(slider, TBM_SETPOS, TRUE, percent);
-  (void)::SendMessageW(dialog, WM_HSCROLL, TB_THUMBPOSITION, reinterpret_cast<LPARAM>(slider));
-}
-
-// Presses a dialog button and waits until the dialog has gone.
-bool Answer(HWND dialog, const wchar_t* caption) {
-  const HWND button = FindDescendantByText(dialog, caption);
-  if (!button) return false;
-  Click(button);
-  return WaitFor([&] { return !::IsWindow(dialog); });
-}
-
 // A burner limited from the CPU panel gets its share of one core (read from /proc) until
 // "Release", and runs freely once the program has ended through the tray menu's "Exit".
 // The dialog's answer lands on the burner's row although another row is selected by then.
@@ -205,7 +113,9 @@ TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
   Slide(dialog, 30);
   list.Select(RowOf(list, app.Id()));  // the selection moves while the dialog is open
   ASSERT_TRUE(Answer(dialog, L"OK"));
-  EXPECT_EQ(list.Text(RowOf(list, burner.Id()), kColumnLimited), L"30%");
+  EXPECT_EQ(list.Text(RowOf(list, burner.Id()), kColumnLimited), L"30%")
+      << "burner " << burner.Id() << ", count " << WindowText(w.count) << ", rows "
+      << LimitedRows(list);
   EXPECT_EQ(list.Text(RowOf(list, app.Id()), kColumnLimited), L"");
   EXPECT_TRUE(WaitFor([&] { return WindowText(w.count) == L"1"; }, 5s));
   const double limited = burner.Share(4s);
