@@ -16,37 +16,16 @@ trap quorvant_env_stop EXIT
 quorvant_env_start_session "$root/build/win64/bin"
 echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# utime + stime in clock ticks; the name field may hold spaces, so count from its ')'.
-cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
-
-server=$(quorvant_unix_pid wineserver) || { echo "run.sh: no wineserver for $WINEPREFIX" >&2; exit 1; }
 declare -A ticks
-coproc DRIVER { wine "$root/build/win64/bin/cpu_limit_bench.exe" "$cost" "$accuracy"; }
-driver_pid=$DRIVER_PID
-exec {from_driver}<&"${DRIVER[0]}" {to_driver}>&"${DRIVER[1]}"
-while IFS= read -r line <&"$from_driver"; do
-  line=${line%$'\r'}
-  if [[ $line == "@sample "* ]]; then
-    read -r _ moment exe <<<"$line"
-    pid=$(quorvant_unix_pid "$exe") && ticks[$moment]=$(cpu_ticks "$pid")
-    ticks[server.$moment]=$(cpu_ticks "$server")
-    echo ok >&"$to_driver"
-  else
-    printf '%s\n' "$line"
-  fi
-done
-wait "$driver_pid"
-status=$?
-exec {from_driver}<&- {to_driver}>&-
-((status == 0)) || exit "$status"
+quorvant_sampling_driver "$root/build/win64/bin/cpu_limit_bench.exe" "$cost" "$accuracy" || exit
 
 delta() { # ticks between the begin and end samples of $1, or empty when one is missing
   local b=${ticks[$1.begin]:-} e=${ticks[$1.end]:-}
   [[ -n $b && -n $e ]] && echo $((e - b))
 }
 awk -v hz="$(getconf CLK_TCK)" -v secs="$cost" \
-  -v np="$(delta none)" -v ns="$(delta server.none)" \
-  -v tp="$(delta three)" -v ts="$(delta server.three)" '
+  -v np="$(delta quorvant.exe.none)" -v ns="$(delta quorvant.exe.server.none)" \
+  -v tp="$(delta quorvant.exe.three)" -v ts="$(delta quorvant.exe.server.three)" '
   function s(t) { return t == "" ? "n/a" : sprintf("%.3f", t / hz) }
   function r(a, b) { return (a == "" || b == "" || b == 0) ? "n/a" : sprintf("%.2f", a / b) }
   function sum(a, b) { return (a == "" || b == "") ? "" : a + b }

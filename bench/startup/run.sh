@@ -13,31 +13,8 @@ QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
 trap quorvant_env_stop EXIT
 echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# utime + stime in clock ticks; the name field may hold spaces, so count from its ')'.
-cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
-
-server=$(quorvant_unix_pid wineserver) || { echo "run.sh: no wineserver for $WINEPREFIX" >&2; exit 1; }
 declare -A ticks
-coproc DRIVER { wine "$root/build/win64/bin/bench_launch.exe" --runs "$runs" --idle "$idle" --sync; }
-# Own copies of the pipe ends and pid: bash drops the coproc's when it ends.
-driver_pid=$DRIVER_PID
-exec {from_driver}<&"${DRIVER[0]}" {to_driver}>&"${DRIVER[1]}"
-while IFS= read -r line <&"$from_driver"; do
-  line=${line%$'\r'}
-  if [[ $line == "@sample "* ]]; then
-    # The driver has just read GetProcessTimes and waits for us to read /proc.
-    read -r _ moment exe <<<"$line"
-    pid=$(quorvant_unix_pid "$exe") && ticks[$exe.$moment]=$(cpu_ticks "$pid")
-    ticks[$exe.server.$moment]=$(cpu_ticks "$server")
-    echo ok >&"$to_driver"
-  else
-    printf '%s\n' "$line"
-  fi
-done
-wait "$driver_pid"
-status=$?
-exec {from_driver}<&- {to_driver}>&-
-((status == 0)) || exit "$status"
+quorvant_sampling_driver "$root/build/win64/bin/bench_launch.exe" --runs "$runs" --idle "$idle" --sync || exit
 
 delta() { # ticks used between the two samples of $1, or empty when one is missing
   local b=${ticks[$1.begin]:-} e=${ticks[$1.end]:-}

@@ -10,54 +10,24 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/child_process.h"
+
 namespace quorvant::testing_support {
 
-class Burner {
+class Burner : public ChildProcess {
  public:
-  Burner() {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE write = nullptr;
-    if (!::CreatePipe(&output_, &write, &inherit, 0)) return;
-    (void)::SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write;
-    static int made = 0;
-    std::wstring command = L"burner.exe quorvant-burner-" +
-                           std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                           std::to_wstring(++made) + L"-" + std::to_wstring(::GetTickCount64());
-    const std::wstring exe = BesideThisProgram(L"burner.exe");
-    (void)::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                           nullptr, nullptr, &startup, &info_);
-    (void)::CloseHandle(write);
+  Burner() : ChildProcess(BesideThisProgram(L"burner.exe"), Command(), true) {
     // The first line is the Linux process id.
     std::string line;
     char c = 0;
     DWORD read = 0;
-    while (info_.hProcess && ::ReadFile(output_, &c, 1, &read, nullptr) && read == 1 && c != '\n') {
+    while (Handle() && ::ReadFile(Pipe(), &c, 1, &read, nullptr) && read == 1 && c != '\n') {
       line += c;
     }
     unixPid_ = std::strtoul(line.c_str(), nullptr, 10);
   }
-  Burner(const Burner&) = delete;
-  Burner& operator=(const Burner&) = delete;
-  ~Burner() {
-    End();
-    if (output_) (void)::CloseHandle(output_);
-  }
 
-  DWORD Id() const { return info_.dwProcessId; }
-  HANDLE Handle() const { return info_.hProcess; }
   unsigned long UnixPid() const { return unixPid_; }
-  void End() {
-    if (!info_.hProcess) return;
-    (void)::TerminateProcess(info_.hProcess, 0);
-    (void)::WaitForSingleObject(info_.hProcess, 10000);
-    (void)::CloseHandle(info_.hProcess);
-    (void)::CloseHandle(info_.hThread);
-    info_ = {};
-  }
 
   // User and system CPU time of the Linux process so far, in clock ticks (1/100 s); -1 when
   // it cannot be read.
@@ -99,6 +69,12 @@ class Burner {
     return static_cast<double>(after - before) / seconds;  // 100 ticks a second = 100 %
   }
 
+  static std::wstring Command() {
+    // A token of its own, by which it finds its Linux process.
+    static int made = 0;
+    return L"burner.exe quorvant-burner-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++made) + L"-" + std::to_wstring(::GetTickCount64());
+  }
   static std::wstring BesideThisProgram(const wchar_t* name) {
     wchar_t self[MAX_PATH]{};
     (void)::GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -108,8 +84,6 @@ class Burner {
   }
 
  private:
-  HANDLE output_ = nullptr;
-  PROCESS_INFORMATION info_{};
   unsigned long unixPid_ = 0;
 };
 
