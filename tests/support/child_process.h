@@ -22,13 +22,22 @@ class ChildProcess {
     pipe_ = readOutput ? read : write;
     HANDLE childEnd = readOutput ? write : read;
     (void)::SetHandleInformation(pipe_, HANDLE_FLAG_INHERIT, 0);
+    // Its other standard handles go nowhere: left empty, Wine hands the child (and the
+    // console host it may start) this process's own output, and the test runner would wait
+    // for any of them that outlives the test.
+    HANDLE nowhere = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                   nullptr);
+    if (nowhere == INVALID_HANDLE_VALUE) nowhere = nullptr;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere;
     (readOutput ? startup.hStdOutput : startup.hStdInput) = childEnd;
     (void)::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                            nullptr, nullptr, &startup, &info_);
     (void)::CloseHandle(childEnd);
+    if (nowhere) (void)::CloseHandle(nowhere);
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
