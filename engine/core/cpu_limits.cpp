@@ -75,7 +75,7 @@ LimitOutcome CpuLimits::Refused(const LimitTarget& target, ThrottleAnswer why) {
 }
 
 LimitOutcome CpuLimits::Ok(const LimitTarget& target, int percent) {
-  if (!target.process.Known()) return Refused(target, ThrottleAnswer::AccessDenied);
+  if (!target.process.Known()) return Refused(target, ThrottleAnswer::Gone);
   if (table_.FindLive(target.process)) {
     // One slot per process: its limit changes instead of taking a second slot.
     LimitOutcome outcome = Adjustment(target, percent);
@@ -115,9 +115,10 @@ LimitOutcome CpuLimits::Release(const LimitTarget& target) {
 }
 
 void CpuLimits::MarkRows(
-    const std::vector<ProcessIdentity>& rows,
+    const std::vector<std::uint32_t>& rowIds, const LimitSlotTable::Identify& identify,
     const std::function<void(int row, const std::wstring& text)>& setLimitText) {
-  table_.MarkRows(rows, setLimitText, [this](const LimitSlot& slot) { Lift(slot.Process); });
+  table_.MarkRows(rowIds, identify, setLimitText,
+                  [this](const LimitSlot& slot) { Lift(slot.Process); });
 }
 
 void CpuLimits::ForgetEnded() {

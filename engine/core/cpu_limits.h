@@ -47,6 +47,7 @@ std::wstring RefusalMessage(std::wstring_view name, std::uint32_t id, ThrottleAn
 // The process a limit dialog was opened for: it keeps acting on that process whatever
 // happens to the list meanwhile.
 struct LimitTarget {
+  // Empty when the row's process could not be told: it has ended.
   ProcessIdentity process;
   std::wstring name;  // the "Process" column
   std::wstring path;  // the dialog's path line, recorded with the limit
@@ -80,8 +81,8 @@ class CpuLimits {
   LimitOutcome Release(const LimitTarget& target);
 
   // After a rebuild of the list: marks the limited rows; a slot whose process has no row is
-  // freed and its limit lifted. rows holds each row's process.
-  void MarkRows(const std::vector<ProcessIdentity>& rows,
+  // freed and its limit lifted (LimitSlotTable::MarkRows).
+  void MarkRows(const std::vector<std::uint32_t>& rowIds, const LimitSlotTable::Identify& identify,
                 const std::function<void(int row, const std::wstring& text)>& setLimitText);
   // Forgets the limits of processes that have ended. Their slots stay in use until the
   // next rebuild of the list, as the count always showed.

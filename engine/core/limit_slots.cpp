@@ -63,14 +63,18 @@ bool LimitSlotTable::Release(const ProcessIdentity& process) {
 }
 
 void LimitSlotTable::MarkRows(
-    const std::vector<ProcessIdentity>& rows,
+    const std::vector<std::uint32_t>& rowIds, const Identify& identify,
     const std::function<void(int row, const std::wstring& text)>& setLimitText,
     const std::function<void(const LimitSlot& slot)>& freed) {
   for (auto& slot : slots_) {
     if (!slot.InUse) continue;
     bool listed = false;
-    for (size_t row = 0; row < rows.size(); ++row) {
-      if (!slot.Process.Known() || rows[row] != slot.Process) continue;
+    // Asked once per slot: the rows of one rebuild show each process once.
+    std::optional<std::optional<ProcessIdentity>> running;
+    for (size_t row = 0; row < rowIds.size(); ++row) {
+      if (rowIds[row] != slot.ProcessID) continue;
+      if (!running) running = identify(slot.ProcessID);
+      if (!slot.Process.Known() || *running != slot.Process) continue;
       setLimitText(static_cast<int>(row), engine::LimitText(slot.LimitPercent));
       listed = true;
     }

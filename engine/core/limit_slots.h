@@ -61,9 +61,11 @@ class LimitSlotTable {
 
   // After a rebuild of the process list: every row showing the process of a slot in use
   // shows its limit; a slot whose process has no row any more (it has ended, or its id now
-  // names a later process) becomes free and is handed to freed. rows holds each row's
-  // process.
-  void MarkRows(const std::vector<ProcessIdentity>& rows,
+  // names a later process) becomes free and is handed to freed. rowIds holds each row's
+  // process id; identify tells which process runs under an id now, and is asked only for
+  // the ids of slots in use.
+  using Identify = std::function<std::optional<ProcessIdentity>(std::uint32_t id)>;
+  void MarkRows(const std::vector<std::uint32_t>& rowIds, const Identify& identify,
                 const std::function<void(int row, const std::wstring& text)>& setLimitText,
                 const std::function<void(const LimitSlot& slot)>& freed = {});
 

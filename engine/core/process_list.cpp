@@ -31,7 +31,6 @@ int BuildProcessList(ProcessSource& source, const std::function<void(const Liste
     if (row.path.empty()) return;
     row.number = rows + 1;
     row.id = process.id;
-    row.identity = source.Identify(process.id).value_or(ProcessIdentity{});
     ++rows;
     row.imageKey = ImageKey(rows);
     add(row);

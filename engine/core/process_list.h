@@ -30,7 +30,7 @@ class ProcessSource {
   // The full path of process id's executable as the system names it, however long; empty
   // when it cannot be read.
   virtual std::wstring ImagePath(std::uint32_t id) = 0;
-  // The running process id with its creation time; empty when it cannot be read.
+  // The process running now under id, with its creation time; empty when none can be read.
   virtual std::optional<ProcessIdentity> Identify(std::uint32_t id) = 0;
   // Lower-case and upper-case copies of a file name, as the system maps its letters.
   virtual std::wstring Lower(std::wstring_view text) = 0;
@@ -51,9 +51,6 @@ struct ListedProcess {
   std::wstring name;      // the "Process" column
   std::wstring path;      // where its icon comes from
   std::wstring imageKey;  // its small icon's key in the image list
-  // The process the row shows; empty when its creation time cannot be read (it cannot
-  // be limited then).
-  ProcessIdentity identity;
 };
 
 // Walks a fresh snapshot and hands each process whose path can be found to add, in

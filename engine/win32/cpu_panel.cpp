@@ -104,7 +104,6 @@ void CpuPanel::CommandRefreshProcessClick() {
 void CpuPanel::RefreshProcessList() {
   const ListView list = List();
   list.DeleteAll();
-  rowProcesses_.clear();
   lastSelected_ = -1;
   // The list has no image source while the images change.
   list.SetSmallImages(nullptr);
@@ -118,8 +117,6 @@ void CpuPanel::RefreshProcessList() {
   (void)engine::BuildProcessList(*source_, [&](const engine::ListedProcess& process) {
     const int row = list.AddRow(std::to_wstring(process.number));
     if (row < 0) return;
-    rowProcesses_.resize(static_cast<size_t>(row) + 1);
-    rowProcesses_[static_cast<size_t>(row)] = process.identity;
     list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
     list.SetText(row, layout::kColumnProcess, process.name);
 
@@ -140,20 +137,36 @@ void CpuPanel::RefreshProcessList() {
 
 void CpuPanel::MarkLimitedRows() {
   const ListView list = List();
-  limits_.MarkRows(rowProcesses_, [&](int row, const std::wstring& text) {
-    list.SetText(row, layout::kColumnLimited, text);
-  });
+  std::vector<std::uint32_t> ids;
+  const int count = list.Count();
+  ids.reserve(static_cast<size_t>(count));
+  for (int row = 0; row < count; ++row) ids.push_back(RowId(row));
+  limits_.MarkRows(
+      ids, [this](std::uint32_t id) { return source_->Identify(id); },
+      [&](int row, const std::wstring& text) { list.SetText(row, layout::kColumnLimited, text); });
+}
+
+std::uint32_t CpuPanel::RowId(int row) const {
+  return engine::PidFromText(List().Text(row, layout::kColumnPid));
 }
 
 ProcessIdentity CpuPanel::RowProcess(int row) const {
-  if (row < 0 || static_cast<size_t>(row) >= rowProcesses_.size()) return {};
-  return rowProcesses_[static_cast<size_t>(row)];
+  if (row < 0 || row >= List().Count()) return {};
+  const std::uint32_t id = RowId(row);
+  // The id may have passed to another program since the rebuild: the row's process is the
+  // one that runs the row's program.
+  const std::wstring name = List().Text(row, layout::kColumnProcess);
+  if (engine::GetProcessPath(*source_, id, name).empty()) return {};
+  return source_->Identify(id).value_or(ProcessIdentity{});
 }
 
 int CpuPanel::RowOf(const ProcessIdentity& process) const {
   if (!process.Known()) return -1;
-  for (size_t row = 0; row < rowProcesses_.size(); ++row) {
-    if (rowProcesses_[row] == process) return static_cast<int>(row);
+  const ListView list = List();
+  for (int row = 0, count = list.Count(); row < count; ++row) {
+    if (RowId(row) != process.id) continue;
+    // One row per id in a rebuild; it shows the process only while the id still names it.
+    return source_->Identify(process.id) == process ? row : -1;
   }
   return -1;
 }

@@ -67,7 +67,8 @@ class CpuPanel {
 
   ListView List() const { return ListView(list_); }
   HIMAGELIST Images() const { return images_.get(); }
-  // The process a row shows; empty when it cannot be told.
+  // The process a row shows, as it runs now: empty when it has ended, or when its id now
+  // names a program the row does not show.
   ProcessIdentity RowProcess(int row) const;
   // The image-list index of a row's icon key, -1 when the key has no image.
   int ImageIndex(const std::wstring& key) const;
@@ -90,6 +91,7 @@ class CpuPanel {
   void MarkLimitedRows();
   // The row that shows process, -1 when none does (a rebuild has dropped it).
   int RowOf(const ProcessIdentity& process) const;
+  std::uint32_t RowId(int row) const;
 
   Panel& panel_;
   FontCache& fonts_;
@@ -101,8 +103,7 @@ class CpuPanel {
   engine::CpuLimits limits_;
   HWND list_ = nullptr;
   unique_himagelist images_;
-  std::map<std::wstring, int> imageIndex_;     // icon key -> image-list index
-  std::vector<ProcessIdentity> rowProcesses_;  // the process of each row, by row
+  std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index
   // The row selected last: a click on the list's empty strip clears the selection just
   // before the double click that should act on it.
   int lastSelected_ = -1;

@@ -251,9 +251,10 @@ TEST(CpuLimitsTest, RefusalsAndTheFullTable) {
     EXPECT_EQ(table.CountInUse(), 0);
     EXPECT_TRUE(ledger.Empty());
   }
-  // A row whose process could not be identified cannot be limited.
+  // A row whose process could not be told any more: it has ended.
   const auto unknown = limits.Ok({{100, 0}, L"A.exe", L""}, 50);
-  EXPECT_EQ(unknown.refusal.value_or(L""), L"Could not limit A.exe (PID 100): access denied.");
+  EXPECT_EQ(unknown.refusal.value_or(L""),
+            L"Could not limit A.exe (PID 100): the process has ended.");
 
   throttle.refuse.clear();
   for (const auto& p : {kA, kB, kC}) EXPECT_EQ(limits.Ok(Target(p), 50).rowText, L"50%");
@@ -273,11 +274,16 @@ TEST(CpuLimitsTest, MarkingMatchesTheProcessNotItsIdAndLiftsGoneLimits) {
   (void)limits.Ok(Target(kA), 30);
   (void)limits.Ok(Target(kB), 40);
 
-  // A has ended and its id now names A2; B is listed twice (never, but harmless).
+  // A has ended and its id now names A2.
   std::map<int, std::wstring> written;
-  limits.MarkRows({kA2, kC, kB, kB},
+  const auto identify = [](std::uint32_t id) -> std::optional<ProcessIdentity> {
+    if (id == kA.id) return kA2;
+    if (id == kB.id) return kB;
+    return kC;
+  };
+  limits.MarkRows({kA.id, kC.id, kB.id}, identify,
                   [&](int row, const std::wstring& text) { written[row] = text; });
-  EXPECT_EQ(written, (std::map<int, std::wstring>{{2, L"40%"}, {3, L"40%"}}));
+  EXPECT_EQ(written, (std::map<int, std::wstring>{{2, L"40%"}}));
   EXPECT_EQ(Slots(table), (std::map<std::string, int>{{"B@2", 40}}));
   EXPECT_EQ(throttle.held, (std::map<std::string, std::string>{{"B", "cap 40"}}));
   EXPECT_EQ(Ledger(ledger), throttle.held);

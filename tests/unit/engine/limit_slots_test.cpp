@@ -166,17 +166,29 @@ TEST(LimitSlotTableTest, MarkingMatchesTheProcessAndFreesGoneOnes) {
   table[1] = Slot(true, 300, 50, L"a");
   table[2] = Slot(false, 200, 20, L"b");  // free: never marks
   table[3] = Slot(true, 100, 30, L"c");   // ended; its id now names a later process
-  const std::vector<ProcessIdentity> rows = {kP100b, P(200), P(300), P(300)};
+  const std::vector<std::uint32_t> rows = {100, 200, 300, 400};
+  std::vector<std::uint32_t> asked;
+  const auto identify = [&](std::uint32_t id) -> std::optional<ProcessIdentity> {
+    asked.push_back(id);
+    return id == 100 ? kP100b : P(id);
+  };
   std::map<int, std::wstring> written;
   std::vector<std::uint32_t> freed;
   table.MarkRows(
-      rows, [&](int row, const std::wstring& text) { written[row] = text; },
+      rows, identify, [&](int row, const std::wstring& text) { written[row] = text; },
       [&](const LimitSlot& slot) { freed.push_back(slot.ProcessID); });
-  EXPECT_EQ(written, (std::map<int, std::wstring>{{2, L"50%"}, {3, L"50%"}}));
+  EXPECT_EQ(written, (std::map<int, std::wstring>{{2, L"50%"}}));
   EXPECT_EQ(freed, std::vector<std::uint32_t>{100});
+  // Only the processes of slots in use are looked up.
+  EXPECT_EQ(asked, (std::vector<std::uint32_t>{300, 100}));
   ExpectSlots(table,
               {Slot(true, 300, 50, L"a"), Slot(false, 200, 20, L"b"), Slot(false, 100, 30, L"c")},
               "after marking");
+
+  // A process that can no longer be looked up has ended.
+  table.MarkRows(
+      rows, [](std::uint32_t) { return std::nullopt; }, [](int, const std::wstring&) {});
+  EXPECT_EQ(table.CountInUse(), 0);
 }
 
 TEST(LimitCommandTest, PlansFromTheRowAndTheTable) {
