@@ -98,3 +98,47 @@ quorvant_unix_pid() {
   done
   return 1
 }
+
+# utime + stime of a Linux process in clock ticks; the name field may hold spaces, so count
+# from its ')'.
+quorvant_cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
+
+# Wake-ups of a Linux process: the voluntary context switches of all its threads.
+quorvant_wakeups() {
+  cat "/proc/$1"/task/*/status 2>/dev/null |
+    awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'
+}
+
+# Runs a benchmark driver (a Windows program and its arguments) and prints what it says,
+# except its lines "@sample <moment> [<label>] <exe>": at each, the CPU ticks and wake-ups of
+# that program and the CPU ticks of the wineserver go into the caller's associative arrays
+# ticks and switches, as [<label>.<moment>] and [<label>.server.<moment>] (the label is the
+# exe's name when the line has none), and the driver is answered "ok" (it waits for that
+# before going on). Returns the driver's status.
+quorvant_sampling_driver() {
+  local server line moment label exe pid driver_pid from_driver to_driver status
+  server=$(quorvant_unix_pid wineserver) || { echo "no wineserver for $WINEPREFIX" >&2; return 1; }
+  coproc DRIVER { wine "$@"; }
+  # Own copies of the pipe ends and pid: bash drops the coproc's when it ends.
+  driver_pid=$DRIVER_PID
+  exec {from_driver}<&"${DRIVER[0]}" {to_driver}>&"${DRIVER[1]}"
+  while IFS= read -r line <&"$from_driver"; do
+    line=${line%$'\r'}
+    if [[ $line == "@sample "* ]]; then
+      read -r _ moment label exe <<<"$line"
+      [[ -n $exe ]] || exe=$label
+      if pid=$(quorvant_unix_pid "$exe"); then
+        ticks[$label.$moment]=$(quorvant_cpu_ticks "$pid")
+        switches[$label.$moment]=$(quorvant_wakeups "$pid")
+      fi
+      ticks[$label.server.$moment]=$(quorvant_cpu_ticks "$server")
+      echo ok >&"$to_driver"
+    else
+      printf '%s\n' "$line"
+    fi
+  done
+  wait "$driver_pid"
+  status=$?
+  exec {from_driver}<&- {to_driver}>&-
+  return "$status"
+}

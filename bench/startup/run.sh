@@ -14,39 +14,8 @@ QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
 trap quorvant_env_stop EXIT
 echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# utime + stime in clock ticks; the name field may hold spaces, so count from its ')'.
-cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
-# Wake-ups: the voluntary context switches of all the process's threads.
-wakeups() {
-  cat "/proc/$1"/task/*/status 2>/dev/null |
-    awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'
-}
-
-server=$(quorvant_unix_pid wineserver) || { echo "run.sh: no wineserver for $WINEPREFIX" >&2; exit 1; }
 declare -A ticks switches
-coproc DRIVER { wine "$root/build/win64/bin/bench_launch.exe" --runs "$runs" --idle "$idle" --sync; }
-# Own copies of the pipe ends and pid: bash drops the coproc's when it ends.
-driver_pid=$DRIVER_PID
-exec {from_driver}<&"${DRIVER[0]}" {to_driver}>&"${DRIVER[1]}"
-while IFS= read -r line <&"$from_driver"; do
-  line=${line%$'\r'}
-  if [[ $line == "@sample "* ]]; then
-    # The driver has just read GetProcessTimes and waits for us to read /proc.
-    read -r _ moment label exe <<<"$line"
-    if pid=$(quorvant_unix_pid "$exe"); then
-      ticks[$label.$moment]=$(cpu_ticks "$pid")
-      switches[$label.$moment]=$(wakeups "$pid")
-    fi
-    ticks[$label.server.$moment]=$(cpu_ticks "$server")
-    echo ok >&"$to_driver"
-  else
-    printf '%s\n' "$line"
-  fi
-done
-wait "$driver_pid"
-status=$?
-exec {from_driver}<&- {to_driver}>&-
-((status == 0)) || exit "$status"
+quorvant_sampling_driver "$root/build/win64/bin/bench_launch.exe" --runs "$runs" --idle "$idle" --sync || exit
 
 delta() { # what $1 counted between the two samples of $2, or empty when one is missing
   local -n counts=$1

@@ -7,9 +7,9 @@ LimitSlotTable& LimitSlots() {
   return table;
 }
 
-std::optional<int> LimitSlotTable::FindProcess(std::uint32_t id) const {
+std::optional<int> LimitSlotTable::FindLive(const ProcessIdentity& process) const {
   for (int slot = kFirst; slot <= kLast; ++slot) {
-    if ((*this)[slot].ProcessID == id) return slot;
+    if ((*this)[slot].InUse && (*this)[slot].Process == process) return slot;
   }
   return std::nullopt;
 }
@@ -31,43 +31,56 @@ int LimitSlotTable::CountInUse(const std::function<void()>& between) const {
   return count;
 }
 
-bool LimitSlotTable::Take(std::uint32_t id, std::wstring_view path, int percent) {
-  const auto slot = FirstFree();
-  if (!slot) return false;
+std::optional<int> LimitSlotTable::Take(const ProcessIdentity& process, std::wstring_view path,
+                                        int percent) {
+  auto slot = FindLive(process);
+  if (!slot) slot = FirstFree();
+  if (!slot) return std::nullopt;
   LimitSlot& s = (*this)[*slot];
   s.InUse = true;
-  s.ProcessID = id;
+  s.ProcessID = process.id;
+  s.Process = process;
   s.ProcessPath = std::wstring(path);
   s.LimitPercent = percent;
-  return true;
+  return slot;
 }
 
-bool LimitSlotTable::Adjust(std::uint32_t id, int percent) {
-  const auto slot = FindProcess(id);
+bool LimitSlotTable::Adjust(const ProcessIdentity& process, int percent) {
+  const auto slot = FindLive(process);
   if (!slot) return false;
   (*this)[*slot].LimitPercent = percent;
   return true;
 }
 
-bool LimitSlotTable::Release(std::uint32_t id) {
-  const auto slot = FindProcess(id);
-  if (!slot) return false;
-  (*this)[*slot].InUse = false;
-  return true;
+bool LimitSlotTable::Release(const ProcessIdentity& process) {
+  bool released = false;
+  // Every slot the process holds, should there ever be two: a release always releases.
+  while (const auto slot = FindLive(process)) {
+    (*this)[*slot].InUse = false;
+    released = true;
+  }
+  return released;
 }
 
 void LimitSlotTable::MarkRows(
-    const std::vector<std::wstring>& rowIds,
-    const std::function<void(int row, const std::wstring& text)>& setLimitText) {
+    const std::vector<std::uint32_t>& rowIds, const Identify& identify,
+    const std::function<void(int row, const std::wstring& text)>& setLimitText,
+    const std::function<void(const LimitSlot& slot)>& freed) {
   for (auto& slot : slots_) {
     if (!slot.InUse) continue;
     bool listed = false;
+    // Asked once per slot: the rows of one rebuild show each process once.
+    std::optional<std::optional<ProcessIdentity>> running;
     for (size_t row = 0; row < rowIds.size(); ++row) {
-      if (engine::PidFromText(rowIds[row]) != slot.ProcessID) continue;
+      if (rowIds[row] != slot.ProcessID) continue;
+      if (!running) running = identify(slot.ProcessID);
+      if (!slot.Process.Known() || *running != slot.Process) continue;
       setLimitText(static_cast<int>(row), engine::LimitText(slot.LimitPercent));
       listed = true;
     }
-    if (!listed) slot.InUse = false;
+    if (listed) continue;
+    slot.InUse = false;
+    if (freed) freed(slot);
   }
 }
 
@@ -87,37 +100,19 @@ std::uint32_t PidFromText(std::wstring_view text) {
 std::wstring LimitText(int percent) { return std::to_wstring(percent) + L"%"; }
 
 LimitCommandPlan PlanLimitCommand(const LimitSlotTable& table, int rowCount, int selectedRow,
-                                  std::wstring_view pidText, std::wstring_view limitText,
+                                  const ProcessIdentity& process, std::wstring_view limitText,
                                   const std::function<void()>& between) {
   LimitCommandPlan plan;
   if (rowCount <= 0 || selectedRow < 0) return plan;
   if (!limitText.empty()) {
     plan.action = LimitCommandPlan::Action::OpenExisting;
-    if (const auto slot = table.FindProcess(PidFromText(pidText))) {
-      plan.sliderValue = table[*slot].LimitPercent;
-    }
+    if (const auto slot = table.FindLive(process)) plan.sliderValue = table[*slot].LimitPercent;
     return plan;
   }
   plan.action = table.CountInUse(between) == LimitSlotTable::kLast
                     ? LimitCommandPlan::Action::Refuse
                     : LimitCommandPlan::Action::OpenNew;
   return plan;
-}
-
-std::wstring LimitOk(LimitSlotTable& table, std::wstring_view pidText, std::wstring_view path,
-                     int percent) {
-  (void)table.Take(PidFromText(pidText), path, percent);
-  return LimitText(percent);
-}
-
-std::wstring LimitAdjustment(LimitSlotTable& table, std::wstring_view pidText, int percent) {
-  (void)table.Adjust(PidFromText(pidText), percent);
-  return LimitText(percent);
-}
-
-std::wstring LimitRelease(LimitSlotTable& table, std::wstring_view pidText) {
-  (void)table.Release(PidFromText(pidText));
-  return {};
 }
 
 }  // namespace engine

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/process_identity.h"
+
 namespace quorvant {
 
 // One entry of the CPU-limit table.
@@ -16,11 +18,13 @@ struct LimitSlot {
   std::uint32_t ProcessID = 0;
   int LimitPercent = 0;
   std::wstring ProcessPath;
+  // The limited process itself: its id may name another process once it has ended.
+  ProcessIdentity Process;
 };
 
-// The program-wide table of exactly three limits, addressed 1 to 3. It only records
-// limits for display and counting: nothing throttles a limited process. Slots are always
-// searched in order 1, 2, 3 and the first match wins.
+// The program-wide table of exactly three limits, addressed 1 to 3. Slots are always
+// searched in order 1, 2, 3 and the first match wins; a process holds at most one slot in
+// use.
 class LimitSlotTable {
  public:
   static constexpr int kFirst = 1;
@@ -38,27 +42,32 @@ class LimitSlotTable {
     }
   }
 
-  // The first slot whose process is id, in use or not.
-  std::optional<int> FindProcess(std::uint32_t id) const;
+  // The slot in use that holds process.
+  std::optional<int> FindLive(const ProcessIdentity& process) const;
   // The first slot not in use.
   std::optional<int> FirstFree() const;
   // The slots in use. between runs before and after each slot is looked at (the window
   // handles its pending events there), so it may change the table while the count runs.
   int CountInUse(const std::function<void()>& between = {}) const;
 
-  // "OK": the first free slot takes the limit; false when none is free.
-  bool Take(std::uint32_t id, std::wstring_view path, int percent);
-  // "Adjustment": the process's slot gets the new percent; false when it has none.
-  bool Adjust(std::uint32_t id, int percent);
-  // "Release": the process's slot becomes free and keeps its old values until reused;
-  // false when it has none.
-  bool Release(std::uint32_t id);
+  // The process's slot takes the limit: the one it holds, else the first free one. Empty
+  // when it holds none and none is free.
+  std::optional<int> Take(const ProcessIdentity& process, std::wstring_view path, int percent);
+  // The process's slot gets the new percent; false when it holds none.
+  bool Adjust(const ProcessIdentity& process, int percent);
+  // The process's slot becomes free and keeps its old values until reused; false when it
+  // holds none.
+  bool Release(const ProcessIdentity& process);
 
-  // After a rebuild of the process list: every row whose process id matches a slot in use
-  // shows its limit; a slot whose process has no row any more becomes free. rowIds holds
-  // each row's "PID" text.
-  void MarkRows(const std::vector<std::wstring>& rowIds,
-                const std::function<void(int row, const std::wstring& text)>& setLimitText);
+  // After a rebuild of the process list: every row showing the process of a slot in use
+  // shows its limit; a slot whose process has no row any more (it has ended, or its id now
+  // names a later process) becomes free and is handed to freed. rowIds holds each row's
+  // process id; identify tells which process runs under an id now, and is asked only for
+  // the ids of slots in use.
+  using Identify = std::function<std::optional<ProcessIdentity>(std::uint32_t id)>;
+  void MarkRows(const std::vector<std::uint32_t>& rowIds, const Identify& identify,
+                const std::function<void(int row, const std::wstring& text)>& setLimitText,
+                const std::function<void(const LimitSlot& slot)>& freed = {});
 
  private:
   std::array<LimitSlot, kLast - kFirst + 1> slots_{};
@@ -92,18 +101,11 @@ struct LimitCommandPlan {
 };
 
 // rowCount and selectedRow describe the list (selectedRow -1 when none is selected);
-// pidText and limitText are the selected row's "PID" and "CPU Usage limited" columns.
+// process and limitText are the selected row's process and "CPU Usage limited" column.
 // between runs around each slot of the count of used slots.
 LimitCommandPlan PlanLimitCommand(const LimitSlotTable& table, int rowCount, int selectedRow,
-                                  std::wstring_view pidText, std::wstring_view limitText,
+                                  const ProcessIdentity& process, std::wstring_view limitText,
                                   const std::function<void()>& between = {});
-
-// The dialog's buttons on the table; each returns what the selected row's "CPU Usage
-// limited" column shows afterwards, which is written even when no slot matched.
-std::wstring LimitOk(LimitSlotTable& table, std::wstring_view pidText, std::wstring_view path,
-                     int percent);
-std::wstring LimitAdjustment(LimitSlotTable& table, std::wstring_view pidText, int percent);
-std::wstring LimitRelease(LimitSlotTable& table, std::wstring_view pidText);
 
 }  // namespace engine
 

@@ -1,34 +1,20 @@
 #include "engine/core/process_list.h"
 
-#include <algorithm>
-#include <cwctype>
-
 #include "engine/core/public_function.h"
 
 namespace quorvant::engine {
 
-std::wstring ToLower(std::wstring_view text) {
-  std::wstring out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-  return out;
-}
-
-std::wstring ToUpper(std::wstring_view text) {
-  std::wstring out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
-  return out;
-}
-
 std::wstring GetProcessPath(ProcessSource& source, std::uint32_t id, std::wstring_view name) {
-  const std::wstring wanted = ToUpper(TrimNull(name));
+  const std::wstring wanted = source.Upper(TrimNull(name));
+  if (wanted.empty()) return {};
   std::wstring result;
-  source.ForEachModulePath(id, [&](std::wstring_view path) {
-    if (ToUpper(TrimNull(path)).find(wanted) == std::wstring::npos) return false;
-    result = ToLower(TrimNull(path));
+  auto matches = [&](std::wstring_view path) {
+    if (source.Upper(TrimNull(path)).find(wanted) == std::wstring::npos) return false;
+    result = source.Lower(TrimNull(path));
     return true;
-  });
+  };
+  source.ForEachModulePath(id, matches);
+  if (result.empty()) (void)matches(source.ImagePath(id));
   return result;
 }
 
@@ -39,6 +25,8 @@ int BuildProcessList(ProcessSource& source, const std::function<void(const Liste
   source.ForEachProcess([&](const ProcessSource::Process& process) {
     ListedProcess row;
     row.name = TrimNull(process.exeFile);
+    // A process caught half-started may have no name yet; an empty name is in every path.
+    if (row.name.empty()) return;
     row.path = TrimNull(GetProcessPath(source, process.id, row.name));
     if (row.path.empty()) return;
     row.number = rows + 1;

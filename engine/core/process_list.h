@@ -2,13 +2,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "engine/core/process_identity.h"
 
 namespace quorvant::engine {
 
 // What the process list needs of the platform: the running processes and, for one of
-// them, the paths of its modules. Tests replace it with a fake.
+// them, the paths of its modules, its image name and its identity; and the system's case
+// mapping of file names. Tests replace it with a fake.
 class ProcessSource {
  public:
   struct Process {
@@ -23,11 +27,21 @@ class ProcessSource {
   // nothing when the process's modules cannot be read.
   virtual void ForEachModulePath(std::uint32_t id,
                                  const std::function<bool(std::wstring_view)>& visit) = 0;
+  // The full path of process id's executable as the system names it, however long; empty
+  // when it cannot be read.
+  virtual std::wstring ImagePath(std::uint32_t id) = 0;
+  // The process running now under id, with its creation time; empty when none can be read.
+  virtual std::optional<ProcessIdentity> Identify(std::uint32_t id) = 0;
+  // Lower-case and upper-case copies of a file name, as the system maps its letters.
+  virtual std::wstring Lower(std::wstring_view text) = 0;
+  virtual std::wstring Upper(std::wstring_view text) = 0;
 };
 
 // The lower-cased path of the first module of process id whose path contains name,
-// compared without regard to case; empty when none does. Not a file-name comparison: a
-// module earlier in the list whose folder holds the name wins.
+// compared without regard to case; when none does (a module path too long for the module
+// entry, or modules that cannot be read), the executable's own path under the same rule;
+// empty when that does not contain the name either. Not a file-name comparison: a module
+// earlier in the list whose folder holds the name wins.
 std::wstring GetProcessPath(ProcessSource& source, std::uint32_t id, std::wstring_view name);
 
 // One row of the process list as it is added.
@@ -40,16 +54,12 @@ struct ListedProcess {
 };
 
 // Walks a fresh snapshot and hands each process whose path can be found to add, in
-// snapshot order; processes without a readable path are passed over and leave no gap in
-// the row numbers. Returns the number of rows.
+// snapshot order; processes without a readable path or with an empty name are passed over
+// and leave no gap in the row numbers. Returns the number of rows.
 int BuildProcessList(ProcessSource& source, const std::function<void(const ListedProcess&)>& add);
 
 // The image-list key of a row's icon, taken when the list holds rowCount rows including
 // the new one: "P" followed by rowCount + 1 (the first row's key is "P2").
 std::wstring ImageKey(int rowCount);
-
-// Lower-case and upper-case copies of text, character by character.
-std::wstring ToLower(std::wstring_view text);
-std::wstring ToUpper(std::wstring_view text);
 
 }  // namespace quorvant::engine

@@ -5,7 +5,7 @@
 #include "common/win32/pixel_rect.h"
 #include "engine/core/cpu_layout.h"
 #include "engine/win32/module_get_file_icon.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/process_throttle.h"
 
 namespace quorvant::win32 {
 
@@ -20,18 +20,15 @@ constexpr wchar_t kProgramTitle[] = L"Quorvant";
 FontDesc TextFont() { return FontDesc{}; }
 }  // namespace
 
-void ToolhelpProcessSource::ForEachProcess(const std::function<void(const Process&)>& visit) {
-  (void)win32::ForEachProcess([&](const ProcessEntry& entry) { visit({entry.id, entry.exeFile}); });
-}
-
-void ToolhelpProcessSource::ForEachModulePath(std::uint32_t id,
-                                              const std::function<bool(std::wstring_view)>& visit) {
-  win32::ForEachModulePath(id, visit);
-}
-
 CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table,
-                   engine::ProcessSource* source)
-    : panel_(panel), fonts_(fonts), table_(table), source_(source) {
+                   engine::ProcessSource* source, engine::CpuThrottle* throttle,
+                   EffectLedger& ledger)
+    : panel_(panel),
+      fonts_(fonts),
+      table_(table),
+      source_(source),
+      ownThrottle_(throttle ? nullptr : std::make_unique<ProcessThrottle>()),
+      limits_(table, ledger, throttle ? *throttle : *ownThrottle_) {
   if (!source_) {
     ownSource_ = std::make_unique<ToolhelpProcessSource>();
     source_ = ownSource_.get();
@@ -126,6 +123,7 @@ void CpuPanel::RefreshWithoutIcons() {
 void CpuPanel::RefreshProcessList(bool withIcons) {
   const ListView list = List();
   list.DeleteAll();
+  lastSelected_ = -1;
   // The list has no image source while the images change.
   list.SetSmallImages(nullptr);
   const ImageList images(images_.get());
@@ -179,13 +177,38 @@ void CpuPanel::AddRowIcon(int row, const std::wstring& path, const std::wstring&
 
 void CpuPanel::MarkLimitedRows() {
   const ListView list = List();
-  std::vector<std::wstring> ids;
+  std::vector<std::uint32_t> ids;
   const int count = list.Count();
   ids.reserve(static_cast<size_t>(count));
-  for (int row = 0; row < count; ++row) ids.push_back(list.Text(row, layout::kColumnPid));
-  table_.MarkRows(ids, [&](int row, const std::wstring& text) {
-    list.SetText(row, layout::kColumnLimited, text);
-  });
+  for (int row = 0; row < count; ++row) ids.push_back(RowId(row));
+  limits_.MarkRows(
+      ids, [this](std::uint32_t id) { return source_->Identify(id); },
+      [&](int row, const std::wstring& text) { list.SetText(row, layout::kColumnLimited, text); });
+}
+
+std::uint32_t CpuPanel::RowId(int row) const {
+  return engine::PidFromText(List().Text(row, layout::kColumnPid));
+}
+
+ProcessIdentity CpuPanel::RowProcess(int row) const {
+  if (row < 0 || row >= List().Count()) return {};
+  const std::uint32_t id = RowId(row);
+  // The id may have passed to another program since the rebuild: the row's process is the
+  // one that runs the row's program.
+  const std::wstring name = List().Text(row, layout::kColumnProcess);
+  if (engine::GetProcessPath(*source_, id, name).empty()) return {};
+  return source_->Identify(id).value_or(ProcessIdentity{});
+}
+
+int CpuPanel::RowOf(const ProcessIdentity& process) const {
+  if (!process.Known()) return -1;
+  const ListView list = List();
+  for (int row = 0, count = list.Count(); row < count; ++row) {
+    if (RowId(row) != process.id) continue;
+    // One row per id in a rebuild; it shows the process only while the id still names it.
+    return source_->Identify(process.id) == process ? row : -1;
+  }
+  return -1;
 }
 
 int CpuPanel::ImageIndex(const std::wstring& key) const {
@@ -205,11 +228,13 @@ void CpuPanel::CommandLimitProcessCpuClick() {
 
   const ListView list = List();
   const int row = list.Selected();
+  // The dialog belongs to this row's process, whatever the list shows by the time it is
+  // answered: the count below lets clicks and a "Refresh" run.
   const std::wstring pidText = row >= 0 ? list.Text(row, layout::kColumnPid) : std::wstring();
   const std::wstring limitText = row >= 0 ? list.Text(row, layout::kColumnLimited) : std::wstring();
-  // Read before the count, which may let a "Refresh" rebuild the list under this row.
   const std::wstring name = row >= 0 ? list.Text(row, layout::kColumnProcess) : std::wstring();
-  const auto plan = engine::PlanLimitCommand(table_, list.Count(), row, pidText, limitText,
+  const ProcessIdentity process = RowProcess(row);
+  const auto plan = engine::PlanLimitCommand(table_, list.Count(), row, process, limitText,
                                              [] { ProcessPendingEvents(); });
   using Action = engine::LimitCommandPlan::Action;
   if (plan.action == Action::Nothing) return;
@@ -223,25 +248,31 @@ void CpuPanel::CommandLimitProcessCpuClick() {
                                                    : FormSetProcessCpuPercent::Mode::NewLimit;
   setup.sliderValue = plan.sliderValue;
   setup.pidText = pidText;
-  setup.path = engine::GetProcessPath(*source_, engine::PidFromText(pidText), name);
-  setup.icon = GetFileIcon(setup.path, false);
+  setup.target.process =
+      process.Known() ? process : ProcessIdentity{engine::PidFromText(pidText), 0};
+  setup.target.name = name;
+  setup.target.path = engine::GetProcessPath(*source_, engine::PidFromText(pidText), name);
+  setup.icon = GetFileIcon(setup.target.path, false);
 
-  FormSetProcessCpuPercent dialog(table_, fonts_,
-                                  [this](const std::wstring& text) { WriteSelectedRow(text); });
+  std::optional<std::wstring> refusal;
+  FormSetProcessCpuPercent dialog(
+      limits_, fonts_, [&](const engine::LimitTarget& target, const engine::LimitOutcome& outcome) {
+        // The mark goes on the row of the dialog's process; if a rebuild has dropped that row,
+        // the next marking shows the slot.
+        const int targetRow = RowOf(target.process);
+        if (targetRow >= 0) List().SetText(targetRow, layout::kColumnLimited, outcome.rowText);
+        refusal = outcome.refusal;
+      });
   if (!dialog.Create(::GetAncestor(panel_.Hwnd(), GA_ROOT), std::move(setup))) return;
   dialog_ = &dialog;
   if (dialogOpening) dialogOpening(dialog);
   dialog.ShowModal();
   dialog_ = nullptr;
-}
-
-void CpuPanel::WriteSelectedRow(const std::wstring& text) {
-  const ListView list = List();
-  const int row = list.Selected();
-  if (row >= 0) list.SetText(row, layout::kColumnLimited, text);
+  if (refusal && showWarning) showWarning(*refusal);
 }
 
 int CpuPanel::TimerCpuTick() {
+  limits_.ForgetEnded();
   const int count = table_.CountInUse([] { ProcessPendingEvents(); });
   limitedCount_.SetText(std::to_wstring(count));
   return count;
@@ -253,9 +284,35 @@ int CpuPanel::ShowLimitedCount() {
   return count;
 }
 
+void CpuPanel::ReleaseAllLimits() {
+  limits_.LiftAll();
+  const ListView list = List();
+  for (int row = 0, count = list.Count(); row < count; ++row) {
+    if (!list.Text(row, layout::kColumnLimited).empty()) {
+      list.SetText(row, layout::kColumnLimited, L"");
+    }
+  }
+}
+
 bool CpuPanel::OnNotify(const NMHDR& header) {
   if (header.hwndFrom != list_ || !list_) return false;
-  if (header.code == NM_DBLCLK) CommandLimitProcessCpuClick();
+  if (header.code == LVN_ITEMCHANGED) {
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    if ((change.uNewState & LVIS_SELECTED) && !(change.uOldState & LVIS_SELECTED)) {
+      lastSelected_ = change.iItem;
+    }
+  }
+  if (header.code == NM_DBLCLK) {
+    const ListView list = List();
+    // A double click on the empty strip below the rows: its first click has just cleared
+    // the selection, and it acts on the row selected before.
+    const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
+    if (activate.iItem < 0 && list.Selected() < 0 && lastSelected_ >= 0 &&
+        lastSelected_ < list.Count()) {
+      list.Select(lastSelected_);
+    }
+    CommandLimitProcessCpuClick();
+  }
   return true;
 }
 

@@ -17,24 +17,20 @@
 #include "common/win32/live_label.h"
 #include "common/win32/panel.h"
 #include "common/win32/unique_handle.h"
+#include "engine/core/cpu_limits.h"
+#include "engine/core/effect_ledger.h"
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/form_set_process_cpu_percent.h"
 #include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/toolhelp_process_source.h"
 
 namespace quorvant::win32 {
 
-// The process list's source on Windows: toolhelp process and module snapshots.
-class ToolhelpProcessSource final : public engine::ProcessSource {
- public:
-  void ForEachProcess(const std::function<void(const Process&)>& visit) override;
-  void ForEachModulePath(std::uint32_t id,
-                         const std::function<bool(std::wstring_view)>& visit) override;
-};
-
 // The "Speed up CPU" panel: the process list with its icons, "Refresh" and "Limit", the
-// limited count, and the limit dialog it opens. The form creates it on the panel window
-// and hands it the CPU timer's ticks, the start-up refresh and the list's notifications.
+// limited count, the limit dialog it opens and the limits it applies. The form creates it
+// on the panel window and hands it the CPU timer's ticks, the start-up refresh, the list's
+// notifications and the program's end.
 class CpuPanel {
  public:
   static constexpr int kIdList = 2001;
@@ -42,8 +38,11 @@ class CpuPanel {
   static constexpr int kIdLimit = 2003;
   static constexpr int kIdLimitedCount = 2004;
 
+  // Without a throttle, limits are applied to the system's processes; without a source,
+  // the list comes from the system's snapshots.
   CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table = LimitSlots(),
-           engine::ProcessSource* source = nullptr);
+           engine::ProcessSource* source = nullptr, engine::CpuThrottle* throttle = nullptr,
+           EffectLedger& ledger = LiveEffects());
   ~CpuPanel();
   CpuPanel(const CpuPanel&) = delete;
   CpuPanel& operator=(const CpuPanel&) = delete;
@@ -66,12 +65,14 @@ class CpuPanel {
   bool IconsPending() const { return !pendingIcons_.empty(); }
   // "Limit" (and a double click on the list): the dialog for the selected row.
   void CommandLimitProcessCpuClick();
-  // The CPU timer's tick: counts the limits held, shows the count on this panel and
-  // returns it for the status panel.
+  // The CPU timer's tick: lets go of limited processes that have ended, counts the limits
+  // held, shows the count on this panel and returns it for the status panel.
   int TimerCpuTick();
   // The same count for a window about to show: no events are let through, so nothing
   // paints before every figure is current.
   int ShowLimitedCount();
+  // Lifts every limit and clears every mark: the program or the session is ending.
+  void ReleaseAllLimits();
   // A notification of the panel's controls; true when it was the process list's.
   bool OnNotify(const NMHDR& header);
 
@@ -80,6 +81,9 @@ class CpuPanel {
 
   ListView List() const { return ListView(list_); }
   HIMAGELIST Images() const { return images_.get(); }
+  // The process a row shows, as it runs now: empty when it has ended, or when its id now
+  // names a program the row does not show.
+  ProcessIdentity RowProcess(int row) const;
   // The image-list index of a row's icon key, -1 when the key has no image.
   int ImageIndex(const std::wstring& key) const;
   Command& RefreshButton() { return refresh_; }
@@ -90,7 +94,8 @@ class CpuPanel {
   // that shows it (the default), or fetches one per row; the benchmark compares the two.
   void SetIconSharing(bool shared) { shareIcons_ = shared; }
 
-  // Where the refusal of a fourth limit goes; a warning message box unless replaced.
+  // Where the refusal of a fourth limit, or of a limit by the system, goes; a warning
+  // message box unless replaced.
   std::function<void(std::wstring_view text)> showWarning;
   // Runs once the dialog is created and before it is shown modally, with the dialog.
   std::function<void(FormSetProcessCpuPercent&)> dialogOpening;
@@ -100,13 +105,18 @@ class CpuPanel {
   void AddRowIcon(int row, const std::wstring& path, const std::wstring& imageKey,
                   std::map<std::wstring, IconPicture>& icons);
   void MarkLimitedRows();
-  void WriteSelectedRow(const std::wstring& text);
+  // The row that shows process, -1 when none does (a rebuild has dropped it).
+  int RowOf(const ProcessIdentity& process) const;
+  std::uint32_t RowId(int row) const;
 
   Panel& panel_;
   FontCache& fonts_;
   LimitSlotTable& table_;
   std::unique_ptr<engine::ProcessSource> ownSource_;
   engine::ProcessSource* source_;
+  // Declared before the limits, which lift everything through it as they go.
+  std::unique_ptr<engine::CpuThrottle> ownThrottle_;
+  engine::CpuLimits limits_;
   HWND list_ = nullptr;
   unique_himagelist images_;
   std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index
@@ -116,6 +126,9 @@ class CpuPanel {
     std::wstring imageKey;
   };
   std::vector<PendingIcon> pendingIcons_;
+  // The row selected last: a click on the list's empty strip clears the selection just
+  // before the double click that should act on it.
+  int lastSelected_ = -1;
   Command refresh_;
   Command limit_;
   LiveLabel description1_;

@@ -24,9 +24,9 @@ FontDesc DialogFont() { return FontDesc{}; }
 
 }  // namespace
 
-FormSetProcessCpuPercent::FormSetProcessCpuPercent(
-    LimitSlotTable& table, FontCache& fonts, std::function<void(const std::wstring&)> writeRow)
-    : table_(table), fonts_(fonts), writeRow_(std::move(writeRow)) {}
+FormSetProcessCpuPercent::FormSetProcessCpuPercent(engine::CpuLimits& limits, FontCache& fonts,
+                                                   Finished finished)
+    : limits_(limits), fonts_(fonts), finished_(std::move(finished)) {}
 
 FormSetProcessCpuPercent::~FormSetProcessCpuPercent() { EndModal(); }
 
@@ -46,11 +46,12 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
     return false;
   }
   icon_ = std::move(setup.icon);
+  target_ = std::move(setup.target);
 
   // Created anywhere; LayOut places them.
   const HFONT font = fonts_.Get(DialogFont(), dpi_);
   (void)pid_.Create(hwnd_, colors_, setup.pidText, {}, font, kText, std::nullopt);
-  (void)path_.Create(hwnd_, colors_, setup.path, {}, font, kText, std::nullopt, false);
+  (void)path_.Create(hwnd_, colors_, target_.path, {}, font, kText, std::nullopt, false);
   (void)percent_.Create(hwnd_, colors_, L"99", {}, font, kText, kFace);
 
   slider_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"",
@@ -74,11 +75,11 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
     (void)::ShowWindow(button.Hwnd(), shown ? SW_SHOWNA : SW_HIDE);
   };
   make(modify_, kIdModify, L"Adjustment", layout::kAdjustmentAt, existing,
-       [this] { Finish(engine::LimitAdjustment(table_, pid_.Text(), Slider().Position())); });
+       [this] { Finish(limits_.Adjustment(target_, Slider().Position())); });
   make(free_, kIdFree, L"Release", layout::kReleaseAt, existing,
-       [this] { Finish(engine::LimitRelease(table_, pid_.Text())); });
+       [this] { Finish(limits_.Release(target_)); });
   make(ok_, kIdOk, L"OK", layout::kOkAt, !existing,
-       [this] { Finish(engine::LimitOk(table_, pid_.Text(), path_.Text(), Slider().Position())); });
+       [this] { Finish(limits_.Ok(target_, Slider().Position())); });
   make(cancel_, kIdCancel, L"Cancel", layout::kCancelAt, !existing, [this] { Close(); });
   LayOut();
 
@@ -181,8 +182,8 @@ void FormSetProcessCpuPercent::ShowPercent() {
   percent_.SetText(std::to_wstring(Slider().Position()));
 }
 
-void FormSetProcessCpuPercent::Finish(const std::wstring& rowText) {
-  if (writeRow_) writeRow_(rowText);
+void FormSetProcessCpuPercent::Finish(const engine::LimitOutcome& outcome) {
+  if (finished_) finished_(target_, outcome);
   Close();
 }
 

@@ -14,6 +14,7 @@
 #include "common/win32/live_label.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
+#include "engine/core/cpu_limits.h"
 #include "engine/core/limit_slots.h"
 #include "engine/win32/module_get_file_icon.h"
 
@@ -21,10 +22,10 @@ namespace quorvant::win32 {
 
 // The dialog for one CPU limit, "Limit process CPU usage": a new limit ("OK", "Cancel") or
 // an existing one ("Adjustment", "Release"). It is created for each opening, runs modal
-// to its owner and is discarded when it closes. Its buttons act on the limit table and
-// hand the selected row's new "CPU Usage limited" text to writeRow. Keys: Tab goes from
-// the slider through the visible buttons, Enter is "OK" (new limit) or "Adjustment"
-// (existing limit), Esc closes it changing nothing, as its frame's close does.
+// to its owner and is discarded when it closes. It belongs to the process it was opened
+// for: its buttons act on that process's limit and hand what follows to finished. Keys: Tab
+// goes from the slider through the visible buttons, Enter is "OK" (new limit) or
+// "Adjustment" (existing limit), Esc closes it changing nothing, as its frame's close does.
 class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
  public:
   static constexpr wchar_t kClassName[] = L"FormSetProcessCpuPercent";
@@ -34,13 +35,13 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
     Mode mode = Mode::NewLimit;
     int sliderValue = engine::kMaxLimitPercent;
     std::wstring pidText;
-    std::wstring path;
-    IconPicture icon;  // the process's large icon, may be empty
+    engine::LimitTarget target;  // its path is the dialog's path line
+    IconPicture icon;            // the process's large icon, may be empty
   };
+  using Finished = std::function<void(const engine::LimitTarget&, const engine::LimitOutcome&)>;
   enum ButtonId : int { kIdModify = 1, kIdFree, kIdOk, kIdCancel };
 
-  FormSetProcessCpuPercent(LimitSlotTable& table, FontCache& fonts,
-                           std::function<void(const std::wstring&)> writeRow);
+  FormSetProcessCpuPercent(engine::CpuLimits& limits, FontCache& fonts, Finished finished);
   ~FormSetProcessCpuPercent() override;
 
   // Creates the dialog hidden, centred on the screen and owned by owner.
@@ -71,13 +72,14 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   void OnPaint();
   bool OnKeyPreview(const MSG& msg);
   void ShowPercent();
-  void Finish(const std::wstring& rowText);
+  void Finish(const engine::LimitOutcome& outcome);
   void Close();
   void EndModal();
 
-  LimitSlotTable& table_;
+  engine::CpuLimits& limits_;
   FontCache& fonts_;
-  std::function<void(const std::wstring&)> writeRow_;
+  Finished finished_;
+  engine::LimitTarget target_;
   HWND owner_ = nullptr;
   int dpi_ = kDesignDpi;
   unique_hbitmap banner_;

@@ -33,7 +33,14 @@ bool ForEachProcess(const std::function<void(const ProcessEntry&)>& visit) {
 }
 
 void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_view)>& visit) {
-  unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, id));
+  // A process still loading its modules makes the snapshot fail with ERROR_BAD_LENGTH for a
+  // moment; the system asks callers to try again.
+  constexpr int kTries = 5;
+  unique_snapshot snapshot;
+  for (int attempt = 0; attempt < kTries && !snapshot; ++attempt) {
+    snapshot = unique_snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, id));
+    if (!snapshot && ::GetLastError() != ERROR_BAD_LENGTH) return;
+  }
   if (!snapshot) return;
   MODULEENTRY32W entry{};
   entry.dwSize = sizeof(entry);
@@ -42,6 +49,35 @@ void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_v
     if (visit(UpToNul(entry.szExePath, std::size(entry.szExePath)))) return;
   }
 }
+
+std::wstring ProcessImagePath(std::uint32_t id) {
+  const unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  if (!process) return {};
+  // Long paths may run to 32767 characters.
+  for (DWORD capacity = MAX_PATH * 2; capacity <= 32768; capacity *= 4) {
+    std::wstring path(capacity, L'\0');
+    DWORD size = capacity;
+    if (::QueryFullProcessImageNameW(process.get(), 0, path.data(), &size)) {
+      path.resize(size);
+      return path;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+  }
+  return {};
+}
+
+namespace {
+std::wstring MapCase(std::wstring_view text, bool upper) {
+  std::wstring out(text);
+  if (out.empty()) return out;
+  const DWORD length = static_cast<DWORD>(out.size());
+  (void)(upper ? ::CharUpperBuffW(out.data(), length) : ::CharLowerBuffW(out.data(), length));
+  return out;
+}
+}  // namespace
+
+std::wstring LowerFileName(std::wstring_view text) { return MapCase(text, false); }
+std::wstring UpperFileName(std::wstring_view text) { return MapCase(text, true); }
 
 int GetProcessPriority(std::uint32_t id) {
   unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
@@ -88,6 +124,23 @@ void RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, in
   const unique_handle process = OpenIdentified(identity, PROCESS_SET_INFORMATION);
   if (PriorityOf(process.get()) != raisedClass) return;
   (void)::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass));
+}
+
+unique_handle OpenLimitable(const ProcessIdentity& identity, DWORD access,
+                            engine::ThrottleAnswer& answer) {
+  answer = engine::ThrottleAnswer::Done;
+  unique_handle process(
+      ::OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, identity.id));
+  if (!process) {
+    answer = ::GetLastError() == ERROR_ACCESS_DENIED ? engine::ThrottleAnswer::AccessDenied
+                                                     : engine::ThrottleAnswer::Gone;
+    return {};
+  }
+  if (!identity.Known() || IdentityOf(process.get()) != identity) {
+    answer = engine::ThrottleAnswer::Gone;
+    return {};
+  }
+  return process;
 }
 
 bool MiniUseMemory(std::uint32_t id) {

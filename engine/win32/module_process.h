@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/win32/unique_handle.h"
+#include "engine/core/cpu_limits.h"
 #include "engine/core/process_identity.h"
 
 namespace quorvant::win32 {
@@ -28,6 +29,14 @@ bool ForEachProcess(const std::function<void(const ProcessEntry&)>& visit);
 // Calls visit with the full path of each module of process id, in snapshot order, until
 // visit returns true. Nothing when the process's modules cannot be read.
 void ForEachModulePath(std::uint32_t id, const std::function<bool(std::wstring_view)>& visit);
+
+// The full path of process id's executable, however long; empty when it cannot be read.
+std::wstring ProcessImagePath(std::uint32_t id);
+
+// Lower-case and upper-case copies of a file name by the system's case mapping, which knows
+// every letter the file system does.
+std::wstring LowerFileName(std::wstring_view text);
+std::wstring UpperFileName(std::wstring_view text);
 
 // The priority class of process id, 0 when it cannot be read.
 int GetProcessPriority(std::uint32_t id);
@@ -53,6 +62,11 @@ bool SetPriorityClassOf(const ProcessIdentity& identity, int priorityClass);
 // Gives the process priorityClass back, but only while it still runs at raisedClass: a class
 // that someone else chose since stays. A process that is gone needs nothing.
 void RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, int raisedClass);
+
+// Opens the process with access while identity names it, for a limit; null with the reason
+// in answer otherwise.
+unique_handle OpenLimitable(const ProcessIdentity& identity, DWORD access,
+                            engine::ThrottleAnswer& answer);
 
 // Asks the system to trim the working set of process id. False when the process cannot be
 // opened or the request fails.

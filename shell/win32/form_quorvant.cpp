@@ -346,7 +346,9 @@ void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
 void FormQuorvant::ExitProgram() {
   if (exiting_) return;
   exiting_ = true;
-  // Each step runs whatever happened to the one before it.
+  // Each step runs whatever happened to the one before it. Limited processes run freely
+  // again first of all.
+  if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
   RemoveTrayIcon();
   RemoveHook(hwnd_);
   if (formMenu_) formMenu_->Close();
@@ -574,6 +576,11 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       *reinterpret_cast<SIZE*>(lParam) = {size.width, size.height};
       return TRUE;
     }
+    case WM_QUERYENDSESSION:
+      // The session may end without another message reaching the program: no process is
+      // left limited, whether it ends or not.
+      if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
+      return TRUE;
     case WM_CLOSE:
     case WM_ENDSESSION:
       // Closed by the system (Alt+F4, log-off): end as "Exit" does, so no dead icon stays.
@@ -589,7 +596,8 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (timers_) timers_->StopAll();
       (void)::KillTimer(hwnd_, kTimerProcessIcons);
       // Every way the program ends passes here ("Exit", the system's close, log-off), and
-      // nothing it raised may outlive it.
+      // nothing it raised or limited may outlive it.
+      if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
       if (processPanel_) processPanel_->GiveBack();
       ::PostQuitMessage(0);
       return 0;

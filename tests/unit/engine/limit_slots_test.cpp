@@ -10,8 +10,12 @@ namespace {
 
 using Action = LimitCommandPlan::Action;
 
+// Processes by id and creation time; P100b has P100's id but started later.
+constexpr ProcessIdentity P(std::uint32_t id) { return {id, 1000u + id}; }
+constexpr ProcessIdentity kP100b{100, 77777};
+
 LimitSlot Slot(bool inUse, std::uint32_t id, int percent, std::wstring path) {
-  return {inUse, id, percent, std::move(path)};
+  return {inUse, id, percent, std::move(path), P(id)};
 }
 
 void ExpectSlots(const LimitSlotTable& table, const std::vector<LimitSlot>& expected,
@@ -23,108 +27,112 @@ void ExpectSlots(const LimitSlotTable& table, const std::vector<LimitSlot>& expe
     EXPECT_EQ(got.ProcessID, want.ProcessID) << step << ", slot " << i;
     EXPECT_EQ(got.LimitPercent, want.LimitPercent) << step << ", slot " << i;
     EXPECT_EQ(got.ProcessPath, want.ProcessPath) << step << ", slot " << i;
+    EXPECT_EQ(got.Process, want.Process) << step << ", slot " << i;
   }
 }
 
-// The dialog's buttons as a script: each step, the column text it leaves on the row, and
-// the table afterwards.
-TEST(LimitSlotTableTest, DialogOperationsInSequence) {
+// The table's operations as a script: each step, whether it found or took a slot, and the
+// table afterwards.
+TEST(LimitSlotTableTest, OperationsInSequence) {
   LimitSlotTable table;
-  enum class Op { Ok, Adjust, Release };
+  enum class Op { Take, Adjust, Release };
   struct Step {
     const char* what;
     Op op;
-    std::wstring pid;
+    ProcessIdentity process;
     int percent;
-    std::wstring column;
+    bool done;
     std::vector<LimitSlot> slots;
   };
   const LimitSlot empty;
+  auto path = [](const ProcessIdentity& p) { return L"p" + std::to_wstring(p.id); };
   const Step steps[] = {
-      {"first limit", Op::Ok, L"100", 50, L"50%", {Slot(true, 100, 50, L"p100"), empty, empty}},
+      {"first limit", Op::Take, P(100), 50, true, {Slot(true, 100, 50, L"p100"), empty, empty}},
       {"second limit",
-       Op::Ok,
-       L"200",
+       Op::Take,
+       P(200),
        20,
-       L"20%",
+       true,
        {Slot(true, 100, 50, L"p100"), Slot(true, 200, 20, L"p200"), empty}},
+      // One slot per process: a second limit changes the first.
+      {"the first again",
+       Op::Take,
+       P(100),
+       70,
+       true,
+       {Slot(true, 100, 70, L"p100"), Slot(true, 200, 20, L"p200"), empty}},
       {"adjust the second",
        Op::Adjust,
-       L"200",
+       P(200),
        75,
-       L"75%",
-       {Slot(true, 100, 50, L"p100"), Slot(true, 200, 75, L"p200"), empty}},
+       true,
+       {Slot(true, 100, 70, L"p100"), Slot(true, 200, 75, L"p200"), empty}},
       // Released slots keep their values until they are reused.
       {"release the first",
        Op::Release,
-       L"100",
+       P(100),
        0,
-       L"",
-       {Slot(false, 100, 50, L"p100"), Slot(true, 200, 75, L"p200"), empty}},
-      // Adjustment finds a slot whatever its use.
-      {"adjust a released one",
+       true,
+       {Slot(false, 100, 70, L"p100"), Slot(true, 200, 75, L"p200"), empty}},
+      {"a released slot is not adjusted",
        Op::Adjust,
-       L"100",
+       P(100),
        33,
-       L"33%",
-       {Slot(false, 100, 33, L"p100"), Slot(true, 200, 75, L"p200"), empty}},
-      {"first free slot reused",
-       Op::Ok,
-       L"300",
-       10,
-       L"10%",
-       {Slot(true, 300, 10, L"p300"), Slot(true, 200, 75, L"p200"), empty}},
-      // No slot holds the process: nothing changes, but the row is still written.
-      {"adjust an unknown process",
-       Op::Adjust,
-       L"999",
-       40,
-       L"40%",
-       {Slot(true, 300, 10, L"p300"), Slot(true, 200, 75, L"p200"), empty}},
-      {"release an unknown process",
+       false,
+       {Slot(false, 100, 70, L"p100"), Slot(true, 200, 75, L"p200"), empty}},
+      {"a later process with the same id holds nothing",
        Op::Release,
-       L"999",
+       kP100b,
        0,
-       L"",
+       false,
+       {Slot(false, 100, 70, L"p100"), Slot(true, 200, 75, L"p200"), empty}},
+      {"first free slot reused",
+       Op::Take,
+       P(300),
+       10,
+       true,
        {Slot(true, 300, 10, L"p300"), Slot(true, 200, 75, L"p200"), empty}},
       {"third limit",
-       Op::Ok,
-       L"400",
+       Op::Take,
+       P(400),
        99,
-       L"99%",
+       true,
        {Slot(true, 300, 10, L"p300"), Slot(true, 200, 75, L"p200"), Slot(true, 400, 99, L"p400")}},
       {"no free slot left",
-       Op::Ok,
-       L"500",
+       Op::Take,
+       P(500),
        5,
-       L"5%",
+       false,
        {Slot(true, 300, 10, L"p300"), Slot(true, 200, 75, L"p200"), Slot(true, 400, 99, L"p400")}},
   };
   for (const auto& s : steps) {
-    std::wstring column;
+    bool done = false;
     switch (s.op) {
-      case Op::Ok:
-        column = LimitOk(table, s.pid, L"p" + s.pid, s.percent);
+      case Op::Take:
+        done = table.Take(s.process, path(s.process), s.percent).has_value();
         break;
       case Op::Adjust:
-        column = LimitAdjustment(table, s.pid, s.percent);
+        done = table.Adjust(s.process, s.percent);
         break;
       case Op::Release:
-        column = LimitRelease(table, s.pid);
+        done = table.Release(s.process);
         break;
     }
-    EXPECT_EQ(column, s.column) << s.what;
+    EXPECT_EQ(done, s.done) << s.what;
     ExpectSlots(table, s.slots, s.what);
   }
 }
 
-TEST(LimitSlotTableTest, FindsTheFirstSlotOfAProcess) {
+TEST(LimitSlotTableTest, FindsTheLiveSlotOfAProcessAndReleasesEveryOne) {
   LimitSlotTable table;
-  table[2] = Slot(false, 7, 10, L"");
-  table[3] = Slot(true, 7, 20, L"");
-  EXPECT_EQ(table.FindProcess(7), 2);
-  EXPECT_EQ(table.FindProcess(8), std::nullopt);
+  table[1] = Slot(false, 7, 10, L"");
+  table[2] = Slot(true, 7, 20, L"");
+  table[3] = Slot(true, 7, 30, L"");  // never made by the table, but a release clears it too
+  EXPECT_EQ(table.FindLive(P(7)), 2);
+  EXPECT_EQ(table.FindLive({7, 1}), std::nullopt);
   EXPECT_EQ(table.FirstFree(), 1);
+  EXPECT_TRUE(table.Release(P(7)));
+  EXPECT_EQ(table.CountInUse(), 0);
 }
 
 TEST(LimitSlotTableTest, StartUpFreesSlotsWithoutProcess) {
@@ -153,19 +161,34 @@ TEST(LimitSlotTableTest, CountLetsEventsRunAroundEachSlot) {
             1);
 }
 
-TEST(LimitSlotTableTest, MarkingWritesEveryMatchingRowAndFreesGoneProcesses) {
+TEST(LimitSlotTableTest, MarkingMatchesTheProcessAndFreesGoneOnes) {
   LimitSlotTable table;
   table[1] = Slot(true, 300, 50, L"a");
-  table[2] = Slot(false, 100, 20, L"b");  // free: never marks
-  table[3] = Slot(true, 999, 30, L"c");   // its process has gone
-  // Row 2 is a new process that reuses an old id: it gets the old limit.
-  const std::vector<std::wstring> rows = {L"100", L"200", L"300", L"300"};
+  table[2] = Slot(false, 200, 20, L"b");  // free: never marks
+  table[3] = Slot(true, 100, 30, L"c");   // ended; its id now names a later process
+  const std::vector<std::uint32_t> rows = {100, 200, 300, 400};
+  std::vector<std::uint32_t> asked;
+  const auto identify = [&](std::uint32_t id) -> std::optional<ProcessIdentity> {
+    asked.push_back(id);
+    return id == 100 ? kP100b : P(id);
+  };
   std::map<int, std::wstring> written;
-  table.MarkRows(rows, [&](int row, const std::wstring& text) { written[row] = text; });
-  EXPECT_EQ(written, (std::map<int, std::wstring>{{2, L"50%"}, {3, L"50%"}}));
+  std::vector<std::uint32_t> freed;
+  table.MarkRows(
+      rows, identify, [&](int row, const std::wstring& text) { written[row] = text; },
+      [&](const LimitSlot& slot) { freed.push_back(slot.ProcessID); });
+  EXPECT_EQ(written, (std::map<int, std::wstring>{{2, L"50%"}}));
+  EXPECT_EQ(freed, std::vector<std::uint32_t>{100});
+  // Only the processes of slots in use are looked up.
+  EXPECT_EQ(asked, (std::vector<std::uint32_t>{300, 100}));
   ExpectSlots(table,
-              {Slot(true, 300, 50, L"a"), Slot(false, 100, 20, L"b"), Slot(false, 999, 30, L"c")},
+              {Slot(true, 300, 50, L"a"), Slot(false, 200, 20, L"b"), Slot(false, 100, 30, L"c")},
               "after marking");
+
+  // A process that can no longer be looked up has ended.
+  table.MarkRows(
+      rows, [](std::uint32_t) { return std::nullopt; }, [](int, const std::wstring&) {});
+  EXPECT_EQ(table.CountInUse(), 0);
 }
 
 TEST(LimitCommandTest, PlansFromTheRowAndTheTable) {
@@ -183,23 +206,30 @@ TEST(LimitCommandTest, PlansFromTheRowAndTheTable) {
     const LimitSlotTable* table;
     int rows;
     int selected;
-    std::wstring pid;
+    ProcessIdentity process;
     std::wstring limit;
     Action action;
     int slider;
   };
   const Case cases[] = {
-      {"empty list", &full, 0, -1, L"", L"", Action::Nothing, 99},
-      {"rows but none selected", &two, 5, -1, L"", L"", Action::Nothing, 99},
-      {"new limit with a free slot", &two, 5, 0, L"77", L"", Action::OpenNew, 99},
-      {"fourth limit refused", &full, 5, 0, L"77", L"", Action::Refuse, 99},
-      {"marked row with all slots held", &full, 5, 1, L"20", L"60%", Action::OpenExisting, 60},
-      {"marked row, slot found whatever its use", &released, 5, 1, L"20", L"15%",
-       Action::OpenExisting, 15},
-      {"marked row without a slot", &two, 5, 1, L"55", L"12%", Action::OpenExisting, 99},
+      {"empty list", &full, 0, -1, {}, L"", Action::Nothing, 99},
+      {"rows but none selected", &two, 5, -1, {}, L"", Action::Nothing, 99},
+      {"new limit with a free slot", &two, 5, 0, P(77), L"", Action::OpenNew, 99},
+      {"fourth limit refused", &full, 5, 0, P(77), L"", Action::Refuse, 99},
+      {"marked row with all slots held", &full, 5, 1, P(20), L"60%", Action::OpenExisting, 60},
+      {"marked row of a released slot", &released, 5, 1, P(20), L"15%", Action::OpenExisting, 99},
+      {"marked row of a later process with the id",
+       &full,
+       5,
+       1,
+       {20, 1},
+       L"60%",
+       Action::OpenExisting,
+       99},
+      {"marked row without a slot", &two, 5, 1, P(55), L"12%", Action::OpenExisting, 99},
   };
   for (const auto& c : cases) {
-    const auto plan = PlanLimitCommand(*c.table, c.rows, c.selected, c.pid, c.limit);
+    const auto plan = PlanLimitCommand(*c.table, c.rows, c.selected, c.process, c.limit);
     EXPECT_EQ(plan.action, c.action) << c.what;
     EXPECT_EQ(plan.sliderValue, c.slider) << c.what;
   }

@@ -11,11 +11,14 @@ namespace {
 using namespace std::literals;
 
 // Processes and their module paths, as a snapshot would give them.
+// Its case mapping knows the letters the tests use beyond A-Z, as the system's does.
 class FakeProcessSource final : public ProcessSource {
  public:
-  void Add(std::uint32_t id, std::wstring exe, std::vector<std::wstring> modules) {
+  void Add(std::uint32_t id, std::wstring exe, std::vector<std::wstring> modules,
+           std::wstring image = {}) {
     processes_.push_back({id, std::move(exe)});
     modules_[id] = std::move(modules);
+    images_[id] = std::move(image);
   }
   void ForEachProcess(const std::function<void(const Process&)>& visit) override {
     for (const auto& p : processes_) visit(p);
@@ -28,12 +31,35 @@ class FakeProcessSource final : public ProcessSource {
       if (visit(path)) return;
     }
   }
+  std::wstring ImagePath(std::uint32_t id) override {
+    ++imageReads;
+    return images_[id];
+  }
+  std::optional<ProcessIdentity> Identify(std::uint32_t id) override {
+    return ProcessIdentity{id, 10000u + id};
+  }
+  std::wstring Lower(std::wstring_view text) override { return Map(text, kUpper, kLower); }
+  std::wstring Upper(std::wstring_view text) override { return Map(text, kLower, kUpper); }
+
   int moduleWalks = 0;
   int modulesRead = 0;
+  int imageReads = 0;
 
  private:
+  static constexpr std::wstring_view kUpper = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ\u00C4\u03A9";
+  static constexpr std::wstring_view kLower = L"abcdefghijklmnopqrstuvwxyz\u00E4\u03C9";
+  static std::wstring Map(std::wstring_view text, std::wstring_view from, std::wstring_view to) {
+    std::wstring out(text);
+    for (auto& c : out) {
+      const size_t at = from.find(c);
+      if (at != std::wstring_view::npos) c = to[at];
+    }
+    return out;
+  }
+
   std::vector<Process> processes_;
   std::map<std::uint32_t, std::vector<std::wstring>> modules_;
+  std::map<std::uint32_t, std::wstring> images_;
 };
 
 std::vector<ListedProcess> Build(FakeProcessSource& source) {
@@ -50,6 +76,7 @@ TEST(GetProcessPathTest, FirstModuleWhosePathContainsTheName) {
     std::vector<std::wstring> modules;
     std::wstring name;
     std::wstring path;
+    std::wstring image = {};
   };
   const Case cases[] = {
       {"executable first",
@@ -67,10 +94,29 @@ TEST(GetProcessPathTest, FirstModuleWhosePathContainsTheName) {
        L"d:\\x\\game.exe"},
       {"no module matches", {L"C:\\Windows\\ntdll.dll"}, L"tool.exe", L""},
       {"no modules readable", {}, L"tool.exe", L""},
+      // The system's case mapping, not the C library's ASCII one.
+      {"letters beyond A-Z",
+       {L"C:\\\u00C4PFEL\\\u00C4pfel-\u03A9mega.EXE"},
+       L"\u00E4pfel-\u03C9MEGA.exe",
+       L"c:\\\u00E4pfel\\\u00E4pfel-\u03C9mega.exe"},
+      // A module path too long for the module entry, or no module walk at all: the
+      // executable's own path from the system, under the same rule.
+      {"image path when no module matches",
+       {L"C:\\Deep\\Folder\\cut-of"},
+       L"tool.exe",
+       L"c:\\deep\\folder\\cut-off\\tool.exe",
+       L" C:\\Deep\\Folder\\Cut-Off\\Tool.exe "},
+      {"image path when the modules cannot be read",
+       {},
+       L"tool.exe",
+       L"d:\\tool.exe",
+       L"D:\\Tool.exe"},
+      {"image path must hold the name too", {}, L"tool.exe", L"", L"D:\\other.exe"},
+      {"an empty name matches nothing", {L"C:\\a.exe"}, L"  ", L"", L"C:\\a.exe"},
   };
   for (const auto& c : cases) {
     FakeProcessSource source;
-    source.Add(42, c.name, c.modules);
+    source.Add(42, c.name, c.modules, c.image);
     EXPECT_EQ(GetProcessPath(source, 42, c.name), c.path) << c.what;
   }
 }
@@ -80,6 +126,7 @@ TEST(GetProcessPathTest, StopsReadingModulesAtTheMatch) {
   source.Add(7, L"a.exe", {L"C:\\a.exe", L"C:\\b.dll", L"C:\\c.dll"});
   (void)GetProcessPath(source, 7, L"a.exe");
   EXPECT_EQ(source.modulesRead, 1);
+  EXPECT_EQ(source.imageReads, 0);
 }
 
 TEST(BuildProcessListTest, SkippedProcessesLeaveNoGapInRowNumbersOrKeys) {
@@ -91,6 +138,7 @@ TEST(BuildProcessListTest, SkippedProcessesLeaveNoGapInRowNumbersOrKeys) {
   source.Add(300, L" notepad.exe \0\0"s, {L"C:\\Windows\\ntdll.dll", L"C:\\Windows\\NOTEPAD.EXE"});
   source.Add(400, L"gone.exe", {L"C:\\other.dll"});
   source.Add(500, L"explorer.exe", {L"C:\\Windows\\explorer.exe"});
+  source.Add(600, L" \0"s, {L"C:\\Windows\\half-started.exe"});  // no name yet
 
   const auto rows = Build(source);
   ASSERT_EQ(rows.size(), 3u);
@@ -113,7 +161,7 @@ TEST(BuildProcessListTest, SkippedProcessesLeaveNoGapInRowNumbersOrKeys) {
     EXPECT_EQ(rows[i].path, expected[i].path) << i;
     EXPECT_EQ(rows[i].imageKey, expected[i].key) << i;
   }
-  EXPECT_EQ(source.moduleWalks, 7);  // one module walk per process
+  EXPECT_EQ(source.moduleWalks, 7);  // one module walk per named process
 }
 
 TEST(BuildProcessListTest, NoSnapshotGivesNoRows) {

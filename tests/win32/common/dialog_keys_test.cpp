@@ -9,6 +9,8 @@
 #include "common/win32/pending_events.h"
 #include "engine/core/limit_slots.h"
 #include "engine/win32/form_set_process_cpu_percent.h"
+#include "engine/win32/module_process.h"
+#include "tests/win32/support/accepting_throttle.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
@@ -106,11 +108,19 @@ TEST(DialogKeysTest, EnterAndEscDuringAWalkReachTheLimitDialog) {
     TestWindow owner;
     FontCache fonts;
     LimitSlotTable table;
+    EffectLedger ledger;
+    test_support::AcceptingThrottle throttle;
+    engine::CpuLimits limits(table, ledger, throttle);
     std::wstring row = L"(untouched)";
-    FormSetProcessCpuPercent dialog(table, fonts, [&](const std::wstring& text) { row = text; });
+    FormSetProcessCpuPercent dialog(
+        limits, fonts, [&](const engine::LimitTarget&, const engine::LimitOutcome& outcome) {
+          row = outcome.rowText;
+        });
+    // This process stands for the row's; the throttle touches none.
     FormSetProcessCpuPercent::Setup setup;
-    setup.pidText = L"4242";
-    setup.path = L"c:\\windows\\notepad.exe";
+    setup.pidText = std::to_wstring(::GetCurrentProcessId());
+    setup.target = {*IdentityOfId(::GetCurrentProcessId()), L"notepad.exe",
+                    L"c:\\windows\\notepad.exe"};
     ASSERT_TRUE(dialog.Create(owner.Hwnd(), std::move(setup)));
     const HWND window = dialog.Hwnd();
     ModalScript::Arm([&] { PressDuringWalk(c.key); },

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,15 +16,21 @@
 #include "engine/core/process_list.h"
 #include "engine/win32/cpu_panel.h"
 #include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/module_process.h"
+#include "engine/win32/process_throttle.h"
+#include "tests/support/burner.h"
 #include "tests/support/child_process.h"
+#include "tests/win32/support/accepting_throttle.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
 namespace {
 
+using test_support::AcceptingThrottle;
 using test_support::PumpMessages;
 using test_support::PumpUntil;
 
+using testing_support::Burner;
 using testing_support::ChildProcess;
 
 using Dialog = FormSetProcessCpuPercent;
@@ -34,15 +41,15 @@ constexpr int kLimited = 3;
 std::wstring ThisExeLower() {
   wchar_t path[MAX_PATH]{};
   (void)::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return engine::ToLower(path);
+  return LowerFileName(path);
 }
 
 // Waits until the process's modules can be read, so it can be listed.
-bool WaitListable(DWORD id) {
+bool WaitListable(DWORD id, const wchar_t* name = L"cmd.exe") {
   ToolhelpProcessSource source;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (!engine::GetProcessPath(source, id, L"cmd.exe").empty()) return true;
+    if (!engine::GetProcessPath(source, id, name).empty()) return true;
     ::Sleep(20);
   }
   return false;
@@ -59,11 +66,10 @@ TEST(ToolhelpProcessSourceTest, ListsWinesProcessesAndThisOneWithLowerCasePaths)
   EXPECT_EQ(self->path, ThisExeLower());
   // Wine's own services run beside the test.
   EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const auto& row) {
-    return engine::ToLower(row.name) == L"services.exe" ||
-           engine::ToLower(row.name) == L"explorer.exe";
+    return LowerFileName(row.name) == L"services.exe" || LowerFileName(row.name) == L"explorer.exe";
   }));
   for (size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_EQ(rows[i].path, engine::ToLower(rows[i].path)) << rows[i].name;
+    EXPECT_EQ(rows[i].path, LowerFileName(rows[i].path)) << rows[i].name;
     EXPECT_EQ(rows[i].number, static_cast<int>(i) + 1);
   }
 }
@@ -83,21 +89,22 @@ TEST(ModuleGetFileIconTest, SmallAndLargeIconsOfAnExecutable) {
   EXPECT_FALSE(IconToPicture(nullptr));
 }
 
-// The CPU panel on a panel of a plain hidden window, with a table of its own.
+// The CPU panel on a panel of a plain hidden window that hands it the list's
+// notifications, with a table and a ledger of its own. Limits go to a throttle that
+// accepts them all, unless a test makes a panel with the system's own.
 class CpuPanelTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ::DefWindowProcW;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"QuorvantCpuPanelTestForm";
-    (void)::RegisterClassExW(&wc);
-    owner_ = ::CreateWindowExW(0, wc.lpszClassName, L"cpu", WS_POPUP, 0, 0, 500, 380, nullptr,
-                               nullptr, wc.hInstance, nullptr);
-    ASSERT_TRUE(owner_);
-    ASSERT_TRUE(panel_.Create(owner_, 0, 0, 489, 361));
-    cpu_ = std::make_unique<CpuPanel>(panel_, fonts_, table_);
+  static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NOTIFY && current_ && current_->cpu_ &&
+        current_->cpu_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) {
+      return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  void MakePanel(engine::ProcessSource* source = nullptr, bool systemThrottle = false) {
+    cpu_.reset();
+    cpu_ = std::make_unique<CpuPanel>(panel_, fonts_, table_, source,
+                                      systemThrottle ? nullptr : &throttle_, ledger_);
     ASSERT_TRUE(cpu_->Create());
     cpu_->showWarning = [this](std::wstring_view text) { warnings_.emplace_back(text); };
     cpu_->dialogOpening = [this](Dialog& dialog) {
@@ -105,10 +112,25 @@ class CpuPanelTest : public ::testing::Test {
       if (onDialog_) onDialog_(dialog);
     };
   }
+  void SetUp() override {
+    current_ = this;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuorvantCpuPanelTestForm";
+    (void)::RegisterClassExW(&wc);
+    owner_ = ::CreateWindowExW(0, wc.lpszClassName, L"cpu", WS_POPUP, 0, 0, 500, 380, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(owner_);
+    ASSERT_TRUE(panel_.Create(owner_, 0, 0, 489, 361));
+    MakePanel();
+  }
   void TearDown() override {
     cpu_.reset();
     (void)::DestroyWindow(owner_);
     PumpMessages();
+    current_ = nullptr;
   }
 
   int RowOf(DWORD id) const {
@@ -148,10 +170,13 @@ class CpuPanelTest : public ::testing::Test {
     return (::GetWindowLongW(button.Hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
   }
 
+  static inline CpuPanelTest* current_ = nullptr;
   HWND owner_ = nullptr;
   Panel panel_;
   FontCache fonts_;
   LimitSlotTable table_;
+  EffectLedger ledger_;
+  AcceptingThrottle throttle_;
   std::unique_ptr<CpuPanel> cpu_;
   std::vector<std::wstring> warnings_;
   int dialogs_ = 0;
@@ -193,7 +218,7 @@ TEST_F(CpuPanelTest, RefreshListsProcessesWithIconsAndScrollsToTheLastRow) {
 // The start-up's rebuild leaves the icons for later: rows, numbers and limit marks at once;
 // then the same images under the same keys as a full rebuild gives.
 TEST_F(CpuPanelTest, StartUpRebuildPutsTheIconsInAfterwards) {
-  ASSERT_TRUE(table_.Take(::GetCurrentProcessId(), L"c:\\test.exe", 40));
+  ASSERT_TRUE(table_.Take(*IdentityOfId(::GetCurrentProcessId()), L"c:\\test.exe", 40));
   cpu_->RefreshWithoutIcons();
   const ListView list = cpu_->List();
   const int count = list.Count();
@@ -326,7 +351,9 @@ TEST_F(CpuPanelTest, CancelAndTheFrameCloseChangeNothing) {
 
 TEST_F(CpuPanelTest, FourthLimitIsRefusedAndNothingHappensWithoutASelection) {
   cpu_->CommandRefreshProcessClick();
-  for (int slot = 1; slot <= 3; ++slot) table_[slot] = {true, 900000u + slot, 50, L"x"};
+  for (int slot = 1; slot <= 3; ++slot) {
+    table_[slot] = {true, 900000u + slot, 50, L"x", {900000u + slot, 1}};
+  }
   Limit(::GetCurrentProcessId(), [](Dialog&) {});
   EXPECT_EQ(warnings_, std::vector<std::wstring>{L"Can not limit more"});
   EXPECT_EQ(dialogs_, 0);
@@ -345,8 +372,10 @@ TEST_F(CpuPanelTest, DoubleClickOnTheListActsLikeLimit) {
   cpu_->CommandRefreshProcessClick();
   cpu_->List().Select(RowOf(::GetCurrentProcessId()));
   onDialog_ = [](Dialog& dialog) { Click(dialog.Button(Dialog::kIdCancel)); };
-  NMHDR header{cpu_->List().Hwnd(), CpuPanel::kIdList, static_cast<UINT>(NM_DBLCLK)};
-  EXPECT_TRUE(cpu_->OnNotify(header));
+  NMITEMACTIVATE activate{};
+  activate.hdr = {cpu_->List().Hwnd(), CpuPanel::kIdList, static_cast<UINT>(NM_DBLCLK)};
+  activate.iItem = RowOf(::GetCurrentProcessId());
+  EXPECT_TRUE(cpu_->OnNotify(activate.hdr));
   EXPECT_EQ(dialogs_, 1);
   NMHDR other{owner_, 0, static_cast<UINT>(NM_DBLCLK)};
   EXPECT_FALSE(cpu_->OnNotify(other));
@@ -359,7 +388,7 @@ TEST_F(CpuPanelTest, EndedProcessLosesItsSlotAtTheNextRefresh) {
   ASSERT_TRUE(WaitListable(child.Id()));
   cpu_->CommandRefreshProcessClick();
   Limit(child.Id(), [](Dialog& dialog) {
-    EXPECT_EQ(engine::ToLower(dialog.PathLabel().Text()), dialog.PathLabel().Text());
+    EXPECT_EQ(LowerFileName(dialog.PathLabel().Text()), dialog.PathLabel().Text());
     Click(dialog.Button(Dialog::kIdOk));
   });
   EXPECT_EQ(LimitedText(child.Id()), L"99%");
@@ -435,6 +464,231 @@ TEST_F(CpuPanelTest, TheDialogFollowsTheScaleOfItsMonitor) {
     Click(dialog.Button(Dialog::kIdCancel));
   });
   EXPECT_EQ(dialogs_, 1);
+}
+
+TEST_F(CpuPanelTest, TheDialogActsOnItsOwnProcessWhereverTheSelectionGoes) {
+  ChildProcess child;
+  ASSERT_NE(child.Id(), 0u);
+  ASSERT_TRUE(WaitListable(child.Id()));
+  cpu_->CommandRefreshProcessClick();
+  const DWORD self = ::GetCurrentProcessId();
+
+  // Another row is selected while the dialog is open (a queued click, another program).
+  Limit(child.Id(), [&](Dialog& dialog) {
+    cpu_->List().Select(RowOf(self));
+    Slide(dialog, 30);
+    Click(dialog.Button(Dialog::kIdOk));
+  });
+  EXPECT_EQ(LimitedText(child.Id()), L"30%");
+  EXPECT_EQ(LimitedText(self), L"");
+  EXPECT_EQ(throttle_.held, std::vector<DWORD>{child.Id()});
+  EXPECT_EQ(cpu_->TimerCpuTick(), 1);
+
+  // A rebuild while it is open leaves no row selected; the mark still finds its row.
+  Limit(child.Id(), [&](Dialog& dialog) {
+    cpu_->CommandRefreshProcessClick();
+    Slide(dialog, 45);
+    Click(dialog.Button(Dialog::kIdModify));
+  });
+  EXPECT_EQ(LimitedText(child.Id()), L"45%");
+  EXPECT_EQ(cpu_->TimerCpuTick(), 1);
+
+  Limit(child.Id(), [&](Dialog& dialog) {
+    cpu_->List().Select(RowOf(self));
+    Click(dialog.Button(Dialog::kIdFree));
+  });
+  EXPECT_EQ(LimitedText(child.Id()), L"");
+  EXPECT_TRUE(throttle_.held.empty());
+  EXPECT_EQ(cpu_->TimerCpuTick(), 0);
+  EXPECT_TRUE(ledger_.Empty());
+  EXPECT_EQ(dialogs_, 3);
+}
+
+TEST_F(CpuPanelTest, ALimitTheSystemRefusesIsToldAndLeavesNothingBehind) {
+  MakePanel(nullptr, true);
+  ChildProcess child;
+  const DWORD id = child.Id();
+  ASSERT_TRUE(WaitListable(id));
+  cpu_->CommandRefreshProcessClick();
+  // The process ends between the row and "OK".
+  Limit(id, [&](Dialog& dialog) {
+    child.End();
+    Click(dialog.Button(Dialog::kIdOk));
+  });
+  EXPECT_EQ(warnings_,
+            std::vector<std::wstring>{L"Could not limit cmd.exe (PID " + std::to_wstring(id) +
+                                      L"): the process has ended."});
+  EXPECT_EQ(LimitedText(id), L"");
+  EXPECT_FALSE(table_[1].InUse);
+  EXPECT_EQ(cpu_->TimerCpuTick(), 0);
+  EXPECT_TRUE(ledger_.Empty());
+}
+
+// Lists only this test's own process, so the list has an empty strip below its row.
+class ThisProcessOnly final : public engine::ProcessSource {
+ public:
+  void ForEachProcess(const std::function<void(const Process&)>& visit) override {
+    system_.ForEachProcess([&](const Process& p) {
+      if (p.id == ::GetCurrentProcessId()) visit(p);
+    });
+  }
+  void ForEachModulePath(std::uint32_t id,
+                         const std::function<bool(std::wstring_view)>& visit) override {
+    system_.ForEachModulePath(id, visit);
+  }
+  std::wstring ImagePath(std::uint32_t id) override { return system_.ImagePath(id); }
+  std::optional<ProcessIdentity> Identify(std::uint32_t id) override {
+    return system_.Identify(id);
+  }
+  std::wstring Lower(std::wstring_view text) override { return system_.Lower(text); }
+  std::wstring Upper(std::wstring_view text) override { return system_.Upper(text); }
+
+ private:
+  ToolhelpProcessSource system_;
+};
+
+TEST_F(CpuPanelTest, DoubleClickOnTheEmptyStripActsOnTheRowSelectedBefore) {
+  ThisProcessOnly source;
+  MakePanel(&source);
+  cpu_->CommandRefreshProcessClick();
+  ASSERT_EQ(cpu_->List().Count(), 1);
+  cpu_->List().Select(0);
+  onDialog_ = [](Dialog& dialog) {
+    EXPECT_EQ(dialog.PidLabel().Text(), std::to_wstring(::GetCurrentProcessId()));
+    Click(dialog.Button(Dialog::kIdCancel));
+  };
+  RECT client{};
+  (void)::GetClientRect(cpu_->List().Hwnd(), &client);
+  const LPARAM below = MAKELPARAM(20, client.bottom - 10);
+  const HWND list = cpu_->List().Hwnd();
+  (void)::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, below);
+  (void)::PostMessageW(list, WM_LBUTTONUP, 0, below);
+  (void)::PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, below);
+  (void)::PostMessageW(list, WM_LBUTTONUP, 0, below);
+  EXPECT_TRUE(PumpUntil([&] { return dialogs_ == 1; }, std::chrono::seconds(10)));
+  PumpMessages();
+  EXPECT_EQ(dialogs_, 1);
+}
+
+// An executable in a folder with letters beyond A-Z is listed by its path in lower case.
+// (Wine starts no program from a path longer than MAX_PATH, so the image-name fallback for
+// such paths is checked with a fake source.)
+TEST(ToolhelpProcessSourceTest, ListsANonAsciiPathInLowerCase) {
+  wchar_t temp[MAX_PATH]{};
+  (void)::GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder =
+      std::wstring(temp) + L"quorvant-\u00C4PFEL-" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring exe = folder + L"\\\u00C4PFEL-\u03A9mega.exe";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileW(ChildProcess::SystemCmd().c_str(), exe.c_str(), FALSE));
+  {
+    ChildProcess child(exe);
+    ASSERT_NE(child.Id(), 0u);
+    ToolhelpProcessSource source;
+    std::wstring listed;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+          (void)engine::BuildProcessList(source, [&](const engine::ListedProcess& row) {
+            if (row.id == child.Id()) listed = row.path;
+          });
+          return !listed.empty();
+        },
+        std::chrono::seconds(10)));
+    EXPECT_NE(listed.find(L"\\quorvant-\u00E4pfel-"), std::wstring::npos);
+    EXPECT_NE(listed.find(L"\\\u00E4pfel-\u03C9mega.exe"), std::wstring::npos);
+    EXPECT_EQ(listed, LowerFileName(exe));
+  }
+  (void)::DeleteFileW(exe.c_str());
+  (void)::RemoveDirectoryW(folder.c_str());
+}
+
+// The system's own limits on a burner child: the job cap where the system offers it, the
+// duty cycle where it does not (Wine). The share of one core is read from /proc.
+TEST(ProcessThrottleTest, LimitsABurnerAndLetsItGoOnReleaseAndAtTheEnd) {
+  using namespace std::chrono_literals;
+  Burner burner;
+  ASSERT_NE(burner.UnixPid(), 0u);
+  const auto identity = IdentityOfId(burner.Id());
+  ASSERT_TRUE(identity);
+  const engine::LimitTarget target{*identity, L"burner.exe", L""};
+  // What this machine gives a burner unlimited right now: others may be busy too. The
+  // shares are checked against it, and against the limit itself when the machine is quiet.
+  const double free = burner.Share(2s);
+  ASSERT_GT(free, 20.0) << "the machine is too busy to measure";
+  const bool quiet = free > 80.0;
+
+  LimitSlotTable table;
+  EffectLedger ledger;
+  double limitedAgain = 0;
+  {
+    ProcessThrottle throttle;
+    engine::CpuLimits limits(table, ledger, throttle);
+    EXPECT_EQ(limits.Ok(target, 30).rowText, L"30%");
+    BOOL inJob = FALSE;
+    (void)::IsProcessInJob(burner.Handle(), nullptr, &inJob);
+    if (ledger.Find(*identity, EffectKind::CpuCap)) {
+      EXPECT_TRUE(inJob);
+    } else {
+      // No cap here: the system said so before the process was put into any job.
+      EXPECT_TRUE(ledger.Find(*identity, EffectKind::DutyCycle));
+      EXPECT_FALSE(inJob);
+      EXPECT_TRUE(throttle.Cycler().Running());
+    }
+    const double limited = burner.Share(4s);
+    EXPECT_LT(limited, free * 0.6);
+    if (quiet) {
+      EXPECT_GE(limited, 20.0);
+      EXPECT_LE(limited, 40.0);
+    }
+
+    EXPECT_EQ(limits.Release(target).rowText, L"");
+    EXPECT_FALSE(throttle.Cycler().Running());
+    EXPECT_TRUE(ledger.Empty());
+    // Running freely: well above what the limit gave, and near what it got before.
+    EXPECT_GT(burner.Share(2s), std::max(free * 0.5, limited * 1.5));
+
+    // Limited again, then the program's limits end with it.
+    EXPECT_EQ(limits.Ok(target, 10).rowText, L"10%");
+    limitedAgain = burner.Share(2s);
+    EXPECT_LT(limitedAgain, free * 0.3);
+  }
+  EXPECT_TRUE(ledger.Empty());
+  EXPECT_GT(burner.Share(2s), std::max(free * 0.5, limitedAgain * 3));
+  if (!quiet) std::printf("shares checked against a free share of %.0f %% only\n", free);
+}
+
+// A fault in the program's own code while it holds a process suspended: the process runs
+// again once the program has died, whether it died through std::terminate or an access
+// violation.
+TEST(LimitRescueTest, AProcessHeldInADutyCycleRunsAgainAfterAFault) {
+  using namespace std::chrono_literals;
+  struct Case {
+    const wchar_t* how;
+    DWORD exitCode;  // what the program dies with
+  };
+  const Case cases[] = {{L"terminate", 3u},
+                        {L"fault", static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION)}};
+  for (const auto& [how, exitCode] : cases) {
+    Burner burner;
+    ASSERT_NE(burner.UnixPid(), 0u);
+    const double free = burner.Share(1s);
+    ASSERT_GT(free, 20.0);
+    std::wstring command = L"rescue_probe.exe " + std::to_wstring(burner.Id()) + L" " + how;
+    const std::wstring exe = Burner::BesideThisProgram(L"rescue_probe.exe");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION probe{};
+    ASSERT_TRUE(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                 CREATE_NO_WINDOW, nullptr, nullptr, &startup, &probe));
+    EXPECT_EQ(::WaitForSingleObject(probe.hProcess, 20000), WAIT_OBJECT_0) << how;
+    DWORD code = 0;
+    (void)::GetExitCodeProcess(probe.hProcess, &code);
+    (void)::CloseHandle(probe.hProcess);
+    (void)::CloseHandle(probe.hThread);
+    // It died of its fault, not of a refused limit.
+    EXPECT_EQ(code, exitCode) << how;
+    EXPECT_GT(burner.Share(2s), free * 0.5) << how;
+  }
 }
 
 }  // namespace

@@ -223,10 +223,11 @@ TEST_F(MainWindowTest, ExitRemovesTheIconUnhooksAndClosesEverything) {
 // Hidden or minimised, the window leaves its on-screen figures alone; brought back, it shows
 // them current before anything is painted.
 TEST_F(MainWindowTest, FiguresWaitWhileHiddenAndAreCurrentBeforeTheFirstPaint) {
-  static constexpr std::uint32_t kLimitedPids[] = {4242, 4243};
+  // Processes that need not exist: the table is changed directly, nothing is applied.
+  static constexpr ProcessIdentity kLimitedPids[] = {{4242, 1}, {4243, 1}};
   struct ReleaseSlots {
     ~ReleaseSlots() {
-      for (const auto pid : kLimitedPids) (void)LimitSlots().Release(pid);
+      for (const auto& pid : kLimitedPids) (void)LimitSlots().Release(pid);
     }
   } releaseSlots;
   ASSERT_TRUE(
@@ -244,7 +245,7 @@ TEST_F(MainWindowTest, FiguresWaitWhileHiddenAndAreCurrentBeforeTheFirstPaint) {
        [&] { (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0); }},
   };
   std::uint64_t availableGiB = 4;
-  const std::uint32_t* limitedPid = kLimitedPids;
+  const ProcessIdentity* limitedPid = kLimitedPids;
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);
     way.goAway();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+namespace quorvant::win32 {
+
+// The handles behind every live CPU limit, kept where the program's last-chance handlers
+// can reach them without the heap or a lock: if the program's own code fails, every
+// process it holds suspended runs again and every cap it set is switched off before it
+// dies. Slots are numbered from 0; -1 is no slot.
+namespace limit_handles {
+
+// Takes ownership of a process handle opened to suspend and resume it.
+int HoldProcess(HANDLE process);
+HANDLE Process(int slot);
+// Resumes the process if it is suspended, then closes its handle.
+void DropProcess(int slot);
+// Suspends the process unless it already is or the rescue has begun; true when it is
+// suspended afterwards.
+bool Suspend(int slot);
+// Resumes the process if this program suspended it.
+void Resume(int slot);
+bool Suspended(int slot);
+// Whether this system can suspend a whole process.
+bool CanSuspend();
+
+// Takes ownership of a job handle whose CPU cap is set.
+int HoldJob(HANDLE job);
+HANDLE Job(int slot);
+// Switches the job's cap off; false when the system refuses.
+bool Uncap(int slot);
+void DropJob(int slot);
+
+// Resumes every suspended process and switches every cap off; nothing is suspended after
+// it. Safe in a fault handler.
+void RescueAll() noexcept;
+
+// Installs RescueAll before the program dies of an unhandled exception or a call to
+// std::terminate; the handlers that were installed before still run after it.
+void InstallRescue();
+
+}  // namespace limit_handles
+
+}  // namespace quorvant::win32

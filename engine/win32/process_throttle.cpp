@@ -1,0 +1,88 @@
+#include "engine/win32/process_throttle.h"
+
+#include <algorithm>
+
+#include "engine/win32/limit_handles.h"
+#include "engine/win32/module_process.h"
+
+namespace quorvant::win32 {
+
+using engine::ThrottleAnswer;
+
+bool SetJobCap(HANDLE job, int percent) {
+  JOBOBJECT_CPU_RATE_CONTROL_INFORMATION cap{};
+  cap.ControlFlags = JOB_OBJECT_CPU_RATE_CONTROL_ENABLE | JOB_OBJECT_CPU_RATE_CONTROL_HARD_CAP;
+  // In hundredths of a percent of the whole machine.
+  cap.CpuRate = static_cast<DWORD>(percent) * 100;
+  return ::SetInformationJobObject(job, JobObjectCpuRateControlInformation, &cap, sizeof(cap)) !=
+         FALSE;
+}
+
+ProcessThrottle::~ProcessThrottle() {
+  cycler_.StopAll();
+  while (!capped_.empty()) Uncap(capped_.back().identity);
+}
+
+ProcessThrottle::Capped* ProcessThrottle::FindCapped(const ProcessIdentity& process) {
+  const auto found = std::find_if(capped_.begin(), capped_.end(),
+                                  [&](const Capped& c) { return c.identity == process; });
+  return found == capped_.end() ? nullptr : &*found;
+}
+
+ThrottleAnswer ProcessThrottle::Cap(const ProcessIdentity& process, int percent) {
+  if (FindCapped(process)) return ChangeCap(process, percent);
+  unique_handle job(::CreateJobObjectW(nullptr, nullptr));
+  if (!job) return ThrottleAnswer::Failed;
+  // Asked of the new, empty job first: a system without the cap answers here, before the
+  // process has been put into a job it could never leave.
+  if (!SetJobCap(job.get(), percent)) return ThrottleAnswer::NotOffered;
+  ThrottleAnswer answer = ThrottleAnswer::Done;
+  unique_handle handle =
+      OpenLimitable(process, PROCESS_SET_QUOTA | PROCESS_TERMINATE | SYNCHRONIZE, answer);
+  if (!handle) return answer;
+  if (!::AssignProcessToJobObject(job.get(), handle.get())) {
+    // The process is already in a job that does not let it join another.
+    return ::GetLastError() == ERROR_ACCESS_DENIED ? ThrottleAnswer::InJob : ThrottleAnswer::Failed;
+  }
+  const int slot = limit_handles::HoldJob(job.release());
+  if (slot < 0) return ThrottleAnswer::Failed;
+  capped_.push_back({process, std::move(handle), slot});
+  return ThrottleAnswer::Done;
+}
+
+ThrottleAnswer ProcessThrottle::ChangeCap(const ProcessIdentity& process, int percent) {
+  Capped* capped = FindCapped(process);
+  if (!capped || ::WaitForSingleObject(capped->process.get(), 0) == WAIT_OBJECT_0) {
+    return ThrottleAnswer::Gone;
+  }
+  return SetJobCap(limit_handles::Job(capped->jobSlot), percent) ? ThrottleAnswer::Done
+                                                                 : ThrottleAnswer::Failed;
+}
+
+void ProcessThrottle::Uncap(const ProcessIdentity& process) {
+  Capped* capped = FindCapped(process);
+  if (!capped) return;
+  // A process cannot leave its job; a job without a cap restricts nothing.
+  (void)limit_handles::Uncap(capped->jobSlot);
+  limit_handles::DropJob(capped->jobSlot);
+  capped_.erase(capped_.begin() + (capped - capped_.data()));
+}
+
+ThrottleAnswer ProcessThrottle::StartDutyCycle(const ProcessIdentity& process, int percent) {
+  return cycler_.Start(process, percent);
+}
+
+ThrottleAnswer ProcessThrottle::ChangeDutyCycle(const ProcessIdentity& process, int percent) {
+  return cycler_.Change(process, percent);
+}
+
+void ProcessThrottle::StopDutyCycle(const ProcessIdentity& process) { cycler_.Stop(process); }
+
+bool ProcessThrottle::Ended(const ProcessIdentity& process) {
+  if (const Capped* capped = FindCapped(process)) {
+    return ::WaitForSingleObject(capped->process.get(), 0) == WAIT_OBJECT_0;
+  }
+  return cycler_.Ended(process);
+}
+
+}  // namespace quorvant::win32
