@@ -100,11 +100,14 @@ TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
     SendClick(w.refresh);
     return RowOf(list, burner.Id()) >= 0;
   }));
-  // What a burner gets unlimited right now, with others perhaps busy on the machine; the
-  // limit itself is checked when the machine is quiet.
+  // What a burner gets unlimited right now, with others perhaps busy on the machine. A limit
+  // lets it run only its share of each period, so its share can never be above the limit
+  // however busy the machine is; it only reaches the limit when the machine is quiet.
   const double free = burner.Share(2s);
   ASSERT_GT(free, 20.0);
   const bool quiet = free > 80.0;
+  // Room above a limit for the scheduler's rounding of each period.
+  constexpr double kSlack = 10.0;
 
   list.Select(RowOf(list, burner.Id()));
   Click(w.limit);
@@ -119,11 +122,8 @@ TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
   EXPECT_EQ(list.Text(RowOf(list, app.Id()), kColumnLimited), L"");
   EXPECT_TRUE(WaitFor([&] { return WindowText(w.count) == L"1"; }, 5s));
   const double limited = burner.Share(4s);
-  EXPECT_LT(limited, free * 0.6);
-  if (quiet) {
-    EXPECT_GE(limited, 20.0);
-    EXPECT_LE(limited, 40.0);
-  }
+  EXPECT_LE(limited, 30.0 + kSlack);
+  if (quiet) EXPECT_GE(limited, 20.0);
 
   list.Select(RowOf(list, burner.Id()));
   Click(w.limit);
@@ -140,7 +140,7 @@ TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
   ASSERT_TRUE(Answer(dialog, L"OK"));
   EXPECT_EQ(list.Text(RowOf(list, burner.Id()), kColumnLimited), L"10%");
   const double limitedAgain = burner.Share(2s);
-  EXPECT_LT(limitedAgain, free * 0.3);
+  EXPECT_LE(limitedAgain, 10.0 + kSlack);
 
   // "Exit" from the tray menu: the icon's right click opens it, the keys choose its last item.
   constexpr UINT kTrayCallbackMessage = 2025;
@@ -155,7 +155,8 @@ TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
   DWORD exitCode = 1;
   ASSERT_TRUE(app.WaitForExit(15s, &exitCode));
   EXPECT_EQ(exitCode, 0u);
-  EXPECT_GT(burner.Share(2s), std::max(free * 0.5, limitedAgain * 3));
+  // Unlimited: more than the 10 % limit could ever let it have, and near what it got before.
+  EXPECT_GT(burner.Share(2s), std::max(free * 0.5, 10.0 + kSlack));
   if (!quiet) std::printf("shares checked against a free share of %.0f %% only\n", free);
 }
 
