@@ -15,12 +15,14 @@
 #include "shell/win32/form_quorvant.h"
 #include "skin/resource.h"
 #include "tests/win32/support/message_pump.h"
+#include "tests/win32/support/window_shot.h"
 
 namespace quorvant::win32 {
 namespace {
 
 using test_support::PumpMessages;
 using test_support::PumpUntil;
+using test_support::SaveWindowShot;
 
 struct Box {
   int left, top, width, height;
@@ -168,6 +170,7 @@ TEST_F(DpiChangeTest, TheWindowIsLaidOutAgainAtTheNewScaleAndBackAsFresh) {
   PumpMessages();
   const HWND main = form_->Hwnd();
   const std::vector<std::string> fresh = ControlTree(main);
+  SaveWindowShot(main, "dpi_change_1_at_96");
 
   // The system asks first for the size at the new scale: the design's, not 1.5 x 557.
   SIZE asked{};
@@ -206,6 +209,7 @@ TEST_F(DpiChangeTest, TheWindowIsLaidOutAgainAtTheNewScaleAndBackAsFresh) {
                         std::chrono::seconds(5)))
       << std::hex << seen;
 
+  SaveWindowShot(main, "dpi_change_2_at_144");
   // The same window at 144 as one created there.
   std::vector<std::string> at144 = ControlTree(main);
 
@@ -218,6 +222,8 @@ TEST_F(DpiChangeTest, TheWindowIsLaidOutAgainAtTheNewScaleAndBackAsFresh) {
   EXPECT_EQ(window.right - window.left, 786);
   EXPECT_EQ(window.bottom - window.top, 557);
   EXPECT_EQ(ControlTree(main), fresh);
+  PumpMessages();
+  SaveWindowShot(main, "dpi_change_3_back_at_96");
 
   form_->ExitProgram();
   PumpMessages();
