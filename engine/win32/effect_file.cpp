@@ -1,6 +1,7 @@
 #include "engine/win32/effect_file.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/win32/limit_handles.h"
@@ -44,11 +45,32 @@ std::optional<std::string> ReadLedgerFile(const std::wstring& path) {
   return text;
 }
 
+namespace {
+
+// Renames the open file over path: one call on the handle already open, where a rename by
+// name would open the file again.
+bool RenameOver(HANDLE file, const std::wstring& path) {
+  const size_t bytes = path.size() * sizeof(wchar_t);
+  std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(bytes);
+  std::copy(path.begin(), path.end(), rename->FileName);
+  return ::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+}  // namespace
+
 bool WriteLedgerFile(const std::wstring& path, std::string_view text) {
   const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+  bool renamed = false;
   {
-    const unique_hfile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Written through, so what the rename puts in place is on the disk, not only in a cache
+    // a power cut would lose.
+    const unique_hfile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr));
     if (!file) return false;
     DWORD written = 0;
     if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
@@ -56,9 +78,10 @@ bool WriteLedgerFile(const std::wstring& path, std::string_view text) {
       (void)::DeleteFileW(temporary.c_str());
       return false;
     }
+    renamed = RenameOver(file.get(), path);
   }
-  if (!::MoveFileExW(temporary.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!renamed && !::MoveFileExW(temporary.c_str(), path.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     (void)::DeleteFileW(temporary.c_str());
     return false;
   }
@@ -122,6 +145,8 @@ int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath) {
     return kWatcherRefused;
   }
 
+  // Nothing of it is needed until the program ends: the system may have its pages back.
+  (void)MiniUseMemory(::GetCurrentProcessId());
   (void)::WaitForSingleObject(parent.get(), INFINITE);
 
   const LedgerLock lock;
