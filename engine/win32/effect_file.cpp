@@ -179,7 +179,8 @@ bool LedgerKeeper::Start(const std::wstring& ledgerPath, const std::wstring& exe
   const wchar_t* folder = length > 0 && length < MAX_PATH ? system : nullptr;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
+  // No busy cursor: the watcher never shows a window that would end it.
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION info{};
   // Out of the program's job where it may leave it, so a job that ends the program does not
@@ -194,7 +195,7 @@ bool LedgerKeeper::Start(const std::wstring& ledgerPath, const std::wstring& exe
   }
   if (!started) return false;
   (void)::CloseHandle(info.hThread);
-  watcher_.reset(info.hProcess);
+  Adopt(unique_handle(info.hProcess));
   return true;
 }
 

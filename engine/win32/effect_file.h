@@ -90,6 +90,9 @@ class LedgerKeeper {
   bool Start(const std::wstring& ledgerPath, const std::wstring& exe);
   // Keeps the file at ledgerPath, named for this process, without a watcher.
   void KeepAt(const std::wstring& ledgerPath);
+  // Hands job handles to watcher (a process handle that allows duplicating into it) from
+  // now on.
+  void Adopt(unique_handle watcher) { watcher_ = std::move(watcher); }
   void Write(const std::vector<Effect>& effects);
   // Gives the watcher its own handle to a capped process's job before the process joins
   // it. False when a watcher runs but could not be given the handle.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "engine/core/priority_class.h"
@@ -163,6 +164,49 @@ TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
     EXPECT_EQ(::GetPriorityClass(child.Handle()), static_cast<DWORD>(HIGH_PRIORITY_CLASS)) << c.what;
     EXPECT_EQ(folder.Exists(), c.fileStays) << c.what;
   }
+}
+
+// A cap's job handle is the watcher's own before the process joins the job, named in the
+// file, and closed in the watcher once the cap is lifted. (Wine refuses the cap itself, so
+// the whole cap is not tried here.)
+TEST(EffectFileTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
+  LedgerFolder folder;
+  ChildProcess watcher;
+  ASSERT_TRUE(watcher.Handle());
+  LedgerKeeper keeper;
+  keeper.KeepAt(folder.Path());
+  keeper.Adopt(unique_handle(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, watcher.Id())));
+  const unique_handle job(::CreateJobObjectW(nullptr, nullptr));
+  ASSERT_TRUE(job);
+  const ProcessIdentity capped{Own().id + 4, 133000000000000001};
+  const Effect cap{capped, EffectKind::CpuCap, 0, 30};
+  keeper.Write({cap});
+  ASSERT_TRUE(keeper.ShareJob(capped, job.get()));
+
+  const auto stored = ParseLedger(*ReadLedgerFile(folder.Path()));
+  ASSERT_TRUE(stored);
+  ASSERT_EQ(stored->jobs.size(), 1u);
+  EXPECT_EQ(stored->jobs[0].process, capped);
+  // The value names a job in the watcher: brought back here, it is that job.
+  auto inWatcher = [&] {
+    HANDLE back = nullptr;
+    const bool ok = ::DuplicateHandle(watcher.Handle(),
+                                      reinterpret_cast<HANDLE>(
+                                          static_cast<std::uintptr_t>(stored->jobs[0].handle)),
+                                      ::GetCurrentProcess(), &back, 0, FALSE,
+                                      DUPLICATE_SAME_ACCESS) != FALSE;
+    const unique_handle held(back);
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    return ok && ::QueryInformationJobObject(held.get(), JobObjectBasicAccountingInformation,
+                                             &info, sizeof(info), nullptr) != FALSE;
+  };
+  EXPECT_TRUE(inWatcher());
+
+  keeper.UnshareJob(capped);
+  EXPECT_FALSE(inWatcher());
+  EXPECT_TRUE(ParseLedger(*ReadLedgerFile(folder.Path()))->jobs.empty());
+  keeper.Write({});
+  EXPECT_FALSE(folder.Exists());
 }
 
 }  // namespace
