@@ -169,13 +169,16 @@ void KillToUndone(int kills) {
     floorGone.push_back(MsSince(floorKilled));
   }
   const double r = Median(restored), g = Median(watcherGone), f = Median(floorGone);
-  std::printf("kill to class restored (median of %zu): %.1f ms; to the watcher gone: %.1f ms; "
-              "burner running after %d of %zu; floor (kill of a bare window's process) %.1f ms\n",
-              restored.size(), r, g, running, restored.size(), f);
-  const std::string conditions = "median of " + std::to_string(restored.size()) +
-                                 " kills, raised Below Normal window + burner at 10 %, burner "
-                                 "running after " + std::to_string(running) +
-                                 "; floor TerminateProcess of a bare window to its end; goal 1000 ms";
+  std::printf(
+      "kill to class restored (median of %zu): %.1f ms; to the watcher gone: %.1f ms; "
+      "burner running after %d of %zu; floor (kill of a bare window's process) %.1f ms\n",
+      restored.size(), r, g, running, restored.size(), f);
+  const std::string conditions =
+      "median of " + std::to_string(restored.size()) +
+      " kills, raised Below Normal window + burner at 10 %, burner "
+      "running after " +
+      std::to_string(running) +
+      "; floor TerminateProcess of a bare window to its end; goal 1000 ms";
   TableRow("watcher: kill to every effect given back", g, f, "ms", conditions.c_str());
 }
 
@@ -221,10 +224,9 @@ void HotPaths(int ticks) {
   win32::LedgerKeeper keeper;
   keeper.KeepAt(path);
   auto onDisk = [&](bool on) {
-    LiveEffects().changed =
-        on ? std::function<void(const EffectLedger&)>(
-                 [&](const EffectLedger& l) { keeper.Write(l.Effects()); })
-           : nullptr;
+    LiveEffects().changed = on ? std::function<void(const EffectLedger&)>(
+                                     [&](const EffectLedger& l) { keeper.Write(l.Effects()); })
+                               : nullptr;
   };
   constexpr int kBlocks = 10;
   constexpr int kRefreshes = 30;
@@ -245,11 +247,12 @@ void HotPaths(int ticks) {
     }
     booster.GiveBack();
     const double w = Median(with), f = Median(without);
-    std::printf("foreground change with the booster on: %.1f us with the ledger on disk, %.1f us "
-                "without (%d ticks a block)\n",
-                w, f, ticks);
-    const std::string conditions = "Wine, median of " + std::to_string(kBlocks / 2) + " blocks of " +
-                                   std::to_string(ticks) +
+    std::printf(
+        "foreground change with the booster on: %.1f us with the ledger on disk, %.1f us "
+        "without (%d ticks a block)\n",
+        w, f, ticks);
+    const std::string conditions = "Wine, median of " + std::to_string(kBlocks / 2) +
+                                   " blocks of " + std::to_string(ticks) +
                                    " changes between two processes; floor the same without the "
                                    "ledger on disk; goal 1.05";
     TableRow("ledger: foreground change, booster on", w, f, "us", conditions.c_str());

@@ -218,8 +218,8 @@ std::string FormatLedger(const StoredLedger& stored) {
     text += ' ' + std::to_string(effect.applied) + '\n';
   }
   for (const StoredJob& job : stored.jobs) {
-    text += std::string(kJobWord) + ' ' + identity(job.process) + ' ' +
-            std::to_string(job.handle) + '\n';
+    text += std::string(kJobWord) + ' ' + identity(job.process) + ' ' + std::to_string(job.handle) +
+            '\n';
   }
   text += kTrailer;
   text += '\n';

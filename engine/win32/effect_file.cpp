@@ -186,9 +186,9 @@ bool LedgerKeeper::Start(const std::wstring& ledgerPath, const std::wstring& exe
   // Out of the program's job where it may leave it, so a job that ends the program does not
   // take the watcher with it.
   constexpr DWORD kFlags = CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE;
-  BOOL started = ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                  kFlags | CREATE_BREAKAWAY_FROM_JOB, nullptr, folder, &startup,
-                                  &info);
+  BOOL started =
+      ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                       kFlags | CREATE_BREAKAWAY_FROM_JOB, nullptr, folder, &startup, &info);
   if (!started) {
     started = ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, kFlags,
                                nullptr, folder, &startup, &info);

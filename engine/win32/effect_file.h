@@ -47,8 +47,7 @@ class LedgerLock {
 class SystemEffectUndo final : public EffectUndo {
  public:
   explicit SystemEffectUndo(std::vector<StoredJob> jobs = {}) : jobs_(std::move(jobs)) {}
-  void RestorePriority(const ProcessIdentity& process, int priorityClass,
-                       int raisedClass) override;
+  void RestorePriority(const ProcessIdentity& process, int priorityClass, int raisedClass) override;
   void Uncap(const ProcessIdentity& process) override;
   void Resume(const ProcessIdentity& process) override;
 

@@ -46,9 +46,7 @@ AppFolder::AppFolder() {
 AppFolder::~AppFolder() {
   // The program's watcher may hold the executable a moment after the program has ended.
   (void)WaitFor(
-      [&] {
-        return ::DeleteFileW(Exe().c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-      },
+      [&] { return ::DeleteFileW(Exe().c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; },
       std::chrono::seconds(5));
   for (const wchar_t* name : {L"\\ico.ico", L"\\Config.ini", L"\\Effects.txt"}) {
     (void)::DeleteFileW((path_ + name).c_str());

@@ -103,8 +103,8 @@ TEST(WatcherTest, KilledFromOutsideEveryRaiseAndSuspensionIsGivenBackAtOnce) {
 
   scene.app->Kill();
   const auto killed = std::chrono::steady_clock::now();
-  EXPECT_TRUE(WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; },
-                      2s));
+  EXPECT_TRUE(
+      WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }, 2s));
   // The watcher ends once it has given everything back.
   EXPECT_EQ(::WaitForSingleObject(watcher.get(), 2000), WAIT_OBJECT_0);
   const double seconds =

@@ -200,8 +200,7 @@ TEST(EffectLedgerTest, DamagedTextsGiveOnlyTheirValidLines) {
       {"a job of no cap", head + "job 200 133000000000000002 420\n" + end, 0, 0},
       {"a job of another process", head + good + "job 201 133000000000000002 420\n" + end, 1, 0},
       {"a second job for one cap",
-       head + good + "job 200 133000000000000002 420\njob 200 133000000000000002 8\n" + end, 1,
-       1},
+       head + good + "job 200 133000000000000002 420\njob 200 133000000000000002 8\n" + end, 1, 1},
       {"a null job handle", head + good + "job 200 133000000000000002 0\n" + end, 1, 0},
       {"a job handle past 32 bits", head + good + "job 200 133000000000000002 4294967296\n" + end,
        1, 0},
@@ -222,10 +221,10 @@ TEST(EffectLedgerTest, DamagedTextsGiveOnlyTheirValidLines) {
 // What a watcher or the next start does with a copy: every valid effect given back, the
 // most harmful first, and nothing else.
 TEST(EffectLedgerTest, AStoredLedgerIsGivenBackMostHarmfulFirst) {
-  const StoredLedger stored{kOwner,
-                            {Raise(kA), Cap(kB, 30), Duty(kA, 50),
-                             Raise(kB, kHighPriorityClass, kHighPriorityClass)},
-                            {}};
+  const StoredLedger stored{
+      kOwner,
+      {Raise(kA), Cap(kB, 30), Duty(kA, 50), Raise(kB, kHighPriorityClass, kHighPriorityClass)},
+      {}};
   RecordingUndo undo;
   GiveBackStored(stored, undo);
   const std::vector<std::string> want{"resume 100", "uncap 200", "restore 100 32 from 128"};

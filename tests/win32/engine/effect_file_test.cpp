@@ -62,8 +62,8 @@ ProcessIdentity DeadProgram() { return {Own().id, Own().started - 1}; }
 
 bool SuspendProcess(HANDLE process) {
   using Call = LONG(NTAPI*)(HANDLE);
-  const auto suspend = reinterpret_cast<Call>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtSuspendProcess")));
+  const auto suspend = reinterpret_cast<Call>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtSuspendProcess")));
   return suspend && suspend(process) >= 0;
 }
 
@@ -108,13 +108,13 @@ TEST(EffectFileTest, RepairGivesBackWhatADeadProgramLeftLive) {
   ASSERT_LT(frozen.Share(1s), 5.0);
 
   const ProcessIdentity reusedThen{reused.Id(), IdentityOfId(reused.Id())->started - 1};
-  const StoredLedger left{DeadProgram(),
-                          {{*IdentityOfId(raised.Id()), EffectKind::Priority,
-                            kBelowNormalPriorityClass, kHighPriorityClass},
-                           {reusedThen, EffectKind::Priority, kIdlePriorityClass,
-                            kHighPriorityClass},
-                           {*IdentityOfId(frozen.Id()), EffectKind::DutyCycle, 0, 10}},
-                          {}};
+  const StoredLedger left{
+      DeadProgram(),
+      {{*IdentityOfId(raised.Id()), EffectKind::Priority, kBelowNormalPriorityClass,
+        kHighPriorityClass},
+       {reusedThen, EffectKind::Priority, kIdlePriorityClass, kHighPriorityClass},
+       {*IdentityOfId(frozen.Id()), EffectKind::DutyCycle, 0, 10}},
+      {}};
   ASSERT_TRUE(WriteLedgerFile(folder.Path(), FormatLedger(left)));
 
   EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::Repaired);
@@ -147,7 +147,8 @@ TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
   };
   const Case cases[] = {
       {"cut short", head + owner(DeadProgram()) + line, LeftBehind::Refused, false},
-      {"oversized", head + owner(DeadProgram()) + line + std::string(kMaxLedgerBytes, '#') + "\nend\n",
+      {"oversized",
+       head + owner(DeadProgram()) + line + std::string(kMaxLedgerBytes, '#') + "\nend\n",
        LeftBehind::Refused, false},
       {"foreign", "[Process]\nEnableImproveProcess=1\n", LeftBehind::Refused, false},
       {"the format before owners", "Quorvant live effects 1\n" + line + "end\n",
@@ -161,7 +162,8 @@ TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
     LedgerFolder folder;
     ASSERT_TRUE(WriteLedgerFile(folder.Path(), c.text)) << c.what;
     EXPECT_EQ(RepairLeftBehind(folder.Path()), c.outcome) << c.what;
-    EXPECT_EQ(::GetPriorityClass(child.Handle()), static_cast<DWORD>(HIGH_PRIORITY_CLASS)) << c.what;
+    EXPECT_EQ(::GetPriorityClass(child.Handle()), static_cast<DWORD>(HIGH_PRIORITY_CLASS))
+        << c.what;
     EXPECT_EQ(folder.Exists(), c.fileStays) << c.what;
   }
 }
@@ -190,15 +192,15 @@ TEST(EffectFileTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
   // The value names a job in the watcher: brought back here, it is that job.
   auto inWatcher = [&] {
     HANDLE back = nullptr;
-    const bool ok = ::DuplicateHandle(watcher.Handle(),
-                                      reinterpret_cast<HANDLE>(
-                                          static_cast<std::uintptr_t>(stored->jobs[0].handle)),
-                                      ::GetCurrentProcess(), &back, 0, FALSE,
-                                      DUPLICATE_SAME_ACCESS) != FALSE;
+    const bool ok =
+        ::DuplicateHandle(
+            watcher.Handle(),
+            reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(stored->jobs[0].handle)),
+            ::GetCurrentProcess(), &back, 0, FALSE, DUPLICATE_SAME_ACCESS) != FALSE;
     const unique_handle held(back);
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
-    return ok && ::QueryInformationJobObject(held.get(), JobObjectBasicAccountingInformation,
-                                             &info, sizeof(info), nullptr) != FALSE;
+    return ok && ::QueryInformationJobObject(held.get(), JobObjectBasicAccountingInformation, &info,
+                                             sizeof(info), nullptr) != FALSE;
   };
   EXPECT_TRUE(inWatcher());
 
