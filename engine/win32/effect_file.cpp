@@ -233,8 +233,12 @@ void LedgerKeeper::UnshareJob(const ProcessIdentity& process) {
   const auto job = std::find_if(jobs_.begin(), jobs_.end(),
                                 [&](const StoredJob& j) { return j.process == process; });
   if (job == jobs_.end()) return;
-  (void)::DuplicateHandle(watcher_.get(), AsHandle(job->handle), nullptr, nullptr, 0, FALSE,
-                          DUPLICATE_CLOSE_SOURCE);
+  // Closed in the watcher by taking it over here: Wine does not close a source handle for
+  // a null target.
+  HANDLE taken = nullptr;
+  (void)::DuplicateHandle(watcher_.get(), AsHandle(job->handle), ::GetCurrentProcess(), &taken, 0,
+                          FALSE, DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS);
+  const unique_handle closing(taken);
   jobs_.erase(job);
   WriteNow();
 }
