@@ -91,6 +91,11 @@ quorvant_env_start_session() {
 quorvant_unix_pid() {
   local pid
   for pid in $(pgrep -f "$1"); do
+    # quorvant.exe's watcher carries the program's name too; only a pattern that asks for
+    # it finds it.
+    if [[ $1 != *--watch* ]] && tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -q -- ' --watch '; then
+      continue
+    fi
     if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
       echo "$pid"
       return 0

@@ -2,15 +2,45 @@
 // After <windows.h>, which it needs.
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
+#include "engine/win32/effect_file.h"
 #include "engine/win32/limit_handles.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/form_quorvant.h"
+#include "shell/win32/ini_settings_store.h"
+#include "shell/win32/program_files.h"
 #include "shell/win32/single_instance.h"
 
+namespace {
+
+// The arguments after the program's name.
+std::vector<std::wstring> Arguments() {
+  int count = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::wstring> arguments;
+  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv[i]);
+  if (argv) (void)::LocalFree(argv);
+  return arguments;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // The program's own watcher: no window, no instance of the program, nothing but waiting
+  // and giving back.
+  const std::vector<std::wstring> arguments = Arguments();
+  if (!arguments.empty() && arguments.front() == quorvant::kWatchSwitch) {
+    const auto program = quorvant::ParseWatchArguments(arguments);
+    return program ? quorvant::win32::RunWatcher(*program, quorvant::win32::LedgerFilePath())
+                   : quorvant::win32::kWatcherRefused;
+  }
+
   // Before anything is shown or written: one instance only.
   const quorvant::win32::SingleInstance instanceLock;
   if (instanceLock.AnotherIsRunning()) {
@@ -18,6 +48,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                         quorvant::shell::kProductName.data(), MB_OK);
     return 0;
   }
+
+  // What a predecessor killed with its watcher left live is given back before this run
+  // changes anything; from here on every effect is on disk before it is applied, and a
+  // watcher gives it back if the program is ended from outside.
+  const std::wstring ledgerPath = quorvant::win32::LedgerFilePath();
+  (void)quorvant::win32::RepairLeftBehind(ledgerPath);
+  (void)quorvant::win32::KeepLiveEffectsOnDisk(ledgerPath, quorvant::win32::ExecutablePath());
 
   // A fault in the program's own code still lets every limited process run freely.
   quorvant::win32::limit_handles::InstallRescue();

@@ -11,7 +11,10 @@ namespace quorvant {
 
 namespace {
 
-constexpr std::string_view kHeader = "Quorvant live effects 1";
+// Version 2 names its owner, so a copy is only ever acted on for the program that wrote it.
+constexpr std::string_view kHeader = "Quorvant live effects 2";
+constexpr std::string_view kOwnerWord = "owner";
+constexpr std::string_view kJobWord = "job";
 constexpr std::string_view kTrailer = "end";
 
 // Kinds in the order they are given back, and their words on disk.
@@ -56,20 +59,43 @@ std::vector<std::string_view> Split(std::string_view line) {
   return words;
 }
 
-std::optional<Effect> ParseLine(std::string_view line) {
+std::optional<ProcessIdentity> Identity(std::string_view id, std::string_view started) {
+  const auto number = Number(id, 0xFFFFFFFF);
+  const auto time = Number(started, 0x7FFFFFFFFFFFFFFF);
+  if (!number || !time) return std::nullopt;
+  const ProcessIdentity identity{static_cast<std::uint32_t>(*number), *time};
+  if (!identity.Known()) return std::nullopt;
+  return identity;
+}
+
+// "owner <id> <created>"
+std::optional<ProcessIdentity> ParseOwner(std::string_view line) {
   const std::vector<std::string_view> words = Split(line);
+  if (words.size() != 3 || words[0] != kOwnerWord) return std::nullopt;
+  return Identity(words[1], words[2]);
+}
+
+// "job <id> <created> <handle>"; handle values fit in 32 bits on every Windows.
+std::optional<StoredJob> ParseJob(const std::vector<std::string_view>& words) {
+  if (words.size() != 4 || words[0] != kJobWord) return std::nullopt;
+  const auto process = Identity(words[1], words[2]);
+  const auto handle = Number(words[3], 0xFFFFFFFF);
+  if (!process || !handle || *handle == 0) return std::nullopt;
+  return StoredJob{*process, *handle};
+}
+
+std::optional<Effect> ParseLine(const std::vector<std::string_view>& words) {
   const auto info = std::find_if(kKinds.begin(), kKinds.end(),
                                  [&](const KindInfo& k) { return k.word == words.front(); });
   if (info == kKinds.end() || words.size() != static_cast<size_t>(info->fields) + 1) {
     return std::nullopt;
   }
   constexpr std::uint64_t kMaxInt = 0x7FFFFFFF;
-  const auto id = Number(words[1], 0xFFFFFFFF);
-  const auto started = Number(words[2], 0x7FFFFFFFFFFFFFFF);
-  if (!id || !started) return std::nullopt;
+  const auto process = Identity(words[1], words[2]);
+  if (!process) return std::nullopt;
   Effect effect;
   effect.kind = info->kind;
-  effect.process = {static_cast<std::uint32_t>(*id), *started};
+  effect.process = *process;
   if (info->kind == EffectKind::Priority) {
     const auto before = Number(words[3], kMaxInt);
     const auto applied = Number(words[4], kMaxInt);
@@ -178,38 +204,85 @@ void GiveBackAll(EffectLedger& ledger, EffectUndo& undo) {
   }
 }
 
-std::string FormatLedger(const std::vector<Effect>& effects) {
+std::string FormatLedger(const StoredLedger& stored) {
+  auto identity = [](const ProcessIdentity& p) {
+    return std::to_string(p.id) + ' ' + std::to_string(p.started);
+  };
   std::string text(kHeader);
   text += '\n';
-  for (const Effect& effect : effects) {
+  text += std::string(kOwnerWord) + ' ' + identity(stored.owner) + '\n';
+  for (const Effect& effect : stored.effects) {
     text += Info(effect.kind).word;
-    text += ' ' + std::to_string(effect.process.id) + ' ' + std::to_string(effect.process.started);
+    text += ' ' + identity(effect.process);
     if (effect.kind == EffectKind::Priority) text += ' ' + std::to_string(effect.before);
     text += ' ' + std::to_string(effect.applied) + '\n';
+  }
+  for (const StoredJob& job : stored.jobs) {
+    text += std::string(kJobWord) + ' ' + identity(job.process) + ' ' + std::to_string(job.handle) +
+            '\n';
   }
   text += kTrailer;
   text += '\n';
   return text;
 }
 
-std::vector<Effect> ParseLedger(std::string_view text) {
-  if (text.size() > kMaxLedgerBytes) return {};
+std::optional<StoredLedger> ParseLedger(std::string_view text) {
+  if (text.size() > kMaxLedgerBytes) return std::nullopt;
   std::vector<std::string_view> lines;
   while (!text.empty()) {
     const size_t end = text.find('\n');
-    if (end == std::string_view::npos) return {};  // cut short: the last line has no end
+    if (end == std::string_view::npos) return std::nullopt;  // cut short: no end to the last line
     std::string_view line = text.substr(0, end);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lines.push_back(line);
     text.remove_prefix(end + 1);
   }
-  if (lines.size() < 2 || lines.front() != kHeader || lines.back() != kTrailer) return {};
+  if (lines.size() < 3 || lines.front() != kHeader || lines.back() != kTrailer) return std::nullopt;
+  const auto owner = ParseOwner(lines[1]);
+  if (!owner) return std::nullopt;
 
   EffectLedger parsed;
-  for (size_t i = 1; i + 1 < lines.size(); ++i) {
-    if (const auto effect = ParseLine(lines[i])) parsed.Record(*effect);
+  std::vector<StoredJob> jobs;
+  for (size_t i = 2; i + 1 < lines.size(); ++i) {
+    const std::vector<std::string_view> words = Split(lines[i]);
+    if (const auto effect = ParseLine(words)) parsed.Record(*effect);
+    if (const auto job = ParseJob(words)) jobs.push_back(*job);
   }
-  return parsed.Effects();
+  StoredLedger stored{*owner, parsed.Effects(), {}};
+  // A job handle is used only to switch off a cap the same copy records, once per process.
+  for (const StoredJob& job : jobs) {
+    const bool capped = parsed.Find(job.process, EffectKind::CpuCap).has_value();
+    const bool first = std::none_of(stored.jobs.begin(), stored.jobs.end(),
+                                    [&](const StoredJob& j) { return j.process == job.process; });
+    if (capped && first) stored.jobs.push_back(job);
+  }
+  return stored;
+}
+
+void GiveBackStored(const StoredLedger& stored, EffectUndo& undo) {
+  EffectLedger ledger;
+  for (const Effect& effect : stored.effects) {
+    if (IsValidEffect(effect)) ledger.Record(effect);
+  }
+  GiveBackAll(ledger, undo);
+}
+
+std::wstring FormatWatchArguments(const ProcessIdentity& program) {
+  return std::wstring(kWatchSwitch) + L' ' + std::to_wstring(program.id) + L' ' +
+         std::to_wstring(program.started);
+}
+
+std::optional<ProcessIdentity> ParseWatchArguments(const std::vector<std::wstring>& arguments) {
+  if (arguments.size() != 3 || arguments[0] != kWatchSwitch) return std::nullopt;
+  // Plain digits only: the numbers are read as the narrow text the ledger uses.
+  std::string narrow[2];
+  for (int i = 0; i < 2; ++i) {
+    for (const wchar_t c : arguments[static_cast<size_t>(i) + 1]) {
+      if (c < L'0' || c > L'9') return std::nullopt;
+      narrow[i] += static_cast<char>(c);
+    }
+  }
+  return Identity(narrow[0], narrow[1]);
 }
 
 }  // namespace quorvant

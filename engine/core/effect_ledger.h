@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -100,13 +101,44 @@ void GiveBack(const Effect& effect, EffectUndo& undo);
 // before a raised one), and forgets each.
 void GiveBackAll(EffectLedger& ledger, EffectUndo& undo);
 
-// The ledger on disk. A text of at most kMaxLedgerBytes: a first line naming the format,
-// one line per effect, and a closing line, so a file cut short is known as such.
-inline constexpr std::size_t kMaxLedgerBytes = 4096;
-std::string FormatLedger(const std::vector<Effect>& effects);
+// The ledger as it is kept on disk: the program that wrote it, its effects, and the job
+// handles its watcher holds to switch caps off. A watcher or a later start acts only on a
+// copy whose owner is the program it knows to be dead.
+struct StoredJob {
+  ProcessIdentity process;  // the capped process
+  // The job's handle value in the watcher's process: meaningful to that watcher only.
+  std::uint64_t handle = 0;
 
-// The valid effects of a stored ledger. A line that is not a valid effect is passed over; a
-// text without the first or the closing line, or larger than kMaxLedgerBytes, gives none.
-std::vector<Effect> ParseLedger(std::string_view text);
+  friend bool operator==(const StoredJob&, const StoredJob&) = default;
+};
+
+struct StoredLedger {
+  ProcessIdentity owner;
+  std::vector<Effect> effects;
+  std::vector<StoredJob> jobs;
+
+  friend bool operator==(const StoredLedger&, const StoredLedger&) = default;
+};
+
+// A text of at most kMaxLedgerBytes: a first line naming the format, a line naming the
+// owner, one line per effect and per job, and a closing line, so a file cut short is known
+// as such.
+inline constexpr std::size_t kMaxLedgerBytes = 4096;
+std::string FormatLedger(const StoredLedger& stored);
+
+// A stored ledger's valid effects, and its jobs that belong to one of its caps. A line that
+// is not valid is passed over; a text without the first, the owner's or the closing line,
+// or larger than kMaxLedgerBytes, is none at all.
+std::optional<StoredLedger> ParseLedger(std::string_view text);
+
+// Gives back every effect of a stored ledger, the most harmful first: a watcher whose
+// program died, or a start that finds a ledger its predecessor left behind.
+void GiveBackStored(const StoredLedger& stored, EffectUndo& undo);
+
+// The private switch that starts the program as its own watcher, and its arguments: the
+// program's id and creation time. Anything else is not a watcher's command line.
+inline constexpr std::wstring_view kWatchSwitch = L"--watch";
+std::wstring FormatWatchArguments(const ProcessIdentity& program);
+std::optional<ProcessIdentity> ParseWatchArguments(const std::vector<std::wstring>& arguments);
 
 }  // namespace quorvant

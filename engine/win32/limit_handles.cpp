@@ -125,6 +125,10 @@ void DropJob(int slot) {
   if (const HANDLE job = jobs[slot].exchange(nullptr)) (void)::CloseHandle(job);
 }
 
+bool ResumeOnce(HANDLE process) { return process && kResume && kResume(process) >= 0; }
+
+bool SwitchCapOff(HANDLE job) { return job && SwitchOffCap(job); }
+
 void RescueAll() noexcept {
   rescuing.store(true);
   for (auto& slot : processes) ResumeSlot(slot);

@@ -31,6 +31,12 @@ HANDLE Job(int slot);
 bool Uncap(int slot);
 void DropJob(int slot);
 
+// Resumes process once, through a handle of the caller's: how a watcher or the next start
+// lets a duty-cycled process run when the program that suspended it is gone.
+bool ResumeOnce(HANDLE process);
+// Switches a job's cap off through any handle to it; false when the system refuses.
+bool SwitchCapOff(HANDLE job);
+
 // Resumes every suspended process and switches every cap off; nothing is suspended after
 // it. Safe in a fault handler.
 void RescueAll() noexcept;

@@ -9,6 +9,7 @@
 
 #include "common/win32/unique_handle.h"
 #include "engine/core/public_function.h"
+#include "engine/win32/effect_file.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/program_files.h"
 
@@ -63,6 +64,11 @@ std::wstring ConfigFilePath() {
   // The first time, what was beside the program carries over; later the copy is the user's.
   (void)::CopyFileW(beside.c_str(), own.c_str(), TRUE);
   return own;
+}
+
+std::wstring LedgerFilePath() {
+  const std::wstring config = ConfigFilePath();
+  return config.substr(0, config.find_last_of(L'\\') + 1) + kLedgerFileName;
 }
 
 }  // namespace quorvant::win32

@@ -25,6 +25,9 @@ class IniSettingsStore final : public shell::SettingsStore {
 // created, and which starts as a copy of the file beside the executable when there is one.
 std::wstring ConfigFilePath();
 
+// The copy of the live effects on disk, in the folder ConfigFilePath chose.
+std::wstring LedgerFilePath();
+
 // Whether the program may write path: the file when it exists, else a new file in its folder.
 bool CanWrite(const std::wstring& path);
 

@@ -44,7 +44,11 @@ AppFolder::AppFolder() {
 }
 
 AppFolder::~AppFolder() {
-  for (const wchar_t* name : {L"\\quorvant.exe", L"\\ico.ico", L"\\Config.ini"}) {
+  // The program's watcher may hold the executable a moment after the program has ended.
+  (void)WaitFor(
+      [&] { return ::DeleteFileW(Exe().c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; },
+      std::chrono::seconds(5));
+  for (const wchar_t* name : {L"\\ico.ico", L"\\Config.ini", L"\\Effects.txt"}) {
     (void)::DeleteFileW((path_ + name).c_str());
   }
   (void)::RemoveDirectoryW(path_.c_str());
@@ -68,10 +72,11 @@ std::string AppFolder::ConfigBytes() const {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-AppProcess::AppProcess(const std::wstring& exe) {
+AppProcess::AppProcess(const std::wstring& exe, const std::wstring& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
   (void)::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                          nullptr, &startup, &info_);
 }
@@ -83,6 +88,12 @@ AppProcess::~AppProcess() {
   }
   if (info_.hThread) (void)::CloseHandle(info_.hThread);
   if (info_.hProcess) (void)::CloseHandle(info_.hProcess);
+}
+
+void AppProcess::Kill() const {
+  if (!Running()) return;
+  (void)::TerminateProcess(info_.hProcess, 1);
+  (void)::WaitForSingleObject(info_.hProcess, 5000);
 }
 
 bool AppProcess::Running() const {

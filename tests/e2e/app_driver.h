@@ -33,6 +33,8 @@ class AppFolder {
                    const std::wstring& value) const;
   std::wstring ReadConfig(const std::wstring& section, const std::wstring& key) const;
   std::string ConfigBytes() const;
+  // The program's live effects on disk, kept beside Config.ini.
+  std::wstring LedgerFile() const { return path_ + L"\\Effects.txt"; }
 
  private:
   std::wstring path_;
@@ -40,13 +42,17 @@ class AppFolder {
 
 class AppProcess {
  public:
-  explicit AppProcess(const std::wstring& exe);
+  // arguments follow the quoted program name on its command line.
+  explicit AppProcess(const std::wstring& exe, const std::wstring& arguments = {});
   AppProcess(const AppProcess&) = delete;
   AppProcess& operator=(const AppProcess&) = delete;
   ~AppProcess();  // ends the process if it still runs
 
   DWORD Id() const { return info_.dwProcessId; }
   bool Running() const;
+  // Ends it from outside as Task Manager's "End task" does, and waits until it has gone.
+  void Kill() const;
+  HANDLE Handle() const { return info_.hProcess; }
   // Waits for the end of the process; false on time-out.
   bool WaitForExit(std::chrono::milliseconds deadline, DWORD* exitCode = nullptr) const;
   void WaitForIdle() const;

@@ -135,40 +135,55 @@ TEST(EffectLedgerTest, OnlyWhatTheProgramCouldHaveDoneIsValid) {
   EXPECT_TRUE(undo.calls.empty());
 }
 
+constexpr ProcessIdentity kOwner{4242, 133000000000000500};
+
 TEST(EffectLedgerTest, RoundTripsThroughItsTextForm) {
-  const std::vector<Effect> effects{Raise(kA, kIdlePriorityClass, kAboveNormalPriorityClass),
-                                    Cap(kB, 30), Duty(kA, 99)};
-  const std::string text = FormatLedger(effects);
+  const StoredLedger stored{
+      kOwner,
+      {Raise(kA, kIdlePriorityClass, kAboveNormalPriorityClass), Cap(kB, 30), Duty(kA, 99)},
+      {{kB, 0x1A4}}};
+  const std::string text = FormatLedger(stored);
   EXPECT_EQ(text,
-            "Quorvant live effects 1\n"
+            "Quorvant live effects 2\n"
+            "owner 4242 133000000000000500\n"
             "priority 100 133000000000000001 64 32768\n"
             "cap 200 133000000000000002 30\n"
             "duty 100 133000000000000001 99\n"
+            "job 200 133000000000000002 420\n"
             "end\n");
-  EXPECT_EQ(ParseLedger(text), effects);
-  EXPECT_TRUE(ParseLedger(FormatLedger({})).empty());
+  EXPECT_EQ(ParseLedger(text), stored);
+  const auto empty = ParseLedger(FormatLedger({kOwner, {}, {}}));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->owner, kOwner);
+  EXPECT_TRUE(empty->effects.empty());
 }
 
 TEST(EffectLedgerTest, DamagedTextsGiveOnlyTheirValidLines) {
-  const std::string head = "Quorvant live effects 1\n";
+  const std::string head = "Quorvant live effects 2\nowner 4242 133000000000000500\n";
   const std::string good = "cap 200 133000000000000002 30\n";
   const std::string end = "end\n";
   struct Case {
     const char* what;
     std::string text;
-    size_t effects;
+    int effects;  // -1: the whole text is refused
+    size_t jobs = 0;
   };
   const Case cases[] = {
       {"whole", head + good + end, 1},
-      {"Windows line ends", "Quorvant live effects 1\r\ncap 200 133000000000000002 30\r\nend\r\n",
+      {"Windows line ends",
+       "Quorvant live effects 2\r\nowner 4242 133000000000000500\r\n"
+       "cap 200 133000000000000002 30\r\nend\r\n",
        1},
-      {"empty", "", 0},
-      {"foreign file", "[Process]\nEnableImproveProcess=1\n", 0},
-      {"another format version", "Quorvant live effects 2\n" + good + end, 0},
-      {"cut before the closing line", head + good, 0},
-      {"cut inside a line", head + "cap 200 13300", 0},
-      {"closing line without its end", head + good + "end", 0},
-      {"oversized", head + std::string(kMaxLedgerBytes, '#') + "\n" + good + end, 0},
+      {"empty", "", -1},
+      {"foreign file", "[Process]\nEnableImproveProcess=1\n", -1},
+      {"the format before owners", "Quorvant live effects 1\n" + good + end, -1},
+      {"no owner", "Quorvant live effects 2\n" + good + end, -1},
+      {"owner without creation time", "Quorvant live effects 2\nowner 4242 0\n" + good + end, -1},
+      {"owner of garbage", "Quorvant live effects 2\nowner me\n" + good + end, -1},
+      {"cut before the closing line", head + good, -1},
+      {"cut inside a line", head + "cap 200 13300", -1},
+      {"closing line without its end", head + good + "end", -1},
+      {"oversized", head + std::string(kMaxLedgerBytes, '#') + "\n" + good + end, -1},
       {"unknown kind", head + "suspend 200 133000000000000002 30\n" + good + end, 1},
       {"negative id", head + "cap -200 133000000000000002 30\n" + end, 0},
       {"id past 32 bits", head + "cap 4294967296 133000000000000002 30\n" + end, 0},
@@ -181,8 +196,64 @@ TEST(EffectLedgerTest, DamagedTextsGiveOnlyTheirValidLines) {
       {"restore to Realtime", head + "priority 100 133000000000000001 256 128\n" + end, 0},
       {"huge number", head + "priority 100 133000000000000001 99999999999999999999 128\n" + end, 0},
       {"a duplicate keeps one", head + good + good + end, 1},
+      {"a job of a cap", head + good + "job 200 133000000000000002 420\n" + end, 1, 1},
+      {"a job of no cap", head + "job 200 133000000000000002 420\n" + end, 0, 0},
+      {"a job of another process", head + good + "job 201 133000000000000002 420\n" + end, 1, 0},
+      {"a second job for one cap",
+       head + good + "job 200 133000000000000002 420\njob 200 133000000000000002 8\n" + end, 1, 1},
+      {"a null job handle", head + good + "job 200 133000000000000002 0\n" + end, 1, 0},
+      {"a job handle past 32 bits", head + good + "job 200 133000000000000002 4294967296\n" + end,
+       1, 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseLedger(c.text).size(), c.effects) << c.what;
+  for (const Case& c : cases) {
+    const auto stored = ParseLedger(c.text);
+    if (c.effects < 0) {
+      EXPECT_FALSE(stored) << c.what;
+      continue;
+    }
+    ASSERT_TRUE(stored) << c.what;
+    EXPECT_EQ(stored->owner, kOwner) << c.what;
+    EXPECT_EQ(stored->effects.size(), static_cast<size_t>(c.effects)) << c.what;
+    EXPECT_EQ(stored->jobs.size(), c.jobs) << c.what;
+  }
+}
+
+// What a watcher or the next start does with a copy: every valid effect given back, the
+// most harmful first, and nothing else.
+TEST(EffectLedgerTest, AStoredLedgerIsGivenBackMostHarmfulFirst) {
+  const StoredLedger stored{
+      kOwner,
+      {Raise(kA), Cap(kB, 30), Duty(kA, 50), Raise(kB, kHighPriorityClass, kHighPriorityClass)},
+      {}};
+  RecordingUndo undo;
+  GiveBackStored(stored, undo);
+  const std::vector<std::string> want{"resume 100", "uncap 200", "restore 100 32 from 128"};
+  EXPECT_EQ(undo.calls, want);
+}
+
+TEST(EffectLedgerTest, OnlyItsOwnSwitchAndTwoNumbersMakeAWatcher) {
+  const ProcessIdentity program{4242, 133000000000000500};
+  const std::wstring text = FormatWatchArguments(program);
+  EXPECT_EQ(text, L"--watch 4242 133000000000000500");
+  EXPECT_EQ(ParseWatchArguments({L"--watch", L"4242", L"133000000000000500"}), program);
+  struct Case {
+    const char* what;
+    std::vector<std::wstring> arguments;
+  };
+  const Case refused[] = {
+      {"none", {}},
+      {"the switch alone", {L"--watch"}},
+      {"no creation time", {L"--watch", L"4242"}},
+      {"an extra argument", {L"--watch", L"4242", L"133000000000000500", L"x"}},
+      {"another switch", {L"--watched", L"4242", L"133000000000000500"}},
+      {"a negative id", {L"--watch", L"-4242", L"133000000000000500"}},
+      {"id zero", {L"--watch", L"0", L"133000000000000500"}},
+      {"time zero", {L"--watch", L"4242", L"0"}},
+      {"garbage", {L"--watch", L"42x", L"133000000000000500"}},
+      {"a wide digit", {L"--watch", L"\x0664\x0662", L"133000000000000500"}},
+      {"id past 32 bits", {L"--watch", L"4294967296", L"133000000000000500"}},
+  };
+  for (const Case& c : refused) EXPECT_FALSE(ParseWatchArguments(c.arguments)) << c.what;
 }
 
 }  // namespace

@@ -1,0 +1,215 @@
+// The live effects on disk: written on each change and gone when nothing is live, and the
+// start-up repair of a copy a killed program left behind, on real processes.
+
+#include "engine/win32/effect_file.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "engine/core/priority_class.h"
+#include "engine/win32/module_process.h"
+#include "tests/support/burner.h"
+#include "tests/support/child_process.h"
+
+namespace quorvant::win32 {
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::Burner;
+using testing_support::ChildProcess;
+
+// A folder of its own for one test's ledger file.
+class LedgerFolder {
+ public:
+  LedgerFolder() {
+    wchar_t temp[MAX_PATH]{};
+    (void)::GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"quorvant-ledger-" + std::to_wstring(::GetCurrentProcessId()) +
+              L"-" + std::to_wstring(++made_);
+    (void)::CreateDirectoryW(folder_.c_str(), nullptr);
+  }
+  ~LedgerFolder() {
+    (void)::DeleteFileW(Path().c_str());
+    (void)::RemoveDirectoryW(folder_.c_str());
+  }
+  std::wstring Path() const { return folder_ + L"\\" + kLedgerFileName; }
+  bool Exists() const { return ::GetFileAttributesW(Path().c_str()) != INVALID_FILE_ATTRIBUTES; }
+  // Every file in the folder: the ledger, or nothing, never a temporary one left behind.
+  int FileCount() const {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW((folder_ + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int files = 0;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+    } while (::FindNextFileW(find, &found));
+    (void)::FindClose(find);
+    return files;
+  }
+
+ private:
+  static inline int made_ = 0;
+  std::wstring folder_;
+};
+
+ProcessIdentity Own() { return *IdentityOfId(::GetCurrentProcessId()); }
+
+// This process's id with another creation time: a program that died, whose id is reused.
+ProcessIdentity DeadProgram() { return {Own().id, Own().started - 1}; }
+
+bool SuspendProcess(HANDLE process) {
+  using Call = LONG(NTAPI*)(HANDLE);
+  const auto suspend = reinterpret_cast<Call>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtSuspendProcess")));
+  return suspend && suspend(process) >= 0;
+}
+
+TEST(EffectFileTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive) {
+  LedgerFolder folder;
+  LedgerKeeper keeper;
+  keeper.KeepAt(folder.Path());
+  EffectLedger ledger;
+  ledger.changed = [&](const EffectLedger& l) { keeper.Write(l.Effects()); };
+  const ProcessIdentity other{Own().id + 4, 133000000000000001};
+  const Effect raise{other, EffectKind::Priority, kNormalPriorityClass, kHighPriorityClass};
+  const Effect duty{other, EffectKind::DutyCycle, 0, 30};
+
+  ledger.Record(raise);
+  ledger.Record(duty);
+  const auto text = ReadLedgerFile(folder.Path());
+  ASSERT_TRUE(text);
+  const auto stored = ParseLedger(*text);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->owner, Own());
+  EXPECT_EQ(stored->effects, (std::vector<Effect>{raise, duty}));
+  EXPECT_EQ(folder.FileCount(), 1);
+
+  ledger.Forget(other, EffectKind::DutyCycle);
+  EXPECT_EQ(ParseLedger(*ReadLedgerFile(folder.Path()))->effects, std::vector<Effect>{raise});
+  ledger.Forget(other, EffectKind::Priority);
+  EXPECT_FALSE(folder.Exists());
+  EXPECT_EQ(folder.FileCount(), 0);
+}
+
+// Killed together with its watcher, a program left a process raised and one suspended: the
+// next start gives both back, touches no process whose id was reused, and removes the file.
+TEST(EffectFileTest, RepairGivesBackWhatADeadProgramLeftLive) {
+  LedgerFolder folder;
+  ChildProcess raised;
+  ChildProcess reused;
+  Burner frozen;
+  ASSERT_TRUE(raised.Handle() && reused.Handle() && frozen.Handle());
+  ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS));
+  ASSERT_TRUE(::SetPriorityClass(reused.Handle(), HIGH_PRIORITY_CLASS));
+  ASSERT_TRUE(SuspendProcess(frozen.Handle()));
+  ASSERT_LT(frozen.Share(1s), 5.0);
+
+  const ProcessIdentity reusedThen{reused.Id(), IdentityOfId(reused.Id())->started - 1};
+  const StoredLedger left{
+      DeadProgram(),
+      {{*IdentityOfId(raised.Id()), EffectKind::Priority, kBelowNormalPriorityClass,
+        kHighPriorityClass},
+       {reusedThen, EffectKind::Priority, kIdlePriorityClass, kHighPriorityClass},
+       {*IdentityOfId(frozen.Id()), EffectKind::DutyCycle, 0, 10}},
+      {}};
+  ASSERT_TRUE(WriteLedgerFile(folder.Path(), FormatLedger(left)));
+
+  EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::Repaired);
+  EXPECT_EQ(::GetPriorityClass(raised.Handle()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
+  EXPECT_EQ(::GetPriorityClass(reused.Handle()), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+  EXPECT_GT(frozen.Share(1s), 20.0);
+  EXPECT_FALSE(folder.Exists());
+  EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::None);
+}
+
+// A copy that is not a ledger is removed and nothing is done to the process its lines name;
+// a copy whose program still runs (another session's) is left to that program.
+TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
+  ChildProcess child;
+  ASSERT_TRUE(child.Handle());
+  ASSERT_TRUE(::SetPriorityClass(child.Handle(), HIGH_PRIORITY_CLASS));
+  const ProcessIdentity id = *IdentityOfId(child.Id());
+  const std::string line = "priority " + std::to_string(id.id) + " " + std::to_string(id.started) +
+                           " " + std::to_string(kIdlePriorityClass) + " " +
+                           std::to_string(kHighPriorityClass) + "\n";
+  auto owner = [](const ProcessIdentity& p) {
+    return "owner " + std::to_string(p.id) + " " + std::to_string(p.started) + "\n";
+  };
+  const std::string head = "Quorvant live effects 2\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    LeftBehind outcome;
+    bool fileStays;
+  };
+  const Case cases[] = {
+      {"cut short", head + owner(DeadProgram()) + line, LeftBehind::Refused, false},
+      {"oversized",
+       head + owner(DeadProgram()) + line + std::string(kMaxLedgerBytes, '#') + "\nend\n",
+       LeftBehind::Refused, false},
+      {"foreign", "[Process]\nEnableImproveProcess=1\n", LeftBehind::Refused, false},
+      {"the format before owners", "Quorvant live effects 1\n" + line + "end\n",
+       LeftBehind::Refused, false},
+      {"binary", std::string("\0\xff\xfe\n", 4), LeftBehind::Refused, false},
+      {"empty", "", LeftBehind::Refused, false},
+      {"its program still runs", head + owner(Own()) + line + "end\n", LeftBehind::OwnerRunning,
+       true},
+  };
+  for (const Case& c : cases) {
+    LedgerFolder folder;
+    ASSERT_TRUE(WriteLedgerFile(folder.Path(), c.text)) << c.what;
+    EXPECT_EQ(RepairLeftBehind(folder.Path()), c.outcome) << c.what;
+    EXPECT_EQ(::GetPriorityClass(child.Handle()), static_cast<DWORD>(HIGH_PRIORITY_CLASS))
+        << c.what;
+    EXPECT_EQ(folder.Exists(), c.fileStays) << c.what;
+  }
+}
+
+// A cap's job handle is the watcher's own before the process joins the job, named in the
+// file, and closed in the watcher once the cap is lifted. (Wine refuses the cap itself, so
+// the whole cap is not tried here.)
+TEST(EffectFileTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
+  LedgerFolder folder;
+  ChildProcess watcher;
+  ASSERT_TRUE(watcher.Handle());
+  LedgerKeeper keeper;
+  keeper.KeepAt(folder.Path());
+  keeper.Adopt(unique_handle(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, watcher.Id())));
+  const unique_handle job(::CreateJobObjectW(nullptr, nullptr));
+  ASSERT_TRUE(job);
+  const ProcessIdentity capped{Own().id + 4, 133000000000000001};
+  const Effect cap{capped, EffectKind::CpuCap, 0, 30};
+  keeper.Write({cap});
+  ASSERT_TRUE(keeper.ShareJob(capped, job.get()));
+
+  const auto stored = ParseLedger(*ReadLedgerFile(folder.Path()));
+  ASSERT_TRUE(stored);
+  ASSERT_EQ(stored->jobs.size(), 1u);
+  EXPECT_EQ(stored->jobs[0].process, capped);
+  // The value names a job in the watcher: brought back here, it is that job.
+  auto inWatcher = [&] {
+    HANDLE back = nullptr;
+    const bool ok =
+        ::DuplicateHandle(
+            watcher.Handle(),
+            reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(stored->jobs[0].handle)),
+            ::GetCurrentProcess(), &back, 0, FALSE, DUPLICATE_SAME_ACCESS) != FALSE;
+    const unique_handle held(back);
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    return ok && ::QueryInformationJobObject(held.get(), JobObjectBasicAccountingInformation, &info,
+                                             sizeof(info), nullptr) != FALSE;
+  };
+  EXPECT_TRUE(inWatcher());
+
+  keeper.UnshareJob(capped);
+  EXPECT_FALSE(inWatcher());
+  EXPECT_TRUE(ParseLedger(*ReadLedgerFile(folder.Path()))->jobs.empty());
+  keeper.Write({});
+  EXPECT_FALSE(folder.Exists());
+}
+
+}  // namespace
+}  // namespace quorvant::win32
