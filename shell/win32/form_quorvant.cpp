@@ -308,10 +308,13 @@ void FormQuorvant::StartTimers() {
               kTimerProcess, 900, 90,
               [this] { return checkNowImproveProcess_.Value() != shell::kUnchecked; },
               [this] { TimerProcessTick(); }),
-          shell::FeatureTimer(
+          // The count of the automatic release shows nowhere: the timer sleeps until the
+          // tick that releases.
+          shell::SleepingFeatureTimer(
               kTimerMemory, 1000, 16, [this] { return memoryPanel_->AutoReleaseOn(); },
               [this] { TimerMemoryTick(); },
-              [this](std::int64_t missed) { memoryPanel_->CreditMissedTicks(missed); }),
+              [this](std::int64_t missed) { memoryPanel_->CreditMissedTicks(missed); },
+              [this] { return memoryPanel_->TicksUntilAutoRelease(); }),
           shell::ShownTimer(kTimerCpu, 1100, 110, [this] { TimerCpuTick(); }),
           shell::ShownTimer(kTimerState, 100, 10, [this] { TimerStateTick(); }),
           shell::ShownTimer(kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); }),
@@ -685,7 +688,11 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
   }
   if (code == CBN_SELCHANGE) {
     if (id == kIdComboSpeed) settings_.ChangeImproveSpeed(comboSpeed_.Text());
-    if (id == kIdComboInterval) settings_.ChangeFreeMemoryInterval(comboInterval_.Text());
+    if (id == kIdComboInterval) {
+      settings_.ChangeFreeMemoryInterval(comboInterval_.Text());
+      // The release now falls due at another tick.
+      if (timers_) timers_->Rearm(kTimerMemory);
+    }
   }
 }
 
