@@ -41,6 +41,8 @@ enum TimerId : UINT_PTR {
 };
 // A timer is delivered only when nothing else waits, paints included.
 constexpr UINT kProcessIconsDelayMs = USER_TIMER_MINIMUM;
+// Posted once the window has painted (or stayed hidden): the rest of the start-up.
+constexpr UINT kWmFinishStart = WM_APP + 1;
 
 constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
     {IDB_NAV_STATE_0, IDB_NAV_STATE_1},
@@ -97,11 +99,12 @@ bool FormQuorvant::Create(HINSTANCE instance) {
     (void)::ShowWindow(hwnd_, SW_SHOW);
     (void)::UpdateWindow(hwnd_);
   }
-  (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
+  (void)::PostMessageW(hwnd_, kWmFinishStart, 0, 0);
   return true;
 }
 
-// The start-up sequence, in its order. Returns false when the window is to stay hidden.
+// The start-up sequence up to the first paint, in its order: what the first frame shows.
+// Returns false when the window is to stay hidden.
 bool FormQuorvant::Load() {
   // Centre on the primary screen.
   const shell::Point at = shell::CentredWindowPosition(::GetSystemMetrics(SM_CXSCREEN),
@@ -119,13 +122,20 @@ bool FormQuorvant::Load() {
   // of where the layout put them.
   for (const Panel& panel : panels_) ArrangeTabOrder(panel.Hwnd());
   ApplySettings();
-  const bool startHidden = settings_.State().automin == shell::kChecked;
-
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
   LimitSlots().ReleaseSlotsWithoutProcess();
-  // The rows now, their icons once the window is on the screen: the shell's first icon
-  // lookup builds its cache and would hold the window back.
+  return settings_.State().automin != shell::kChecked;
+}
+
+// The rest of the start-up, once the window is on the screen: the process list's first
+// build (on a panel not shown at start), the tray icon and the timers would only hold the
+// first frame back.
+void FormQuorvant::FinishStart() {
+  if (started_ || exiting_) return;
+  started_ = true;
+  // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
+  // its cache.
   cpuPanel_->RefreshWithoutIcons();
 
   TaskbarCreatedMsg = ::RegisterWindowMessageW(L"TaskbarCreated");
@@ -137,7 +147,7 @@ bool FormQuorvant::Load() {
   trayIconAdded_ = true;
   if (saveWarning_ == SaveWarning::Pending) WarnSettingsNotSaved();
   StartTimers();
-  return !startHidden;
+  (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
 }
 
 void FormQuorvant::LayOutPictures() {
@@ -536,6 +546,9 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     case WM_TIMER:
       OnTimer(wParam);
+      return 0;
+    case kWmFinishStart:
+      FinishStart();
       return 0;
     case WM_NOTIFY:
       if (cpuPanel_ && cpuPanel_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;

@@ -90,6 +90,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   };
 
   bool Load();
+  void FinishStart();
   // The frame's pictures and labels, at the display's scale.
   void LayOutPictures();
   void CreatePanels();
@@ -170,6 +171,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   bool shown_ = false;
   std::unique_ptr<MainWindowKeys> keys_;
   bool exiting_ = false;
+  // The start-up's second half has run.
+  bool started_ = false;
   bool trayIconAdded_ = false;
   // A setting could not be stored: told once per run, from the tray icon.
   enum class SaveWarning { None, Pending, Shown } saveWarning_ = SaveWarning::None;
