@@ -72,7 +72,9 @@ FontDesc WindowFont() { return FontDesc{}; }
 }  // namespace
 
 FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading)
-    : memoryReading_(memoryReading), store_(ConfigFilePath()), settings_(store_, autorun_) {}
+    : memoryReading_(memoryReading ? memoryReading : &systemMemory_),
+      store_(ConfigFilePath()),
+      settings_(store_, autorun_) {}
 
 FormQuorvant::~FormQuorvant() = default;
 
@@ -116,6 +118,21 @@ bool FormQuorvant::Load() {
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
   LayOutPictures();
   CreatePanels();
+  // The status panel is the one shown at start; the graph samples on its own timer, once
+  // the window shows.
+  statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
+  if (statusPanel_->Monitor()) statusPanel_->Monitor()->Pause();
+  LayOutPanels();
+  (void)settings_.ApplyStored();
+  return settings_.State().automin != shell::kChecked;
+}
+
+// The rest of the start-up, once the window is on the screen: the other panels' controls,
+// the process list's first build, the tray icon and the timers would only hold the first
+// frame back.
+void FormQuorvant::FinishStart() {
+  if (started_ || exiting_) return;
+  started_ = true;
   CreatePanelControls();
   LayOutPanels();
   // The panels' controllers add their controls in their own order; Tab goes in reading order
@@ -125,15 +142,6 @@ bool FormQuorvant::Load() {
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
   LimitSlots().ReleaseSlotsWithoutProcess();
-  return settings_.State().automin != shell::kChecked;
-}
-
-// The rest of the start-up, once the window is on the screen: the process list's first
-// build (on a panel not shown at start), the tray icon and the timers would only hold the
-// first frame back.
-void FormQuorvant::FinishStart() {
-  if (started_ || exiting_) return;
-  started_ = true;
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
   cpuPanel_->RefreshWithoutIcons();
@@ -252,8 +260,7 @@ void FormQuorvant::CreatePanelControls() {
   checkEnableAutoFreeMemory_ = CheckBox(CreateControl(
       memory, WC_BUTTONW, L"Automatically release memory", kCheck, kIdCheckEnableAutoFreeMemory));
   comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval));
-  memoryPanel_ = memoryReading_ ? std::make_unique<MemoryPanel>(*memoryReading_)
-                                : std::make_unique<MemoryPanel>();
+  memoryPanel_ = std::make_unique<MemoryPanel>(*memoryReading_);
   (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
                              checkEnableAutoFreeMemory_, comboInterval_);
 
@@ -265,10 +272,6 @@ void FormQuorvant::CreatePanelControls() {
 
   cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
   (void)cpuPanel_->Create();
-
-  // The graph samples on its own timer, once the window shows.
-  statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
-  if (statusPanel_->Monitor()) statusPanel_->Monitor()->Pause();
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
@@ -285,9 +288,10 @@ void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
   SetDisplayDpi(dpi);
   LayOutPictures();
   LayOutPanels();
-  processPanel_->LayOut();
-  cpuPanel_->LayOut();
-  memoryPanel_->LayOut();
+  // Before the start-up's second half, the status panel is the only one with controls.
+  if (processPanel_) processPanel_->LayOut();
+  if (cpuPanel_) cpuPanel_->LayOut();
+  if (memoryPanel_) memoryPanel_->LayOut();
   statusPanel_->LayOut();
   const shell::Size size = shell::WindowSize();
   MoveToSuggestedPlace(hwnd_, suggested, {size.width, size.height});
@@ -295,7 +299,6 @@ void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
 }
 
 void FormQuorvant::ApplySettings() {
-  (void)settings_.ApplyStored();
   const shell::SettingsState& s = settings_.State();
   checkNowImproveProcess_.SetValue(s.improveProcess);
   (void)comboSpeed_.SelectText(s.improveSpeed);
@@ -730,8 +733,10 @@ void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->Tim
 void FormQuorvant::TimerMemoryTick() { memoryPanel_->TimerMemoryTick(); }
 void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
 void FormQuorvant::TimerOnTimeStateTick() {
-  // One reading for both panels, so their figures always agree.
-  statusPanel_->SetMemoryUsage(memoryPanel_->ShowMemoryState().usedRate);
+  // One reading for both panels, so their figures always agree; the first frame comes
+  // before the memory panel, and its figure too.
+  statusPanel_->SetMemoryUsage(memoryPanel_ ? memoryPanel_->ShowMemoryState().usedRate
+                                            : engine::FiguresOf(memoryReading_->Read()).usedRate);
 }
 
 }  // namespace quorvant::win32

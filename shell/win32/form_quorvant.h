@@ -18,6 +18,7 @@
 #include "common/win32/window.h"
 #include "engine/win32/cpu_panel.h"
 #include "engine/win32/memory_panel.h"
+#include "engine/win32/module_get_memory_state.h"
 #include "engine/win32/process_panel.h"
 #include "engine/win32/status_panel.h"
 #include "shell/core/chrome.h"
@@ -46,7 +47,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   ~FormQuorvant() override;
 
   // Creates the window hidden and runs the start-up sequence; shows it unless the user
-  // asked to start minimised to the notification area.
+  // asked to start minimised to the notification area. The panels other than the status
+  // panel, the process list and the tray icon follow from the message loop, right after.
   bool Create(HINSTANCE instance);
   // Ends the program: what the tray menu's "Exit" runs.
   void ExitProgram();
@@ -133,7 +135,9 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
 
   HFONT Font(const FontDesc& desc);
 
+  // The system's, unless a test gives its own.
   engine::MemoryReading* memoryReading_;
+  SystemMemoryReading systemMemory_;
   IniSettingsStore store_;
   ModuleAutorun autorun_;
   shell::Settings settings_;
