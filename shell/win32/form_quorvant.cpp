@@ -154,6 +154,8 @@ void FormQuorvant::FinishStart() {
   AddTrayIcon(hwnd_);
   trayIconAdded_ = true;
   if (saveWarning_ == SaveWarning::Pending) WarnSettingsNotSaved();
+  // The panels just built show their figures at once, not at their first timer tick.
+  if (shown_) RefreshFigures();
   StartTimers();
   (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
 }
@@ -340,15 +342,19 @@ void FormQuorvant::SetShown(bool shown) {
   shown_ = shown;
   CpuMonitorWindow* graph = statusPanel_ ? statusPanel_->Monitor() : nullptr;
   if (shown) {
-    // Every figure current before the first paint: no stale value is ever on screen.
-    TimerOnTimeStateTick();
-    TimerStateTick();
-    if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
+    RefreshFigures();
     if (graph) graph->Resume();
   } else if (graph) {
     graph->Pause();
   }
   if (timers_) timers_->Update(shown_);
+}
+
+void FormQuorvant::RefreshFigures() {
+  // Every figure current before the first paint: no stale value is ever on screen.
+  TimerOnTimeStateTick();
+  TimerStateTick();
+  if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
 }
 
 void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {

@@ -105,6 +105,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   void StartTimers();
   // The window is about to show, or has gone from the screen.
   void SetShown(bool shown);
+  // The on-screen figures read now.
+  void RefreshFigures();
   void OnWindowPosChanging(const WINDOWPOS& pos);
 
   void OnPaint();
