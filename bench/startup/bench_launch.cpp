@@ -178,16 +178,23 @@ class Launch {
   // icon; the icons are filled in row order, so the last row's comes last.
   double WaitForIcons() const {
     const HWND window = FindWindow(true);
+    // The list's panel is built right after the window shows.
     HWND list = nullptr;
-    (void)::EnumChildWindows(
-        window,
-        [](HWND child, LPARAM found) -> BOOL {
-          if (::GetDlgCtrlID(child) != kProcessListId) return TRUE;
-          *reinterpret_cast<HWND*>(found) = child;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&list));
-    if (!list) throw std::runtime_error("no process list");
+    for (;;) {
+      (void)::EnumChildWindows(
+          window,
+          [](HWND child, LPARAM found) -> BOOL {
+            if (::GetDlgCtrlID(child) != kProcessListId) return TRUE;
+            *reinterpret_cast<HWND*>(found) = child;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&list));
+      if (list) break;
+      if (Seconds(Now() - start_) * 1000 > kWindowDeadlineMs + kIconsDeadlineMs) {
+        throw std::runtime_error("no process list");
+      }
+      ::Sleep(kIconsPollMs);
+    }
     const quorvant::e2e::RemoteListView rows(list, processId_);
     if (!rows.Ready()) throw std::runtime_error("cannot read the process list");
     for (;;) {

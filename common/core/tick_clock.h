@@ -18,6 +18,9 @@ class TickClock {
   // The timer started, or ticked, at nowMs: periods are counted from here.
   void MarkTick(std::uint64_t nowMs) { lastMs_ = nowMs; }
 
+  // Time since the last tick (or the whole periods counted since), without counting anything.
+  std::uint64_t SinceMs(std::uint64_t nowMs) const { return nowMs > lastMs_ ? nowMs - lastMs_ : 0; }
+
   // Whole periods since the last tick, each counted once: the clock moves on by that many
   // periods and keeps the remainder, so pausing often loses no time. A clock that goes
   // backwards gives 0.

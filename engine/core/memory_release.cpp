@@ -53,6 +53,11 @@ void AutoReleaseCounter::Credit(std::int64_t ticks) {
   count_ = ticks >= kMost - count_ ? kMost : count_ + static_cast<std::int32_t>(ticks);
 }
 
+std::int64_t AutoReleaseCounter::TicksUntilDue(std::wstring_view intervalText) const {
+  const std::int64_t left = static_cast<std::int64_t>(IntervalThreshold(intervalText)) - count_;
+  return left < 1 ? 1 : left;
+}
+
 std::int32_t MemoryRelease::Measure() {
   const std::int64_t before = GetUsedMemoryMB(reading_);
   walk_.TrimAll();

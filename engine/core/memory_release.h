@@ -61,6 +61,9 @@ class AutoReleaseCounter {
   // Ticks the timer did not deliver while it was stopped (the box unticked): they count as
   // ticks that released nothing, so the next tick compares as if the timer had run.
   void Credit(std::int64_t ticks);
+  // Ticks from now to the one that releases, with the box ticked and this interval; at
+  // least the next one. The ticks before it only count, so the timer may sleep through them.
+  std::int64_t TicksUntilDue(std::wstring_view intervalText) const;
   std::int32_t Count() const { return count_; }
 
  private:

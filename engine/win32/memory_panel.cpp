@@ -183,6 +183,10 @@ void MemoryPanel::TimerMemoryTick() {
   (void)release_.TimerMemoryTick(comboInterval_.Text(), checkEnableAutoFreeMemory_.Value());
 }
 
+std::int64_t MemoryPanel::TicksUntilAutoRelease() const {
+  return release_.Counter().TicksUntilDue(comboInterval_.Text());
+}
+
 bool MemoryPanel::AutoReleaseOn() const {
   return checkEnableAutoFreeMemory_.Value() == engine::kAutoReleaseTicked;
 }

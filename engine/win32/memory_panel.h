@@ -50,6 +50,8 @@ class MemoryPanel final : private engine::ReleaseOutput {
   // While it is not, the timer may stop; the ticks it then missed are handed back here.
   bool AutoReleaseOn() const;
   void CreditMissedTicks(std::int64_t ticks) { release_.CreditTicks(ticks); }
+  // Memory-timer ticks until the next automatic release with the chosen interval.
+  std::int64_t TicksUntilAutoRelease() const;
   // The click of "Release memory now".
   void CommandFreeMemoryClick();
 

@@ -26,8 +26,14 @@ struct ResidentTimer {
   // WhileOn: whether the feature is on now.
   std::function<bool()> on;
   // Runs just before a stopped timer starts again, with the ticks it would have delivered
-  // had it run all along, so what it counts can catch up.
+  // had it run all along, so what it counts can catch up; for a sleeping timer also just
+  // before its tick, with the ticks it slept through.
   std::function<void(std::int64_t missedTicks)> resumed;
+  // When set, the timer sleeps through the ticks that would change nothing: it wakes only
+  // at the tick this many ticks from now (at least the next one), and the ticks in between
+  // are counted through resumed. For a count towards a threshold, which needs no wake-up
+  // until it gets there.
+  std::function<std::int64_t()> ticksUntilDue;
 };
 
 // Rows of the table, one per timer.
@@ -38,6 +44,12 @@ ResidentTimer ShownTimer(std::uintptr_t id, std::uint32_t intervalMs, std::uint3
 ResidentTimer FeatureTimer(std::uintptr_t id, std::uint32_t intervalMs, std::uint32_t toleranceMs,
                            std::function<bool()> on, std::function<void()> tick,
                            std::function<void(std::int64_t missedTicks)> resumed = {});
+// A feature timer that sleeps until its next due tick; see ResidentTimer::ticksUntilDue.
+ResidentTimer SleepingFeatureTimer(std::uintptr_t id, std::uint32_t intervalMs,
+                                   std::uint32_t toleranceMs, std::function<bool()> on,
+                                   std::function<void()> tick,
+                                   std::function<void(std::int64_t missedTicks)> resumed,
+                                   std::function<std::int64_t()> ticksUntilDue);
 
 // Where the timers really run: window timers on Windows, a fake in tests.
 class TimerService {
@@ -65,6 +77,9 @@ class ResidentTimers {
   void StopAll();
   // The tick of timer id; false when the id is none of the table's.
   bool Dispatch(std::uintptr_t id);
+  // A sleeping timer's due tick may have moved (what it counts towards changed): the ticks
+  // slept so far are counted and it sleeps again until the new due tick.
+  void Rearm(std::uintptr_t id);
   bool Running(std::uintptr_t id) const;
 
  private:
@@ -72,7 +87,11 @@ class ResidentTimers {
     ResidentTimer timer;
     TickClock clock;
     bool running = false;
+    // A sleeping timer's ticks from its arming to its wake-up.
+    std::int64_t armedTicks = 1;
   };
+  // Starts the entry's timer: every interval, or a sleeping one at its due tick.
+  void Arm(Entry& entry);
   TimerService& service_;
   std::vector<Entry> entries_;
   bool started_ = false;

@@ -41,6 +41,8 @@ enum TimerId : UINT_PTR {
 };
 // A timer is delivered only when nothing else waits, paints included.
 constexpr UINT kProcessIconsDelayMs = USER_TIMER_MINIMUM;
+// Posted once the window has painted (or stayed hidden): the rest of the start-up.
+constexpr UINT kWmFinishStart = WM_APP + 1;
 
 constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
     {IDB_NAV_STATE_0, IDB_NAV_STATE_1},
@@ -70,7 +72,9 @@ FontDesc WindowFont() { return FontDesc{}; }
 }  // namespace
 
 FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading)
-    : memoryReading_(memoryReading), store_(ConfigFilePath()), settings_(store_, autorun_) {}
+    : memoryReading_(memoryReading ? memoryReading : &systemMemory_),
+      store_(ConfigFilePath()),
+      settings_(store_, autorun_) {}
 
 FormQuorvant::~FormQuorvant() = default;
 
@@ -97,11 +101,12 @@ bool FormQuorvant::Create(HINSTANCE instance) {
     (void)::ShowWindow(hwnd_, SW_SHOW);
     (void)::UpdateWindow(hwnd_);
   }
-  (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
+  (void)::PostMessageW(hwnd_, kWmFinishStart, 0, 0);
   return true;
 }
 
-// The start-up sequence, in its order. Returns false when the window is to stay hidden.
+// The start-up sequence up to the first paint, in its order: what the first frame shows.
+// Returns false when the window is to stay hidden.
 bool FormQuorvant::Load() {
   // Centre on the primary screen.
   const shell::Point at = shell::CentredWindowPosition(::GetSystemMetrics(SM_CXSCREEN),
@@ -113,19 +118,32 @@ bool FormQuorvant::Load() {
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
   LayOutPictures();
   CreatePanels();
+  // The status panel is the one shown at start; the graph samples on its own timer, once
+  // the window shows.
+  statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
+  if (statusPanel_->Monitor()) statusPanel_->Monitor()->Pause();
+  LayOutPanels();
+  (void)settings_.ApplyStored();
+  return settings_.State().automin != shell::kChecked;
+}
+
+// The rest of the start-up, once the window is on the screen: the other panels' controls,
+// the process list's first build, the tray icon and the timers would only hold the first
+// frame back.
+void FormQuorvant::FinishStart() {
+  if (started_ || exiting_) return;
+  started_ = true;
   CreatePanelControls();
   LayOutPanels();
   // The panels' controllers add their controls in their own order; Tab goes in reading order
   // of where the layout put them.
   for (const Panel& panel : panels_) ArrangeTabOrder(panel.Hwnd());
   ApplySettings();
-  const bool startHidden = settings_.State().automin == shell::kChecked;
-
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
   LimitSlots().ReleaseSlotsWithoutProcess();
-  // The rows now, their icons once the window is on the screen: the shell's first icon
-  // lookup builds its cache and would hold the window back.
+  // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
+  // its cache.
   cpuPanel_->RefreshWithoutIcons();
 
   TaskbarCreatedMsg = ::RegisterWindowMessageW(L"TaskbarCreated");
@@ -136,8 +154,10 @@ bool FormQuorvant::Load() {
   AddTrayIcon(hwnd_);
   trayIconAdded_ = true;
   if (saveWarning_ == SaveWarning::Pending) WarnSettingsNotSaved();
+  // The panels just built show their figures at once, not at their first timer tick.
+  if (shown_) RefreshFigures();
   StartTimers();
-  return !startHidden;
+  (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
 }
 
 void FormQuorvant::LayOutPictures() {
@@ -242,8 +262,7 @@ void FormQuorvant::CreatePanelControls() {
   checkEnableAutoFreeMemory_ = CheckBox(CreateControl(
       memory, WC_BUTTONW, L"Automatically release memory", kCheck, kIdCheckEnableAutoFreeMemory));
   comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval));
-  memoryPanel_ = memoryReading_ ? std::make_unique<MemoryPanel>(*memoryReading_)
-                                : std::make_unique<MemoryPanel>();
+  memoryPanel_ = std::make_unique<MemoryPanel>(*memoryReading_);
   (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
                              checkEnableAutoFreeMemory_, comboInterval_);
 
@@ -255,10 +274,6 @@ void FormQuorvant::CreatePanelControls() {
 
   cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
   (void)cpuPanel_->Create();
-
-  // The graph samples on its own timer, once the window shows.
-  statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
-  if (statusPanel_->Monitor()) statusPanel_->Monitor()->Pause();
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
@@ -275,9 +290,10 @@ void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
   SetDisplayDpi(dpi);
   LayOutPictures();
   LayOutPanels();
-  processPanel_->LayOut();
-  cpuPanel_->LayOut();
-  memoryPanel_->LayOut();
+  // Before the start-up's second half, the status panel is the only one with controls.
+  if (processPanel_) processPanel_->LayOut();
+  if (cpuPanel_) cpuPanel_->LayOut();
+  if (memoryPanel_) memoryPanel_->LayOut();
   statusPanel_->LayOut();
   const shell::Size size = shell::WindowSize();
   MoveToSuggestedPlace(hwnd_, suggested, {size.width, size.height});
@@ -285,7 +301,6 @@ void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
 }
 
 void FormQuorvant::ApplySettings() {
-  (void)settings_.ApplyStored();
   const shell::SettingsState& s = settings_.State();
   checkNowImproveProcess_.SetValue(s.improveProcess);
   (void)comboSpeed_.SelectText(s.improveSpeed);
@@ -308,10 +323,13 @@ void FormQuorvant::StartTimers() {
               kTimerProcess, 900, 90,
               [this] { return checkNowImproveProcess_.Value() != shell::kUnchecked; },
               [this] { TimerProcessTick(); }),
-          shell::FeatureTimer(
+          // The count of the automatic release shows nowhere: the timer sleeps until the
+          // tick that releases.
+          shell::SleepingFeatureTimer(
               kTimerMemory, 1000, 16, [this] { return memoryPanel_->AutoReleaseOn(); },
               [this] { TimerMemoryTick(); },
-              [this](std::int64_t missed) { memoryPanel_->CreditMissedTicks(missed); }),
+              [this](std::int64_t missed) { memoryPanel_->CreditMissedTicks(missed); },
+              [this] { return memoryPanel_->TicksUntilAutoRelease(); }),
           shell::ShownTimer(kTimerCpu, 1100, 110, [this] { TimerCpuTick(); }),
           shell::ShownTimer(kTimerState, 100, 10, [this] { TimerStateTick(); }),
           shell::ShownTimer(kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); }),
@@ -324,15 +342,19 @@ void FormQuorvant::SetShown(bool shown) {
   shown_ = shown;
   CpuMonitorWindow* graph = statusPanel_ ? statusPanel_->Monitor() : nullptr;
   if (shown) {
-    // Every figure current before the first paint: no stale value is ever on screen.
-    TimerOnTimeStateTick();
-    TimerStateTick();
-    if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
+    RefreshFigures();
     if (graph) graph->Resume();
   } else if (graph) {
     graph->Pause();
   }
   if (timers_) timers_->Update(shown_);
+}
+
+void FormQuorvant::RefreshFigures() {
+  // Every figure current before the first paint: no stale value is ever on screen.
+  TimerOnTimeStateTick();
+  TimerStateTick();
+  if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
 }
 
 void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
@@ -534,6 +556,9 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER:
       OnTimer(wParam);
       return 0;
+    case kWmFinishStart:
+      FinishStart();
+      return 0;
     case WM_NOTIFY:
       if (cpuPanel_ && cpuPanel_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
       return DefaultProc(message, wParam, lParam);
@@ -685,7 +710,11 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
   }
   if (code == CBN_SELCHANGE) {
     if (id == kIdComboSpeed) settings_.ChangeImproveSpeed(comboSpeed_.Text());
-    if (id == kIdComboInterval) settings_.ChangeFreeMemoryInterval(comboInterval_.Text());
+    if (id == kIdComboInterval) {
+      settings_.ChangeFreeMemoryInterval(comboInterval_.Text());
+      // The release now falls due at another tick.
+      if (timers_) timers_->Rearm(kTimerMemory);
+    }
   }
 }
 
@@ -710,8 +739,10 @@ void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->Tim
 void FormQuorvant::TimerMemoryTick() { memoryPanel_->TimerMemoryTick(); }
 void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
 void FormQuorvant::TimerOnTimeStateTick() {
-  // One reading for both panels, so their figures always agree.
-  statusPanel_->SetMemoryUsage(memoryPanel_->ShowMemoryState().usedRate);
+  // One reading for both panels, so their figures always agree; the first frame comes
+  // before the memory panel, and its figure too.
+  statusPanel_->SetMemoryUsage(memoryPanel_ ? memoryPanel_->ShowMemoryState().usedRate
+                                            : engine::FiguresOf(memoryReading_->Read()).usedRate);
 }
 
 }  // namespace quorvant::win32

@@ -18,6 +18,7 @@
 #include "common/win32/window.h"
 #include "engine/win32/cpu_panel.h"
 #include "engine/win32/memory_panel.h"
+#include "engine/win32/module_get_memory_state.h"
 #include "engine/win32/process_panel.h"
 #include "engine/win32/status_panel.h"
 #include "shell/core/chrome.h"
@@ -46,7 +47,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   ~FormQuorvant() override;
 
   // Creates the window hidden and runs the start-up sequence; shows it unless the user
-  // asked to start minimised to the notification area.
+  // asked to start minimised to the notification area. The panels other than the status
+  // panel, the process list and the tray icon follow from the message loop, right after.
   bool Create(HINSTANCE instance);
   // Ends the program: what the tray menu's "Exit" runs.
   void ExitProgram();
@@ -90,6 +92,7 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   };
 
   bool Load();
+  void FinishStart();
   // The frame's pictures and labels, at the display's scale.
   void LayOutPictures();
   void CreatePanels();
@@ -102,6 +105,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   void StartTimers();
   // The window is about to show, or has gone from the screen.
   void SetShown(bool shown);
+  // The on-screen figures read now.
+  void RefreshFigures();
   void OnWindowPosChanging(const WINDOWPOS& pos);
 
   void OnPaint();
@@ -132,7 +137,9 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
 
   HFONT Font(const FontDesc& desc);
 
+  // The system's, unless a test gives its own.
   engine::MemoryReading* memoryReading_;
+  SystemMemoryReading systemMemory_;
   IniSettingsStore store_;
   ModuleAutorun autorun_;
   shell::Settings settings_;
@@ -170,6 +177,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   bool shown_ = false;
   std::unique_ptr<MainWindowKeys> keys_;
   bool exiting_ = false;
+  // The start-up's second half has run.
+  bool started_ = false;
   bool trayIconAdded_ = false;
   // A setting could not be stored: told once per run, from the tray icon.
   enum class SaveWarning { None, Pending, Shown } saveWarning_ = SaveWarning::None;

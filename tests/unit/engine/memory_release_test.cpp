@@ -158,44 +158,54 @@ struct SteppedTimers : shell::TimerService {
 };
 
 // The memory timer stops while "Automatically release memory" is not ticked and is told the
-// ticks it missed when it starts again. Every release the never-stopping timer of the table
-// above gives then comes too, within one period of it (the restarted timer keeps its own
-// phase), and no other.
+// ticks it missed when it starts again; the sleeping one also wakes only for the tick that
+// releases. Every release the never-stopping timer of the table above gives then comes too,
+// within one period of it (the restarted timer keeps its own phase), and no other.
 TEST(AutoReleaseCounterTest, ATimerStoppedWhileUntickedReleasesWhenARunningOneWould) {
   constexpr std::uint64_t kPeriod = 1000;
   constexpr std::uint64_t kStep = 100;
-  for (const auto& c : CountingCases()) {
-    SteppedTimers service;
-    AutoReleaseCounter counter;
-    TickSetting setting = c.setting(1);
-    std::vector<std::uint64_t> releases;
-    shell::ResidentTimers timers(
-        service, {shell::FeatureTimer(
-                     1, kPeriod, 16, [&] { return setting.check == kAutoReleaseTicked; },
-                     [&] {
-                       if (counter.Tick(setting.interval, setting.check)) {
-                         releases.push_back(service.now);
-                       }
-                     },
-                     [&](std::int64_t missed) { counter.Credit(missed); })});
-    timers.Update(false);
-    for (service.now = kStep; service.now < (c.ticks + 1) * kPeriod; service.now += kStep) {
-      // The user changes the settings 0.3 s before the tick that sees them.
-      if (service.now % kPeriod == kPeriod - 300) {
-        const int tick = static_cast<int>(service.now / kPeriod) + 1;
-        if (tick <= c.ticks) setting = c.setting(tick);
-        timers.Update(false);
+  for (const bool sleeping : {false, true}) {
+    for (const auto& c : CountingCases()) {
+      const std::string name = std::string(c.name) + (sleeping ? ", sleeping" : ", ticking");
+      SteppedTimers service;
+      AutoReleaseCounter counter;
+      TickSetting setting = c.setting(1);
+      std::vector<std::uint64_t> releases;
+      int wakeUps = 0;
+      auto on = [&] { return setting.check == kAutoReleaseTicked; };
+      auto tick = [&] {
+        ++wakeUps;
+        if (counter.Tick(setting.interval, setting.check)) releases.push_back(service.now);
+      };
+      auto credit = [&](std::int64_t missed) { counter.Credit(missed); };
+      shell::ResidentTimers timers(
+          service, {sleeping ? shell::SleepingFeatureTimer(
+                                   1, kPeriod, 16, on, tick, credit,
+                                   [&] { return counter.TicksUntilDue(setting.interval); })
+                             : shell::FeatureTimer(1, kPeriod, 16, on, tick, credit)});
+      timers.Update(false);
+      for (service.now = kStep; service.now < (c.ticks + 1) * kPeriod; service.now += kStep) {
+        // The user changes the settings 0.3 s before the tick that sees them.
+        if (service.now % kPeriod == kPeriod - 300) {
+          const int tick = static_cast<int>(service.now / kPeriod) + 1;
+          if (tick <= c.ticks) setting = c.setting(tick);
+          timers.Update(false);
+          timers.Rearm(1);
+        }
+        if (service.due.count(1) && service.due[1] == service.now) {
+          service.due[1] += kPeriod;
+          (void)timers.Dispatch(1);
+        }
       }
-      if (service.due.count(1) && service.due[1] == service.now) {
-        service.due[1] += kPeriod;
-        (void)timers.Dispatch(1);
+      ASSERT_EQ(releases.size(), c.due.size()) << name;
+      for (size_t i = 0; i < releases.size(); ++i) {
+        const std::uint64_t reference = static_cast<std::uint64_t>(c.due[i]) * kPeriod;
+        EXPECT_GE(releases[i], reference) << name << ", release " << i;
+        EXPECT_LT(releases[i], reference + kPeriod) << name << ", release " << i;
       }
-    }
-    ASSERT_EQ(releases.size(), c.due.size()) << c.name;
-    for (size_t i = 0; i < releases.size(); ++i) {
-      const std::uint64_t reference = static_cast<std::uint64_t>(c.due[i]) * kPeriod;
-      EXPECT_GE(releases[i], reference) << c.name << ", release " << i;
-      EXPECT_LT(releases[i], reference + kPeriod) << c.name << ", release " << i;
+      if (sleeping) {
+        EXPECT_EQ(wakeUps, static_cast<int>(releases.size())) << name;
+      }
     }
   }
 }

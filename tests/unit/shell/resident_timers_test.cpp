@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -128,6 +129,60 @@ TEST_F(ResidentTimersTest, ARestartedTimerIsToldTheTicksItMissed) {
   boosterOn = true;
   timers.Update(false);
   EXPECT_EQ(resumed.size(), 2u);
+}
+
+// A count towards a threshold of 5 ticks of 1 s, on a timer that sleeps until it gets there.
+TEST(SleepingTimerTest, WakesAtTheDueTickAndCountsTheTicksItSleptThrough) {
+  struct Service : TimerService {
+    std::uint64_t now = 0;
+    std::vector<std::uint32_t> armed;  // each Start's interval
+    void Start(std::uintptr_t, std::uint32_t intervalMs, std::uint32_t) override {
+      armed.push_back(intervalMs);
+    }
+    void Stop(std::uintptr_t) override {}
+    std::uint64_t NowMs() override { return now; }
+  } service;
+  std::int64_t count = 0;
+  std::int64_t threshold = 5;
+  std::vector<std::int64_t> ticks;  // the count each tick saw
+  ResidentTimers timers(service,
+                        {SleepingFeatureTimer(
+                            1, 1000, 16, [] { return true; },
+                            [&] {
+                              ticks.push_back(++count);
+                              if (count >= threshold) count = 0;
+                            },
+                            [&](std::int64_t slept) { count += slept; },
+                            [&] { return std::max<std::int64_t>(1, threshold - count); })});
+  timers.Update(false);
+  EXPECT_EQ(service.armed, std::vector<std::uint32_t>{5000});
+
+  service.now = 4'990;  // early by the clock's grain: still the fifth tick
+  (void)timers.Dispatch(1);
+  EXPECT_EQ(ticks, std::vector<std::int64_t>{5});
+  EXPECT_EQ(service.armed.back(), 5000u) << "the count starts again";
+
+  service.now += 2'500;  // the threshold drops to 3 between ticks: two ticks slept, one left
+  threshold = 3;
+  timers.Rearm(1);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(service.armed.back(), 500u) << "on the beat of the ticks, half a period gone";
+
+  service.now += 500;
+  (void)timers.Dispatch(1);
+  EXPECT_EQ(ticks.back(), 3);
+
+  // A change just as the due tick comes leaves it alone: its tick sees the change.
+  service.now += 3'000;
+  const size_t armings = service.armed.size();
+  timers.Rearm(1);
+  EXPECT_EQ(service.armed.size(), armings);
+  EXPECT_EQ(count, 0);
+
+  service.now += 6'000;  // late (a suspended machine): every tick that passed counts
+  threshold = 100;
+  (void)timers.Dispatch(1);
+  EXPECT_EQ(ticks.back(), 9);
 }
 
 TEST(TickClockTest, CountsWholePeriodsAndKeepsTheRest) {

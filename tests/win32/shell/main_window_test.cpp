@@ -291,5 +291,48 @@ TEST_F(MainWindowTest, FiguresWaitWhileHiddenAndAreCurrentBeforeTheFirstPaint) {
   }
 }
 
+// The first frame holds current figures though the panels not shown at start come after it,
+// from the message loop; started in the tray, the window stays hidden and still gets its
+// icon and every panel.
+TEST(MainWindowStartTest, TheFirstFrameIsCurrentAndTheRestFollowsShownOrInTheTray) {
+  for (const bool inTray : {false, true}) {
+    SCOPED_TRACE(inTray ? "Automin" : "shown");
+    (void)::DeleteFileW(ConfigFilePath().c_str());
+    if (inTray) {
+      ASSERT_TRUE(
+          ::WritePrivateProfileStringW(L"Setting", L"Automin", L"1", ConfigFilePath().c_str()));
+    }
+    FakeMemoryReading memory;
+    memory.status.availableBytes = 6ull << 30;  // a quarter of 8 GB used
+    auto form = std::make_unique<FormQuorvant>(&memory);
+    const std::wstring timeBefore = TimeOfDayText();
+    ASSERT_TRUE(form->Create(::GetModuleHandleW(nullptr)));
+    const std::wstring timeAfter = TimeOfDayText();
+    const HWND hwnd = form->Hwnd();
+
+    // No message pumped yet.
+    EXPECT_EQ(::IsWindowVisible(hwnd) != FALSE, !inTray);
+    if (!inTray) {
+      EXPECT_EQ(::GetUpdateRect(hwnd, nullptr, FALSE), FALSE) << "painted";
+      EXPECT_EQ(form->Status().MemoryLabel().Text(), L"25%");
+      const std::wstring time = form->Status().TimeLabel().Text();
+      EXPECT_TRUE(time == timeBefore || time == timeAfter) << "the clock reads now";
+    }
+
+    PumpMessages();
+    EXPECT_TRUE(TrayIconExists(hwnd));
+    // The panels built after the first frame show current figures at once, not at their
+    // first timer tick; in the tray, the readout waits for the window.
+    EXPECT_EQ(form->Memory().LabelMemoryUsed().Text(), inTray ? L"0 MB" : L"2048 MB");
+    EXPECT_GT(form->Cpu().List().Count(), 0) << "the process list is built";
+    EXPECT_EQ(form->Shown(), !inTray);
+
+    form->ExitProgram();
+    PumpMessages();
+    form.reset();
+  }
+  (void)::DeleteFileW(ConfigFilePath().c_str());
+}
+
 }  // namespace
 }  // namespace quorvant::win32
