@@ -54,7 +54,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // watcher gives it back if the program is ended from outside.
   const std::wstring ledgerPath = quorvant::win32::LedgerFilePath();
   (void)quorvant::win32::RepairLeftBehind(ledgerPath);
-  (void)quorvant::win32::KeepLiveEffectsOnDisk(ledgerPath, quorvant::win32::ExecutablePath());
+  quorvant::win32::KeepLiveEffectsOnDisk(ledgerPath);
 
   // A fault in the program's own code still lets every limited process run freely.
   quorvant::win32::limit_handles::InstallRescue();
@@ -73,7 +73,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     quorvant::win32::FormQuorvant form;
     if (form.Create(instance)) {
       MSG msg;
-      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) quorvant::win32::DispatchThreadMessage(msg);
+      bool watched = false;
+      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        quorvant::win32::DispatchThreadMessage(msg);
+        // The watcher once the window is built, since starting a process would hold the
+        // first frame back; a failure to start it leaves the effects to the next start.
+        if (!watched && form.Started()) {
+          watched = true;
+          (void)quorvant::win32::WatchLiveEffects(quorvant::win32::ExecutablePath());
+        }
+      }
       result = static_cast<int>(msg.wParam);
     }
   }

@@ -168,9 +168,8 @@ void LedgerKeeper::KeepAt(const std::wstring& ledgerPath) {
   owner_ = IdentityOf(::GetCurrentProcess()).value_or(ProcessIdentity{});
 }
 
-bool LedgerKeeper::Start(const std::wstring& ledgerPath, const std::wstring& exe) {
-  KeepAt(ledgerPath);
-  if (!owner_.Known()) return false;
+bool LedgerKeeper::StartWatcher(const std::wstring& exe) {
+  if (path_.empty() || !owner_.Known()) return false;
 
   std::wstring commandLine = L"\"" + exe + L"\" " + FormatWatchArguments(owner_);
   // In the system folder, so the watcher holds no folder of the user's open.
@@ -248,12 +247,13 @@ LedgerKeeper& ProgramLedgerKeeper() {
   return keeper;
 }
 
-bool KeepLiveEffectsOnDisk(const std::wstring& ledgerPath, const std::wstring& exe) {
-  const bool watched = ProgramLedgerKeeper().Start(ledgerPath, exe);
+void KeepLiveEffectsOnDisk(const std::wstring& ledgerPath) {
+  ProgramLedgerKeeper().KeepAt(ledgerPath);
   LiveEffects().changed = [](const EffectLedger& ledger) {
     ProgramLedgerKeeper().Write(ledger.Effects());
   };
-  return watched;
 }
+
+bool WatchLiveEffects(const std::wstring& exe) { return ProgramLedgerKeeper().StartWatcher(exe); }
 
 }  // namespace quorvant::win32

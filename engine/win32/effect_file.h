@@ -84,11 +84,11 @@ class LedgerKeeper {
   LedgerKeeper& operator=(const LedgerKeeper&) = delete;
   ~LedgerKeeper();
 
-  // Starts the watcher (exe with the watch switch) and keeps the file at ledgerPath from
-  // now on. False when no watcher could be started; the file is kept all the same.
-  bool Start(const std::wstring& ledgerPath, const std::wstring& exe);
-  // Keeps the file at ledgerPath, named for this process, without a watcher.
+  // Keeps the file at ledgerPath, named for this process, from now on.
   void KeepAt(const std::wstring& ledgerPath);
+  // Starts the watcher (exe with the watch switch) for the file kept. False when no watcher
+  // could be started; the file is kept all the same.
+  bool StartWatcher(const std::wstring& exe);
   // Hands job handles to watcher (a process handle that allows duplicating into it) from
   // now on.
   void Adopt(unique_handle watcher) { watcher_ = std::move(watcher); }
@@ -114,7 +114,12 @@ class LedgerKeeper {
 // The program's keeper, for the whole run; idle (writing nothing) until started.
 LedgerKeeper& ProgramLedgerKeeper();
 
-// Starts the program's keeper and ties it to the program's ledger.
-bool KeepLiveEffectsOnDisk(const std::wstring& ledgerPath, const std::wstring& exe);
+// Ties the program's keeper to the program's ledger: from now on every effect is on disk
+// before it is applied.
+void KeepLiveEffectsOnDisk(const std::wstring& ledgerPath);
+// Starts the program's watcher. It is not needed for the first frame, which it would
+// delay: until it runs, a program killed from outside leaves its effects to the next
+// start's repair.
+bool WatchLiveEffects(const std::wstring& exe);
 
 }  // namespace quorvant::win32

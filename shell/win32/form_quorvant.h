@@ -50,6 +50,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   // asked to start minimised to the notification area. The panels other than the status
   // panel, the process list and the tray icon follow from the message loop, right after.
   bool Create(HINSTANCE instance);
+  // The start-up's second half has run: the window is fully built.
+  bool Started() const { return started_; }
   // Ends the program: what the tray menu's "Exit" runs.
   void ExitProgram();
   // Select entry: shows the entry's panel and its selected picture.
