@@ -13,8 +13,6 @@
 #include <windows.h>
 
 #include <psapi.h>
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -45,6 +43,7 @@ using e2e::AppFolder;
 using e2e::AppProcess;
 using e2e::TitledWindows;
 using e2e::WaitFor;
+using e2e::WatcherOf;
 using testing_support::Burner;
 using win32::unique_handle;
 using Clock = std::chrono::steady_clock;
@@ -60,30 +59,14 @@ double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// To wait for the watcher and read its working set.
+constexpr DWORD kWatcherAccess = SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
+
 void Sample(const char* moment, const char* label, const char* exe) {
   std::printf("@sample %s %s %s\n", moment, label, exe);
   std::fflush(stdout);
   char answer[16];
   (void)std::fgets(answer, sizeof(answer), stdin);
-}
-
-unique_handle WatcherOf(DWORD program) {
-  unique_handle found;
-  (void)WaitFor([&] {
-    const win32::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-      if (entry.th32ParentProcessID == program && _wcsicmp(entry.szExeFile, L"quorvant.exe") == 0) {
-        found.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                  entry.th32ProcessID));
-        return static_cast<bool>(found);
-      }
-    }
-    return false;
-  });
-  return found;
 }
 
 double WorkingSetMb(HANDLE process) {
@@ -97,7 +80,7 @@ void Resident(int idleSeconds) {
   AppFolder folder;
   folder.WriteConfig(L"Setting", L"Automin", L"1");
   AppProcess app(folder.Exe());
-  const unique_handle watcher = WatcherOf(app.Id());
+  const unique_handle watcher = WatcherOf(app.Id(), kWatcherAccess);
   AppProcess floor(e2e::BinFolder() + L"\\floor_window.exe", L"--hidden");
   if (!watcher) {
     std::printf("no watcher found\n");
@@ -145,7 +128,7 @@ void KillToUndone(int kills) {
       std::printf("round %d: no limit or no raise\n", round);
       continue;
     }
-    const unique_handle watcher = WatcherOf(app.Id());
+    const unique_handle watcher = WatcherOf(app.Id(), kWatcherAccess);
     if (!watcher) continue;
     // Anywhere in the duty cycle's period.
     ::Sleep(300 + 37 * round);

@@ -1,5 +1,7 @@
 #include "tests/e2e/app_driver.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 
 #include <filesystem>
@@ -29,6 +31,24 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds d
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return true;
+}
+
+win32::unique_handle WatcherOf(DWORD program, DWORD access) {
+  win32::unique_handle found;
+  (void)WaitFor([&] {
+    const win32::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+      if (entry.th32ParentProcessID == program && _wcsicmp(entry.szExeFile, L"quorvant.exe") == 0) {
+        found.reset(::OpenProcess(access, FALSE, entry.th32ProcessID));
+        return static_cast<bool>(found);
+      }
+    }
+    return false;
+  });
+  return found;
 }
 
 AppFolder::AppFolder() {

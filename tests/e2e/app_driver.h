@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/unique_handle.h"
+
 namespace quorvant::e2e {
 
 // Waits until condition() holds or the deadline passes; returns the last answer.
@@ -39,6 +41,10 @@ class AppFolder {
  private:
   std::wstring path_;
 };
+
+// The watcher quorvant.exe started (its child of the same name), opened with access; null
+// when none shows within the deadline.
+win32::unique_handle WatcherOf(DWORD program, DWORD access);
 
 class AppProcess {
  public:

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,27 +27,9 @@ using testing_support::Burner;
 using win32::unique_handle;
 
 constexpr int kWatcherRefused = 2;
-
-// The watcher quorvant.exe started: its child of the same name.
-unique_handle WatcherOf(DWORD program) {
-  unique_handle found;
-  (void)WaitFor([&] {
-    const win32::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-      if (entry.th32ParentProcessID == program && _wcsicmp(entry.szExeFile, L"quorvant.exe") == 0) {
-        found.reset(
-            ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
-                          FALSE, entry.th32ProcessID));
-        return static_cast<bool>(found);
-      }
-    }
-    return false;
-  });
-  return found;
-}
+// To wait for the watcher and to end it.
+constexpr DWORD kWatcherAccess =
+    SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION;
 
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -97,7 +77,7 @@ TEST(WatcherTest, KilledFromOutsideEveryRaiseAndSuspensionIsGivenBackAtOnce) {
   ASSERT_TRUE(scene.Set(10));
   ASSERT_GT(scene.free, 20.0);
   EXPECT_LE(scene.burner.Share(1s), 20.0) << "limited before the kill";
-  const unique_handle watcher = WatcherOf(scene.app->Id());
+  const unique_handle watcher = WatcherOf(scene.app->Id(), kWatcherAccess);
   ASSERT_TRUE(watcher);
   EXPECT_TRUE(Exists(scene.folder.LedgerFile())) << "written before the effects were applied";
 
@@ -118,7 +98,7 @@ TEST(WatcherTest, KilledTogetherWithItsWatcherTheNextStartRepairs) {
   Scene scene;
   // At 1 % the burner spends nearly all of each period suspended.
   ASSERT_TRUE(scene.Set(1));
-  const unique_handle watcher = WatcherOf(scene.app->Id());
+  const unique_handle watcher = WatcherOf(scene.app->Id(), kWatcherAccess);
   ASSERT_TRUE(watcher);
   (void)::TerminateProcess(watcher.get(), 1);
   ASSERT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0);
