@@ -115,10 +115,7 @@ int HoldJob(HANDLE job) { return Claim(jobs, job); }
 
 HANDLE Job(int slot) { return Valid(slot) ? jobs[slot].load() : nullptr; }
 
-bool Uncap(int slot) {
-  const HANDLE job = Job(slot);
-  return job && SwitchOffCap(job);
-}
+bool Uncap(int slot) { return SwitchCapOff(Job(slot)); }
 
 void DropJob(int slot) {
   if (!Valid(slot)) return;
