@@ -207,9 +207,10 @@ void HotPaths(int ticks) {
   win32::LedgerKeeper keeper;
   keeper.KeepAt(path);
   auto onDisk = [&](bool on) {
-    LiveEffects().changed = on ? std::function<void(const EffectLedger&)>(
-                                     [&](const EffectLedger& l) { keeper.Write(l.Effects()); })
-                               : nullptr;
+    LiveEffects().changed =
+        on ? std::function<bool(const EffectLedger&)>(
+                 [&](const EffectLedger& l) { return keeper.Write(l.Effects()); })
+           : nullptr;
   };
   constexpr int kBlocks = 10;
   constexpr int kRefreshes = 30;

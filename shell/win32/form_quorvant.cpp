@@ -43,6 +43,8 @@ enum TimerId : UINT_PTR {
 constexpr UINT kProcessIconsDelayMs = USER_TIMER_MINIMUM;
 // Posted once the window has painted (or stayed hidden): the rest of the start-up.
 constexpr UINT kWmFinishStart = WM_APP + 1;
+// Posted from the limits' threads when a limited process has ended.
+constexpr UINT kWmLimitEnded = WM_APP + 2;
 
 constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
     {IDB_NAV_STATE_0, IDB_NAV_STATE_1},
@@ -114,7 +116,6 @@ bool FormQuorvant::Load() {
   (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  EnableDebugPrivilege();
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
   LayOutPictures();
   CreatePanels();
@@ -274,6 +275,7 @@ void FormQuorvant::CreatePanelControls() {
 
   cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
   (void)cpuPanel_->Create();
+  cpuPanel_->NotifyEndedLimits(hwnd_, kWmLimitEnded);
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
@@ -559,6 +561,10 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kWmFinishStart:
       FinishStart();
       return 0;
+    case kWmLimitEnded:
+      // Asks the limits themselves which have ended: the message carries nothing to trust.
+      if (cpuPanel_) cpuPanel_->ForgetEndedLimits();
+      return 0;
     case WM_NOTIFY:
       if (cpuPanel_ && cpuPanel_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
       return DefaultProc(message, wParam, lParam);
@@ -635,7 +641,8 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     default:
       if (message == KeyPreviewMessage()) {
-        return keys_ && keys_->OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
+        const MSG* key = PreviewedKey(lParam);
+        return keys_ && key && keys_->OnKeyPreview(*key) ? 1 : 0;
       }
       return DefaultProc(message, wParam, lParam);
   }
@@ -733,6 +740,13 @@ void FormQuorvant::TimerProcessTick() {
   if (const auto boost = processPanel_->TimerProcessTick()) {
     statusPanel_->SetNowImproving(boost->title);
     statusPanel_->SetSpeed(boost->speed);
+    // Told once, from the tray icon: the booster tries again at every new front window.
+    if (boost->notKept && trayIconAdded_ && !raiseWarningShown_) {
+      raiseWarningShown_ = true;
+      ShowTrayWarning(std::wstring(shell::kProductName),
+                      L"Could not raise the front program: Quorvant could not save how to undo "
+                      L"it.");
+    }
   }
 }
 void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->TimerCpuTick()); }

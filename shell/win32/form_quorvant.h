@@ -182,6 +182,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   // The start-up's second half has run.
   bool started_ = false;
   bool trayIconAdded_ = false;
+  // A raise refused because the ledger could not be written: told once per run.
+  bool raiseWarningShown_ = false;
   // A setting could not be stored: told once per run, from the tray icon.
   enum class SaveWarning { None, Pending, Shown } saveWarning_ = SaveWarning::None;
 };
