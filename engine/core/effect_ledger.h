@@ -82,9 +82,6 @@ class EffectLedger {
   bool kept_ = true;
 };
 
-// The program's ledger, for the whole run.
-EffectLedger& LiveEffects();
-
 // The platform side of giving effects back. Each call acts only on the process with that
 // identity; a process that is gone, or whose id now names another process, needs nothing.
 // Each answers false only when the process still carries the effect and it could not be
@@ -144,10 +141,8 @@ std::optional<StoredLedger> ParseLedger(std::string_view text);
 // Returns the effects that are still live, the system having refused to take them back.
 std::vector<Effect> GiveBackStored(const StoredLedger& stored, EffectUndo& undo);
 
-// The private switch that starts the program as its own watcher, and its arguments: the
-// program's id and creation time. Anything else is not a watcher's command line.
-inline constexpr std::wstring_view kWatchSwitch = L"--watch";
-std::wstring FormatWatchArguments(const ProcessIdentity& program);
-std::optional<ProcessIdentity> ParseWatchArguments(const std::vector<std::wstring>& arguments);
+// A process id and creation time written as plain decimal digits, as the ledger and the
+// watcher's command line carry them; none for anything else or an unknown process.
+std::optional<ProcessIdentity> ParseIdentity(std::string_view id, std::string_view started);
 
 }  // namespace quorvant

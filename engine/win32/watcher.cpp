@@ -1,12 +1,11 @@
-#include "engine/win32/effect_file.h"
-
-#include <aclapi.h>
+#include "engine/win32/watcher.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <new>
 
+#include "engine/core/watch_arguments.h"
 #include "engine/win32/limit_handles.h"
 #include "engine/win32/module_process.h"
 #include "engine/win32/program_log.h"
@@ -28,125 +27,6 @@ HANDLE AsHandle(std::uint64_t value) {
 }
 
 }  // namespace
-
-std::wstring LedgerFileName(unsigned long session) {
-  return L"Effects." + std::to_wstring(session) + L".txt";
-}
-
-namespace {
-
-// One of this process's token's SIDs of kind (the user, or the default owner of what it
-// creates, which for an elevated administrator is the Administrators group).
-std::vector<std::byte> TokenSid(TOKEN_INFORMATION_CLASS kind) {
-  HANDLE raw = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-  const unique_handle token(raw);
-  DWORD size = 0;
-  (void)::GetTokenInformation(token.get(), kind, nullptr, 0, &size);
-  std::vector<std::byte> buffer(size);
-  if (size == 0 || !::GetTokenInformation(token.get(), kind, buffer.data(), size, &size)) return {};
-  const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
-                                     : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
-  std::vector<std::byte> copy(::GetLengthSid(sid));
-  if (!::CopySid(static_cast<DWORD>(copy.size()), copy.data(), sid)) return {};
-  return copy;
-}
-
-bool OwnedByThisUser(HANDLE file) {
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                        nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  bool own = false;
-  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
-    std::vector<std::byte> sid = TokenSid(kind);
-    if (owner && !sid.empty() && ::EqualSid(owner, sid.data())) own = true;
-  }
-  (void)::LocalFree(descriptor);
-  return own;
-}
-
-}  // namespace
-
-std::optional<std::string> ReadLedgerFile(const std::wstring& path) {
-  const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file || !OwnedByThisUser(file.get())) return std::nullopt;
-  std::string text(kMaxLedgerBytes + 1, '\0');
-  DWORD total = 0;
-  while (total < text.size()) {
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), text.data() + total, static_cast<DWORD>(text.size() - total), &read,
-                    nullptr) ||
-        read == 0) {
-      break;
-    }
-    total += read;
-  }
-  text.resize(total);
-  return text;
-}
-
-namespace {
-
-// Renames the open file over path: one call on the handle already open, where a rename by
-// name would open the file again.
-bool RenameOver(HANDLE file, const std::wstring& path) {
-  const size_t bytes = path.size() * sizeof(wchar_t);
-  std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + bytes);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = TRUE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(bytes);
-  std::copy(path.begin(), path.end(), rename->FileName);
-  return ::SetFileInformationByHandle(file, FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size())) != FALSE;
-}
-
-}  // namespace
-
-bool WriteLedgerFile(const std::wstring& path, std::string_view text) {
-  const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-  bool renamed = false;
-  bool whole = false;
-  {
-    // Not written through: what the ledger names does not outlive a power cut either, and
-    // a flush on every change of the front window would cost more than it buys. The rename
-    // alone keeps a reader from seeing half a file.
-    const unique_hfile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    whole =
-        ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size();
-    if (whole) renamed = RenameOver(file.get(), path);
-  }
-  if (renamed) return true;
-  // Closed first: opened without sharing, the file can be moved or deleted by name only now.
-  if (whole && ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return true;
-  }
-  (void)::DeleteFileW(temporary.c_str());
-  return false;
-}
-
-bool OverwriteLedgerFile(const std::wstring& path, std::string_view text) {
-  const unique_hfile file(::CreateFileW(
-      path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file &&
-         ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-         written == text.size();
-}
-
-bool RemoveLedgerFile(const std::wstring& path) {
-  return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
-}
 
 LedgerLock::LedgerLock() : mutex_(::CreateMutexW(nullptr, FALSE, kLedgerMutexName)) {
   if (!mutex_) return;
@@ -303,6 +183,13 @@ int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath) {
   return 0;
 }
 
+std::optional<int> RunWatcherIfAsked(const std::vector<std::wstring>& arguments,
+                                     const std::wstring& ledgerPath) {
+  if (arguments.empty() || arguments.front() != kWatchSwitch) return std::nullopt;
+  const auto program = ParseWatchArguments(arguments);
+  return program ? RunWatcher(*program, ledgerPath) : kWatcherRefused;
+}
+
 LedgerKeeper::~LedgerKeeper() {
   if (!suspensionsView_) return;
   limit_handles::ShareSuspensions(nullptr);
@@ -405,24 +292,5 @@ void LedgerKeeper::UnshareJob(const ProcessIdentity& process) {
   jobs_.erase(job);
   WriteNow();
 }
-
-LedgerKeeper& ProgramLedgerKeeper() {
-  static LedgerKeeper keeper;
-  return keeper;
-}
-
-void KeepLiveEffectsOnDisk(const std::wstring& ledgerPath) {
-  if (ledgerPath.empty()) {
-    // Nowhere to keep them: nothing is applied that a kill could leave behind.
-    LiveEffects().changed = [](const EffectLedger&) { return false; };
-    return;
-  }
-  ProgramLedgerKeeper().KeepAt(ledgerPath);
-  LiveEffects().changed = [](const EffectLedger& ledger) {
-    return ProgramLedgerKeeper().Write(ledger.Effects());
-  };
-}
-
-bool WatchLiveEffects(const std::wstring& exe) { return ProgramLedgerKeeper().StartWatcher(exe); }
 
 }  // namespace quorvant::win32

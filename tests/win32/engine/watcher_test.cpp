@@ -1,7 +1,7 @@
 // The live effects on disk: written on each change and gone when nothing is live, and the
 // start-up repair of a copy a killed program left behind, on real processes.
 
-#include "engine/win32/effect_file.h"
+#include "engine/win32/watcher.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +72,7 @@ bool SuspendProcess(HANDLE process) {
   return suspend && suspend(process) >= 0;
 }
 
-TEST(EffectFileTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive) {
+TEST(WatcherPartsTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive) {
   LedgerFolder folder;
   LedgerKeeper keeper;
   keeper.KeepAt(folder.Path());
@@ -101,7 +101,7 @@ TEST(EffectFileTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive) {
 
 // A ledger that cannot be written says so and leaves no temporary file behind; one that
 // cannot be deleted is emptied, so no stale line is given back later.
-TEST(EffectFileTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack) {
+TEST(WatcherPartsTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack) {
   const ProcessIdentity other{Own().id + 4, 133000000000000001};
   const Effect raise{other, EffectKind::Priority, kNormalPriorityClass, kHighPriorityClass};
   {
@@ -136,7 +136,7 @@ TEST(EffectFileTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack) {
 
 // Killed together with its watcher, a program left a process raised and one suspended: the
 // next start gives both back, touches no process whose id was reused, and removes the file.
-TEST(EffectFileTest, RepairGivesBackWhatADeadProgramLeftLive) {
+TEST(WatcherPartsTest, RepairGivesBackWhatADeadProgramLeftLive) {
   LedgerFolder folder;
   ChildProcess raised;
   ChildProcess reused;
@@ -168,7 +168,7 @@ TEST(EffectFileTest, RepairGivesBackWhatADeadProgramLeftLive) {
 // What the repair cannot give back (here a cap whose job no handle reaches any more) stays
 // on disk for the next start, and the log says so; once its process has ended, nothing is
 // left.
-TEST(EffectFileTest, RepairKeepsAndLogsWhatItCouldNotGiveBack) {
+TEST(WatcherPartsTest, RepairKeepsAndLogsWhatItCouldNotGiveBack) {
   LedgerFolder folder;
   auto capped = std::make_unique<ChildProcess>();
   ASSERT_TRUE(capped->Handle());
@@ -205,7 +205,7 @@ TEST(EffectFileTest, RepairKeepsAndLogsWhatItCouldNotGiveBack) {
 // The cycle shows the watcher what it holds suspended, and the watcher resumes a process
 // only when the cycle held it: one that ran when its program died, and that someone else (a
 // debugger) has suspended since, stays as they left it.
-TEST(EffectFileTest, TheWatcherResumesOnlyWhatTheCycleHeldSuspended) {
+TEST(WatcherPartsTest, TheWatcherResumesOnlyWhatTheCycleHeldSuspended) {
   Burner burner;
   ASSERT_NE(burner.UnixPid(), 0u);
   const ProcessIdentity identity = *IdentityOfId(burner.Id());
@@ -236,7 +236,7 @@ TEST(EffectFileTest, TheWatcherResumesOnlyWhatTheCycleHeldSuspended) {
 
 // A copy that is not a ledger is removed and nothing is done to the process its lines name;
 // a copy whose program still runs (another session's) is left to that program.
-TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
+TEST(WatcherPartsTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
   ChildProcess child;
   ASSERT_TRUE(child.Handle());
   ASSERT_TRUE(::SetPriorityClass(child.Handle(), HIGH_PRIORITY_CLASS));
@@ -280,7 +280,7 @@ TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
 // A cap's job handle is the watcher's own before the process joins the job, named in the
 // file, and closed in the watcher once the cap is lifted. (Wine refuses the cap itself, so
 // the whole cap is not tried here.)
-TEST(EffectFileTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
+TEST(WatcherPartsTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
   LedgerFolder folder;
   ChildProcess watcher;
   ASSERT_TRUE(watcher.Handle());
