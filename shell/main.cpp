@@ -15,10 +15,26 @@
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/form_quorvant.h"
 #include "shell/win32/ini_settings_store.h"
+#include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/program_files.h"
 #include "shell/win32/single_instance.h"
 
 namespace {
+
+// Before any DLL is loaded at run time: only from the system folder, never from the program's
+// folder or the current one, where someone could place a DLL of a system name. Looked up,
+// since the call is newer than the oldest system the program runs on.
+void LoadLibrariesOnlyFromTheSystem() {
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  using SetDefault = BOOL(WINAPI*)(DWORD);
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const auto setDefault = kernel ? reinterpret_cast<SetDefault>(reinterpret_cast<void*>(
+                                       ::GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                 : nullptr;
+  if (setDefault) (void)setDefault(kSearchSystem32);
+  // Also takes the current folder out of the search of systems without the call above.
+  (void)::SetDllDirectoryW(L"");
+}
 
 // The arguments after the program's name.
 std::vector<std::wstring> Arguments() {
@@ -33,6 +49,7 @@ std::vector<std::wstring> Arguments() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  LoadLibrariesOnlyFromTheSystem();
   // The program's own watcher: no window, no instance of the program, nothing but waiting
   // and giving back.
   if (const auto watcherExit =
@@ -51,6 +68,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // What a predecessor killed with its watcher left live is given back before this run
   // changes anything; from here on every effect is on disk before it is applied, and a
   // watcher gives it back if the program is ended from outside.
+  // Before the repair, so a program started elevated can give back what it changed in
+  // services.
+  quorvant::win32::EnableDebugPrivilege();
   const std::wstring ledgerPath = quorvant::win32::LedgerFilePath();
   (void)quorvant::win32::RepairLeftBehind(ledgerPath);
   quorvant::win32::ProgramEffects effects;

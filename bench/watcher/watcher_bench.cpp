@@ -208,8 +208,8 @@ void HotPaths(int ticks) {
   keeper.KeepAt(path);
   EffectLedger ledger;
   auto onDisk = [&](bool on) {
-    ledger.changed = on ? std::function<void(const EffectLedger&)>(
-                              [&](const EffectLedger& l) { keeper.Write(l.Effects()); })
+    ledger.changed = on ? std::function<bool(const EffectLedger&)>(
+                              [&](const EffectLedger& l) { return keeper.Write(l.Effects()); })
                         : nullptr;
   };
   constexpr int kBlocks = 10;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/win32/dialog_keys.h"
+
 namespace quorvant::win32 {
 
 namespace {
@@ -218,7 +220,7 @@ LRESULT Command::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETDLGCODE: {
       // Arrows and characters are the button's own, and Enter while it has the focus; Tab
       // and Escape stay the form's.
-      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      const MSG* key = DialogCodeKey(lParam);
       const bool enter = key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
       return DLGC_WANTARROWS | DLGC_WANTCHARS | (enter ? DLGC_WANTMESSAGE : 0);
     }

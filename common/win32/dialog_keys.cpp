@@ -27,13 +27,32 @@ UINT KeyPreviewMessage() {
   return message;
 }
 
+namespace {
+// The key this thread is asking its active window about, while it asks.
+thread_local const MSG* previewing = nullptr;
+}  // namespace
+
+const MSG* PreviewedKey(LPARAM lParam) {
+  if (::InSendMessage() || !previewing) return nullptr;
+  return reinterpret_cast<const MSG*>(lParam) == previewing ? previewing : nullptr;
+}
+
+const MSG* DialogCodeKey(LPARAM lParam) {
+  return ::InSendMessage() ? nullptr : reinterpret_cast<const MSG*>(lParam);
+}
+
 void DispatchThreadMessage(MSG& msg) {
   if (IsKeyMessage(msg.message)) {
     // The active window is the one the user is looking at, also while a modal window's own
     // loop is interrupted by a walk that takes the waiting messages.
     if (const HWND active = ::GetActiveWindow()) {
       ShowFocusCues(active, msg.message);
-      if (::SendMessageW(active, KeyPreviewMessage(), 0, reinterpret_cast<LPARAM>(&msg))) return;
+      const MSG* outer = previewing;
+      previewing = &msg;
+      const LRESULT acted =
+          ::SendMessageW(active, KeyPreviewMessage(), 0, reinterpret_cast<LPARAM>(&msg));
+      previewing = outer;
+      if (acted) return;
       if (::IsDialogMessageW(active, &msg)) return;
     }
   }

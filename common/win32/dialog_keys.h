@@ -12,6 +12,12 @@ namespace quorvant::win32 {
 // to the MSG. A window that acted on the key answers nonzero and the key goes no further.
 // Windows that do not know the message answer 0 from their default procedure.
 UINT KeyPreviewMessage();
+// The key a KeyPreviewMessage's lParam points to, only while this thread's own loop is asking
+// (the message is registered session-wide, so any program can send it with any lParam);
+// null for every other sender.
+const MSG* PreviewedKey(LPARAM lParam);
+// WM_GETDLGCODE's key, only when the message comes from this thread; null otherwise.
+const MSG* DialogCodeKey(LPARAM lParam);
 
 // Translates and dispatches one message. A key goes first to the active window's preview,
 // then through IsDialogMessage of the active window (Tab, arrows, Enter, Esc, message boxes'

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "common/win32/dialog_keys.h"
 #include "common/win32/panel.h"
 #include "common/win32/unique_handle.h"
 
@@ -77,7 +78,7 @@ LRESULT LinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_GETDLGCODE: {
       // Enter opens the link instead of going to the form.
-      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      const MSG* key = DialogCodeKey(lParam);
       return key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0;
     }
     case WM_KEYDOWN:

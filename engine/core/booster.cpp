@@ -50,7 +50,8 @@ std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   if (SameTarget(title)) return std::nullopt;
 
   const bool high = level == kLevelHigh;
-  Raise(desktop_.WindowProcess(window), high ? kHighPriorityClass : kAboveNormalPriorityClass);
+  const bool kept =
+      Raise(desktop_.WindowProcess(window), high ? kHighPriorityClass : kAboveNormalPriorityClass);
 
   // The boost shows whether or not the system let the process be raised.
   target_ = title;
@@ -61,16 +62,17 @@ std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   boost.priority = high ? kLevelHigh : kLevelAboveNormal;
   boost.speed = (high ? L"1" : L"2") + RandomDigits(1, random_) + L"%";
   boost.count = ++count_;
+  boost.notKept = !kept;
   return boost;
 }
 
-void Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedClass) {
+bool Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedClass) {
   const std::optional<Effect> current = Raised();
   // Another window of the raised process: it stays raised, and what it returns to is still
   // the class it had before the first of them. A class changed since is a new start.
   const bool sameProcess = current && process && current->process == *process &&
                            desktop_.PriorityClassOf(*process) == current->applied;
-  if (sameProcess && current->applied == raisedClass) return;
+  if (sameProcess && current->applied == raisedClass) return true;
 
   std::optional<Effect> next;
   if (sameProcess) next = Effect{*process, kRaise, current->before, raisedClass};
@@ -91,8 +93,9 @@ void Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedCla
     if (next) ledger_.Record(*next);
   }
   raised_.reset();
-  if (!next) return;
-  if (desktop_.SetPriorityClassOf(next->process, next->applied)) {
+  if (!next) return true;
+  const bool kept = ledger_.Kept();
+  if (kept && desktop_.SetPriorityClassOf(next->process, next->applied)) {
     raised_ = next->process;
   } else if (sameProcess) {
     // Refused a change of level: it still runs at the class it was given before.
@@ -101,6 +104,7 @@ void Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedCla
   } else {
     ledger_.Forget(next->process, kRaise);
   }
+  return kept;
 }
 
 void Booster::GiveBack() {

@@ -56,6 +56,9 @@ struct Boost {
   std::wstring priority;  // log "Priority": "High" or "Above Normal"
   std::wstring speed;     // the figure after "Whole system faster:", such as "14%"
   int count = 0;          // boosts since start, this one included
+  // The process was not raised: how to undo the raise could not be kept on disk, and a
+  // raise the program's end could not give back is not made.
+  bool notKept = false;
 };
 
 // The priority booster: one Tick per timer interval while the program runs. It raises the
@@ -95,7 +98,8 @@ class Booster {
   bool SameTarget(const std::wstring& title) const;
   // Moves the raise to process at raisedClass, giving back the one before unless it is the
   // same process still at the class it was given.
-  void Raise(const std::optional<ProcessIdentity>& process, int raisedClass);
+  // False when the new raise was refused because the ledger could not keep it.
+  bool Raise(const std::optional<ProcessIdentity>& process, int raisedClass);
 
   BoosterDesktop& desktop_;
   UniformRandom random_;

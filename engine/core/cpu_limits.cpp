@@ -14,6 +14,10 @@ std::wstring_view Reason(ThrottleAnswer why) {
       return L"it belongs to a job that does not allow a limit";
     case ThrottleAnswer::NotOffered:
       return L"this system cannot limit a process";
+    case ThrottleAnswer::NotKept:
+      return L"Quorvant could not save how to undo it";
+    case ThrottleAnswer::Itself:
+      return L"Quorvant does not limit itself";
     case ThrottleAnswer::Done:
     case ThrottleAnswer::Failed:
       break;
@@ -44,6 +48,10 @@ CpuLimits::~CpuLimits() { LiftAll(); }
 ThrottleAnswer CpuLimits::Apply(const ProcessIdentity& process, int percent) {
   if (capOffered_) {
     ledger_.Record(LimitEffect(process, EffectKind::CpuCap, percent));
+    if (!ledger_.Kept()) {
+      ledger_.Forget(process, EffectKind::CpuCap);
+      return ThrottleAnswer::NotKept;
+    }
     const ThrottleAnswer answer = throttle_.Cap(process, percent);
     if (answer != ThrottleAnswer::NotOffered) {
       if (answer != ThrottleAnswer::Done) ledger_.Forget(process, EffectKind::CpuCap);
@@ -53,6 +61,10 @@ ThrottleAnswer CpuLimits::Apply(const ProcessIdentity& process, int percent) {
     ledger_.Forget(process, EffectKind::CpuCap);
   }
   ledger_.Record(LimitEffect(process, EffectKind::DutyCycle, percent));
+  if (!ledger_.Kept()) {
+    ledger_.Forget(process, EffectKind::DutyCycle);
+    return ThrottleAnswer::NotKept;
+  }
   const ThrottleAnswer answer = throttle_.StartDutyCycle(process, percent);
   if (answer != ThrottleAnswer::Done) ledger_.Forget(process, EffectKind::DutyCycle);
   return answer;
@@ -76,6 +88,7 @@ LimitOutcome CpuLimits::Refused(const LimitTarget& target, ThrottleAnswer why) {
 
 LimitOutcome CpuLimits::Ok(const LimitTarget& target, int percent) {
   if (!target.process.Known()) return Refused(target, ThrottleAnswer::Gone);
+  if (throttle_.Own(target.process)) return Refused(target, ThrottleAnswer::Itself);
   if (table_.FindLive(target.process)) {
     // One slot per process: its limit changes instead of taking a second slot.
     LimitOutcome outcome = Adjustment(target, percent);

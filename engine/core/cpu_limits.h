@@ -19,6 +19,10 @@ enum class ThrottleAnswer {
   AccessDenied,  // protected, another user's, or opened without the rights
   Gone,          // the process has ended
   InJob,         // it belongs to a job that does not let it join another
+  NotKept,       // how to undo it could not be kept on disk: it would not be given back
+                 // if the program were ended from outside
+  Itself,        // the program's own process or its watcher: nothing would be left to
+                 // resume a suspension, or to give back after a kill
   Failed,        // any other refusal
 };
 
@@ -39,6 +43,8 @@ class CpuThrottle {
   virtual void StopDutyCycle(const ProcessIdentity& process) = 0;
   // Whether a limited process has ended; its duty cycle, if it had one, has stopped by then.
   virtual bool Ended(const ProcessIdentity& process) = 0;
+  // Whether the process is the program's own or its watcher's, which are never limited.
+  virtual bool Own(const ProcessIdentity& /*process*/) { return false; }
 };
 
 // The message shown when the system refuses a limit: "Could not limit name (id): reason."

@@ -172,22 +172,20 @@ void EffectLedger::Changed() {
 
 void EffectLedger::Tell() {
   pending_ = false;
-  if (changed) changed(*this);
+  kept_ = !changed || changed(*this);
 }
 
-void GiveBack(const Effect& effect, EffectUndo& undo) {
-  if (!IsValidEffect(effect)) return;
+bool GiveBack(const Effect& effect, EffectUndo& undo) {
+  if (!IsValidEffect(effect)) return true;
   switch (effect.kind) {
     case EffectKind::Priority:
-      undo.RestorePriority(effect.process, effect.before, effect.applied);
-      break;
+      return undo.RestorePriority(effect.process, effect.before, effect.applied);
     case EffectKind::CpuCap:
-      undo.Uncap(effect.process);
-      break;
+      return undo.Uncap(effect.process);
     case EffectKind::DutyCycle:
-      undo.Resume(effect.process);
-      break;
+      return undo.Resume(effect.process);
   }
+  return true;
 }
 
 void GiveBackAll(EffectLedger& ledger, EffectUndo& undo) {
@@ -197,8 +195,7 @@ void GiveBackAll(EffectLedger& ledger, EffectUndo& undo) {
     const std::vector<Effect> effects = ledger.Effects();
     for (const Effect& effect : effects) {
       if (effect.kind != info.kind) continue;
-      GiveBack(effect, undo);
-      ledger.Forget(effect.process, effect.kind);
+      if (GiveBack(effect, undo)) ledger.Forget(effect.process, effect.kind);
     }
   }
 }
@@ -258,12 +255,13 @@ std::optional<StoredLedger> ParseLedger(std::string_view text) {
   return stored;
 }
 
-void GiveBackStored(const StoredLedger& stored, EffectUndo& undo) {
+std::vector<Effect> GiveBackStored(const StoredLedger& stored, EffectUndo& undo) {
   EffectLedger ledger;
   for (const Effect& effect : stored.effects) {
     if (IsValidEffect(effect)) ledger.Record(effect);
   }
   GiveBackAll(ledger, undo);
+  return ledger.Effects();
 }
 
 }  // namespace quorvant

@@ -50,8 +50,12 @@ class EffectLedger {
   bool Empty() const { return effects_.empty(); }
 
   // Runs after each change, with the ledger as it now stands: where its copy on disk and
-  // the watcher learn it. Inside a Batch it runs once, when the outermost batch ends.
-  std::function<void(const EffectLedger&)> changed;
+  // the watcher learn it. Inside a Batch it runs once, when the outermost batch ends. It
+  // answers false when the change could not be kept there.
+  std::function<bool(const EffectLedger&)> changed;
+  // Whether the last change told was kept: an effect recorded but not kept would be
+  // unprotected if the program died, so it is not applied.
+  bool Kept() const { return kept_; }
 
   // Changes made while a Batch lives are told as one: a boost that gives one process back
   // and raises another writes the ledger once. Apply an effect only after its batch ends.
@@ -75,27 +79,31 @@ class EffectLedger {
   std::vector<Effect> effects_;
   int batchDepth_ = 0;
   bool pending_ = false;
+  bool kept_ = true;
 };
 
 // The platform side of giving effects back. Each call acts only on the process with that
 // identity; a process that is gone, or whose id now names another process, needs nothing.
+// Each answers false only when the process still carries the effect and it could not be
+// taken back.
 class EffectUndo {
  public:
   virtual ~EffectUndo() = default;
   // Gives the process its class back, unless something else changed its class since the
   // raise (it no longer runs at raisedClass): that newer choice stays.
-  virtual void RestorePriority(const ProcessIdentity& process, int priorityClass,
+  virtual bool RestorePriority(const ProcessIdentity& process, int priorityClass,
                                int raisedClass) = 0;
-  virtual void Uncap(const ProcessIdentity& process) = 0;
+  virtual bool Uncap(const ProcessIdentity& process) = 0;
   // Lets a process of the duty cycle run: resumed once if it is in its suspended part.
-  virtual void Resume(const ProcessIdentity& process) = 0;
+  virtual bool Resume(const ProcessIdentity& process) = 0;
 };
 
-// Gives one effect back; an effect that is not valid is left alone.
-void GiveBack(const Effect& effect, EffectUndo& undo);
+// Gives one effect back; an effect that is not valid is left alone. False when it is still
+// live.
+bool GiveBack(const Effect& effect, EffectUndo& undo);
 
 // Gives every effect back, the most harmful first (a suspended process before a capped one
-// before a raised one), and forgets each.
+// before a raised one), and forgets each that was given back; what is left is still live.
 void GiveBackAll(EffectLedger& ledger, EffectUndo& undo);
 
 // The ledger as it is kept on disk: the program that wrote it, its effects, and the job
@@ -130,7 +138,8 @@ std::optional<StoredLedger> ParseLedger(std::string_view text);
 
 // Gives back every effect of a stored ledger, the most harmful first: a watcher whose
 // program died, or a start that finds a ledger its predecessor left behind.
-void GiveBackStored(const StoredLedger& stored, EffectUndo& undo);
+// Returns the effects that are still live, the system having refused to take them back.
+std::vector<Effect> GiveBackStored(const StoredLedger& stored, EffectUndo& undo);
 
 // A process id and creation time written as plain decimal digits, as the ledger and the
 // watcher's command line carry them; none for anything else or an unknown process.

@@ -33,7 +33,7 @@ bool WindowsBoosterDesktop::SetPriorityClassOf(const ProcessIdentity& process, i
 
 void WindowsBoosterDesktop::RestorePriority(const ProcessIdentity& process, int priorityClass,
                                             int raisedClass) {
-  RestorePriorityClass(process, priorityClass, raisedClass);
+  (void)RestorePriorityClass(process, priorityClass, raisedClass);
 }
 
 std::wstring WindowsBoosterDesktop::TimeOfDay() { return TimeOfDayText(); }

@@ -29,6 +29,7 @@ CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table, Effect
       source_(source),
       ownThrottle_(throttle ? nullptr : std::make_unique<ProcessThrottle>(sharing)),
       limits_(table, ledger, throttle ? *throttle : *ownThrottle_) {
+  systemThrottle_ = static_cast<ProcessThrottle*>(ownThrottle_.get());
   if (!source_) {
     ownSource_ = std::make_unique<ToolhelpProcessSource>();
     source_ = ownSource_.get();
@@ -292,6 +293,11 @@ void CpuPanel::ReleaseAllLimits() {
       list.SetText(row, layout::kColumnLimited, L"");
     }
   }
+}
+
+void CpuPanel::NotifyEndedLimits(HWND window, UINT message) {
+  if (!systemThrottle_) return;
+  systemThrottle_->OnEnded([window, message] { (void)::PostMessageW(window, message, 0, 0); });
 }
 
 bool CpuPanel::OnNotify(const NMHDR& header) {

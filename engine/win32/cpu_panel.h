@@ -28,6 +28,8 @@
 
 namespace quorvant::win32 {
 
+class ProcessThrottle;
+
 // The "Speed up CPU" panel: the process list with its icons, "Refresh" and "Limit", the
 // limited count, the limit dialog it opens and the limits it applies. The form creates it
 // on the panel window and hands it the CPU timer's ticks, the start-up refresh, the list's
@@ -76,6 +78,11 @@ class CpuPanel {
   int ShowLimitedCount();
   // Lifts every limit and clears every mark: the program or the session is ending.
   void ReleaseAllLimits();
+  // When a limited process ends, message is posted to window (from another thread), which
+  // then calls ForgetEndedLimits: a limit is forgotten when its process ends, shown or
+  // hidden. Only for the system's own limits.
+  void NotifyEndedLimits(HWND window, UINT message);
+  void ForgetEndedLimits() { limits_.ForgetEnded(); }
   // A notification of the panel's controls; true when it was the process list's.
   bool OnNotify(const NMHDR& header);
 
@@ -119,6 +126,7 @@ class CpuPanel {
   engine::ProcessSource* source_;
   // Declared before the limits, which lift everything through it as they go.
   std::unique_ptr<engine::CpuThrottle> ownThrottle_;
+  ProcessThrottle* systemThrottle_ = nullptr;  // ownThrottle_, as what it is
   engine::CpuLimits limits_;
   HWND list_ = nullptr;
   unique_himagelist images_;

@@ -122,6 +122,11 @@ void DutyCycler::Run() {
         percents.push_back(entry->percent);
       }
     }
+    if (active.empty()) {
+      // Every cycled process has ended: nothing to keep in rhythm until the set changes.
+      (void)::WaitForSingleObject(wake_.get(), INFINITE);
+      continue;
+    }
     const auto start = Clock::now();
     bool whole = true;
     for (const engine::DutyStop& stop : engine::PlanDutyPeriod(percents)) {
@@ -165,8 +170,11 @@ bool DutyCycler::WaitUntil(Clock::time_point deadline,
     const DWORD index = result - WAIT_OBJECT_0;
     if (index >= 1 && index < handles.size()) {
       // The process has ended: nothing to resume, nothing more to wait for.
-      std::unique_lock lock(mutex_);
-      watched[index - 1]->ended = true;
+      {
+        std::unique_lock lock(mutex_);
+        watched[index - 1]->ended = true;
+      }
+      if (ended) ended();
       continue;
     }
     // A failed wait: keep the rhythm by the clock rather than spin.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -35,6 +36,10 @@ class DutyCycler {
   bool Ended(const ProcessIdentity& process);
   // Whether the thread runs (tests and the benchmark look).
   bool Running();
+
+  // Called on the cycler's thread when a cycled process ends, so its limit can be forgotten
+  // at once, whatever the window does. Set before the first Start.
+  std::function<void()> ended;
 
  private:
   struct Entry;

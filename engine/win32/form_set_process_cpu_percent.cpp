@@ -255,7 +255,8 @@ LRESULT FormSetProcessCpuPercent::HandleMessage(UINT message, WPARAM wParam, LPA
       return 0;
     default:
       if (message == KeyPreviewMessage()) {
-        return OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
+        const MSG* key = PreviewedKey(lParam);
+        return key && OnKeyPreview(*key) ? 1 : 0;
       }
       return DefaultProc(message, wParam, lParam);
   }

@@ -15,6 +15,8 @@ class JobSharing {
   // could not be: the cap is then not to be set.
   virtual bool ShareJob(const ProcessIdentity& process, HANDLE job) = 0;
   virtual void UnshareJob(const ProcessIdentity& process) = 0;
+  // The process id of the watcher it hands them to; 0 when none runs.
+  virtual DWORD WatcherId() const { return 0; }
 };
 
 }  // namespace quorvant::win32

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <vector>
@@ -11,11 +13,52 @@
 
 namespace quorvant::win32 {
 
+std::wstring LedgerFileName(unsigned long session) {
+  return L"Effects." + std::to_wstring(session) + L".txt";
+}
+
+namespace {
+
+// One of this process's token's SIDs of kind (the user, or the default owner of what it
+// creates, which for an elevated administrator is the Administrators group).
+std::vector<std::byte> TokenSid(TOKEN_INFORMATION_CLASS kind) {
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
+  const unique_handle token(raw);
+  DWORD size = 0;
+  (void)::GetTokenInformation(token.get(), kind, nullptr, 0, &size);
+  std::vector<std::byte> buffer(size);
+  if (size == 0 || !::GetTokenInformation(token.get(), kind, buffer.data(), size, &size)) return {};
+  const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                     : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+  std::vector<std::byte> copy(::GetLengthSid(sid));
+  if (!::CopySid(static_cast<DWORD>(copy.size()), copy.data(), sid)) return {};
+  return copy;
+}
+
+bool OwnedByThisUser(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool own = false;
+  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+    std::vector<std::byte> sid = TokenSid(kind);
+    if (owner && !sid.empty() && ::EqualSid(owner, sid.data())) own = true;
+  }
+  (void)::LocalFree(descriptor);
+  return own;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadLedgerFile(const std::wstring& path) {
-  const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ,
+  const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
+  if (!file || !OwnedByThisUser(file.get())) return std::nullopt;
   std::string text(kMaxLedgerBytes + 1, '\0');
   DWORD total = 0;
   while (total < text.size()) {
@@ -52,28 +95,41 @@ bool RenameOver(HANDLE file, const std::wstring& path) {
 bool WriteLedgerFile(const std::wstring& path, std::string_view text) {
   const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
   bool renamed = false;
+  bool whole = false;
   {
-    // Written through, so what the rename puts in place is on the disk, not only in a cache
-    // a power cut would lose.
+    // Not written through: what the ledger names does not outlive a power cut either, and
+    // a flush on every change of the front window would cost more than it buys. The rename
+    // alone keeps a reader from seeing half a file.
     const unique_hfile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr));
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
-    if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size()) {
-      (void)::DeleteFileW(temporary.c_str());
-      return false;
-    }
-    renamed = RenameOver(file.get(), path);
+    whole =
+        ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size();
+    if (whole) renamed = RenameOver(file.get(), path);
   }
-  if (!renamed && !::MoveFileExW(temporary.c_str(), path.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    (void)::DeleteFileW(temporary.c_str());
-    return false;
+  if (renamed) return true;
+  // Closed first: opened without sharing, the file can be moved or deleted by name only now.
+  if (whole && ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return true;
   }
-  return true;
+  (void)::DeleteFileW(temporary.c_str());
+  return false;
 }
 
-void RemoveLedgerFile(const std::wstring& path) { (void)::DeleteFileW(path.c_str()); }
+bool OverwriteLedgerFile(const std::wstring& path, std::string_view text) {
+  const unique_hfile file(::CreateFileW(
+      path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file &&
+         ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+bool RemoveLedgerFile(const std::wstring& path) {
+  return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
 
 }  // namespace quorvant::win32

@@ -6,18 +6,25 @@
 
 namespace quorvant::win32 {
 
-// The ledger of live effects as a file beside Config.ini: its text read and replaced whole.
-// What the text means is the ledger's (engine/core/effect_ledger.h); who writes it and who
-// gives it back is the watcher's (engine/win32/watcher.h).
+// The ledger of live effects as a file in the user's local application data: its text read and
+// replaced whole. What the text means is the ledger's (engine/core/effect_ledger.h); who writes it
+// and who gives it back is the watcher's (engine/win32/watcher.h).
 
 inline constexpr wchar_t kLedgerFileName[] = L"Effects.txt";
+// The ledger's name for one logon session: "Effects.<session>.txt".
+std::wstring LedgerFileName(unsigned long session);
 
 // The ledger file's text, at most one byte past kMaxLedgerBytes (enough to know it is too
-// large); empty when there is no file or it cannot be read.
+// large); empty when there is no file, it cannot be read, or the current user does not own
+// it (a file someone else put there is never acted on).
 std::optional<std::string> ReadLedgerFile(const std::wstring& path);
 // Replaces the file with text in one step, so a reader never sees half of it. False when
 // it could not be written.
 bool WriteLedgerFile(const std::wstring& path, std::string_view text);
-void RemoveLedgerFile(const std::wstring& path);
+// Writes text over the file where it is, not in one step: only for a text whose every torn
+// copy is harmless. False when it could not be written.
+bool OverwriteLedgerFile(const std::wstring& path, std::string_view text);
+// True when the file is gone (or never was).
+bool RemoveLedgerFile(const std::wstring& path);
 
 }  // namespace quorvant::win32

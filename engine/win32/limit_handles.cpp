@@ -32,6 +32,13 @@ struct ProcessSlot {
 std::array<ProcessSlot, kSlots> processes;
 std::array<std::atomic<HANDLE>, kSlots> jobs;
 std::atomic<bool> rescuing{false};
+std::atomic<SharedSuspension*> sharedView{nullptr};
+static_assert(kSlots == kSharedSlots);
+
+SharedSuspension* Shared(int slot) {
+  SharedSuspension* view = sharedView.load();
+  return view ? &view[slot] : nullptr;
+}
 
 template <typename Slots>
 int Claim(Slots& slots, HANDLE handle) {
@@ -56,6 +63,10 @@ void ResumeSlot(ProcessSlot& slot) {
   if (!slot.suspended.exchange(false)) return;
   const HANDLE handle = slot.handle.load();
   if (handle && kResume) (void)kResume(handle);
+  // Lowered only once it runs: killed in between, the watcher resumes it.
+  if (SharedSuspension* shared = Shared(static_cast<int>(&slot - processes.data()))) {
+    shared->suspended.store(0);
+  }
 }
 
 bool SwitchOffCap(HANDLE job) {
@@ -80,13 +91,21 @@ void OnTerminate() {
 
 }  // namespace
 
-int HoldProcess(HANDLE process) { return Claim(processes, process); }
+int HoldProcess(HANDLE process) {
+  const int slot = Claim(processes, process);
+  if (SharedSuspension* shared = slot >= 0 ? Shared(slot) : nullptr) {
+    shared->suspended.store(0);
+    shared->process.store(::GetProcessId(process));
+  }
+  return slot;
+}
 
 HANDLE Process(int slot) { return Valid(slot) ? processes[slot].handle.load() : nullptr; }
 
 void DropProcess(int slot) {
   if (!Valid(slot)) return;
   ResumeSlot(processes[slot]);
+  if (SharedSuspension* shared = Shared(slot)) shared->process.store(0);
   if (const HANDLE handle = processes[slot].handle.exchange(nullptr)) (void)::CloseHandle(handle);
 }
 
@@ -96,7 +115,14 @@ bool Suspend(int slot) {
   if (s.suspended.load()) return true;
   const HANDLE handle = s.handle.load();
   if (!handle || rescuing.load()) return false;
-  if (kSuspend(handle) < 0) return false;
+  // Raised first: killed in between, the watcher resumes a process that is running, which
+  // leaves it as it is.
+  SharedSuspension* shared = Shared(slot);
+  if (shared) shared->suspended.store(1);
+  if (kSuspend(handle) < 0) {
+    if (shared) shared->suspended.store(0);
+    return false;
+  }
   s.suspended.store(true);
   // The rescue may have passed this slot between the check above and the suspension.
   if (rescuing.load()) ResumeSlot(s);
@@ -125,6 +151,15 @@ void DropJob(int slot) {
 bool ResumeOnce(HANDLE process) { return process && kResume && kResume(process) >= 0; }
 
 bool SwitchCapOff(HANDLE job) { return job && SwitchOffCap(job); }
+
+void ShareSuspensions(SharedSuspension* view) { sharedView.store(view); }
+
+bool HeldSuspended(const SharedSuspension* view, std::uint32_t id) {
+  for (int i = 0; i < kSharedSlots; ++i) {
+    if (view[i].process.load() == id && view[i].suspended.load()) return true;
+  }
+  return false;
+}
 
 void RescueAll() noexcept {
   rescuing.store(true);

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
+
 namespace quorvant::win32 {
 
 // The handles behind every live CPU limit, kept where the program's last-chance handlers
@@ -10,7 +13,7 @@ namespace quorvant::win32 {
 // dies. Slots are numbered from 0; -1 is no slot.
 namespace limit_handles {
 
-// Takes ownership of a process handle opened to suspend and resume it.
+// Takes ownership of a process handle opened to suspend and resume it, and to query it.
 int HoldProcess(HANDLE process);
 HANDLE Process(int slot);
 // Resumes the process if it is suspended, then closes its handle.
@@ -36,6 +39,21 @@ void DropJob(int slot);
 bool ResumeOnce(HANDLE process);
 // Switches a job's cap off through any handle to it; false when the system refuses.
 bool SwitchCapOff(HANDLE job);
+
+// The cycle's suspensions where the watcher can see them: for each slot, the process id
+// and whether the cycle holds it suspended right now, so a watcher whose program died
+// resumes only a process the cycle left suspended, never a suspension of someone else's (a
+// debugger's). The flag is raised before a suspension and lowered after a resume, so at
+// worst it says suspended a moment too long.
+struct SharedSuspension {
+  std::atomic<std::uint32_t> process{0};
+  std::atomic<std::uint32_t> suspended{0};
+};
+inline constexpr int kSharedSlots = 16;
+// view: kSharedSlots entries in memory shared with the watcher, for the rest of the run.
+void ShareSuspensions(SharedSuspension* view);
+// Whether view says the cycle holds process id suspended.
+bool HeldSuspended(const SharedSuspension* view, std::uint32_t id);
 
 // Resumes every suspended process and switches every cap off; nothing is suspended after
 // it. Safe in a fault handler.

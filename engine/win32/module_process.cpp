@@ -120,10 +120,16 @@ bool SetPriorityClassOf(const ProcessIdentity& identity, int priorityClass) {
   return process && ::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass)) != FALSE;
 }
 
-void RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, int raisedClass) {
+bool RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, int raisedClass) {
   const unique_handle process = OpenIdentified(identity, PROCESS_SET_INFORMATION);
-  if (PriorityOf(process.get()) != raisedClass) return;
-  (void)::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass));
+  // Not opened for setting: gone, or (if it still runs) out of reach.
+  if (!process) return !StillRuns(identity);
+  if (PriorityOf(process.get()) != raisedClass) return true;
+  return ::SetPriorityClass(process.get(), static_cast<DWORD>(priorityClass)) != FALSE;
+}
+
+bool StillRuns(const ProcessIdentity& identity) {
+  return identity.Known() && IdentityOfId(identity.id) == identity;
 }
 
 unique_handle OpenLimitable(const ProcessIdentity& identity, DWORD access,

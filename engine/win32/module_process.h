@@ -60,8 +60,12 @@ int PriorityClassOf(const ProcessIdentity& identity);
 bool SetPriorityClassOf(const ProcessIdentity& identity, int priorityClass);
 
 // Gives the process priorityClass back, but only while it still runs at raisedClass: a class
-// that someone else chose since stays. A process that is gone needs nothing.
-void RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, int raisedClass);
+// that someone else chose since stays. A process that is gone needs nothing. False when it
+// still runs raised and could not be given its class back.
+bool RestorePriorityClass(const ProcessIdentity& identity, int priorityClass, int raisedClass);
+
+// Whether the process with that identity is still running.
+bool StillRuns(const ProcessIdentity& identity);
 
 // Opens the process with access while identity names it, for a limit; null with the reason
 // in answer otherwise.

@@ -18,6 +18,14 @@ bool SetJobCap(HANDLE job, int percent) {
          FALSE;
 }
 
+bool LetChildrenOut(HANDLE job) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+  return ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof(limits)) != FALSE;
+}
+
 ProcessThrottle::~ProcessThrottle() {
   cycler_.StopAll();
   while (!capped_.empty()) Uncap(capped_.back().identity);
@@ -36,6 +44,9 @@ ThrottleAnswer ProcessThrottle::Cap(const ProcessIdentity& process, int percent)
   // Asked of the new, empty job first: a system without the cap answers here, before the
   // process has been put into a job it could never leave.
   if (!SetJobCap(job.get(), percent)) return ThrottleAnswer::NotOffered;
+  // The limit is the process's own: what it starts later stays out of the capped job and
+  // may still leave its own jobs. Set before the process joins, which it does for good.
+  if (!LetChildrenOut(job.get())) return ThrottleAnswer::Failed;
   ThrottleAnswer answer = ThrottleAnswer::Done;
   unique_handle handle =
       OpenLimitable(process, PROCESS_SET_QUOTA | PROCESS_TERMINATE | SYNCHRONIZE, answer);
@@ -57,7 +68,14 @@ ThrottleAnswer ProcessThrottle::Cap(const ProcessIdentity& process, int percent)
     // The process is already in a job that does not let it join another.
     return error == ERROR_ACCESS_DENIED ? ThrottleAnswer::InJob : ThrottleAnswer::Failed;
   }
-  capped_.push_back({process, std::move(handle), slot});
+  Capped capped{process, std::move(handle), slot, nullptr};
+  // Told when it ends, so its limit is forgotten at once rather than at a tick of a window
+  // that may be hidden.
+  if (ended_) {
+    (void)::RegisterWaitForSingleObject(&capped.wait, capped.process.get(), ProcessEnded, this,
+                                        INFINITE, WT_EXECUTEONLYONCE);
+  }
+  capped_.push_back(std::move(capped));
   return ThrottleAnswer::Done;
 }
 
@@ -73,6 +91,8 @@ ThrottleAnswer ProcessThrottle::ChangeCap(const ProcessIdentity& process, int pe
 void ProcessThrottle::Uncap(const ProcessIdentity& process) {
   Capped* capped = FindCapped(process);
   if (!capped) return;
+  // Waits for a callback under way, so none runs on a throttle that has gone.
+  if (capped->wait) (void)::UnregisterWaitEx(capped->wait, INVALID_HANDLE_VALUE);
   // A process cannot leave its job; a job without a cap restricts nothing.
   (void)limit_handles::Uncap(capped->jobSlot);
   limit_handles::DropJob(capped->jobSlot);
@@ -95,6 +115,26 @@ bool ProcessThrottle::Ended(const ProcessIdentity& process) {
     return ::WaitForSingleObject(capped->process.get(), 0) == WAIT_OBJECT_0;
   }
   return cycler_.Ended(process);
+}
+
+}  // namespace quorvant::win32
+
+namespace quorvant::win32 {
+
+void ProcessThrottle::OnEnded(std::function<void()> ended) {
+  ended_ = ended;
+  cycler_.ended = std::move(ended);
+}
+
+void CALLBACK ProcessThrottle::ProcessEnded(void* self, BOOLEAN) {
+  static_cast<ProcessThrottle*>(self)->ended_();
+}
+
+bool ProcessThrottle::Own(const ProcessIdentity& process) {
+  // Suspended, the program could not resume itself; the watcher, killed while suspended or
+  // capped, could give nothing back.
+  const DWORD watcher = sharing_.WatcherId();
+  return process.id == ::GetCurrentProcessId() || (watcher != 0 && process.id == watcher);
 }
 
 }  // namespace quorvant::win32

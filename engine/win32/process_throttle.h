@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "engine/core/cpu_limits.h"
@@ -29,15 +30,22 @@ class ProcessThrottle final : public engine::CpuThrottle {
   engine::ThrottleAnswer ChangeDutyCycle(const ProcessIdentity& process, int percent) override;
   void StopDutyCycle(const ProcessIdentity& process) override;
   bool Ended(const ProcessIdentity& process) override;
+  bool Own(const ProcessIdentity& process) override;
 
   DutyCycler& Cycler() { return cycler_; }
+  // Called on another thread when a limited process ends, capped or cycled. Set before the
+  // first limit.
+  void OnEnded(std::function<void()> ended);
 
  private:
   struct Capped {
     ProcessIdentity identity;
     unique_handle process;  // to tell when it ends
     int jobSlot = -1;       // in limit_handles
+    HANDLE wait = nullptr;  // the system's wait for its end
   };
+  static void CALLBACK ProcessEnded(void* self, BOOLEAN timedOut);
+  std::function<void()> ended_;
   Capped* FindCapped(const ProcessIdentity& process);
 
   JobSharing& sharing_;
@@ -47,5 +55,7 @@ class ProcessThrottle final : public engine::CpuThrottle {
 
 // The job's hard cap: at most percent of the machine's CPU time.
 bool SetJobCap(HANDLE job, int percent);
+// Processes the job's member starts are not put into the job, and may ask to leave it.
+bool LetChildrenOut(HANDLE job);
 
 }  // namespace quorvant::win32

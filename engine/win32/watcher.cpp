@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "engine/core/watch_arguments.h"
 #include "engine/win32/limit_handles.h"
 #include "engine/win32/module_process.h"
+#include "engine/win32/program_log.h"
 
 namespace quorvant::win32 {
 
@@ -37,38 +39,114 @@ LedgerLock::~LedgerLock() {
   if (held_) (void)::ReleaseMutex(mutex_.get());
 }
 
-void SystemEffectUndo::RestorePriority(const ProcessIdentity& process, int priorityClass,
+bool SystemEffectUndo::RestorePriority(const ProcessIdentity& process, int priorityClass,
                                        int raisedClass) {
-  RestorePriorityClass(process, priorityClass, raisedClass);
+  return RestorePriorityClass(process, priorityClass, raisedClass);
 }
 
-void SystemEffectUndo::Uncap(const ProcessIdentity& process) {
+bool SystemEffectUndo::Uncap(const ProcessIdentity& process) {
   const auto job = std::find_if(jobs_.begin(), jobs_.end(),
                                 [&](const StoredJob& j) { return j.process == process; });
-  if (job != jobs_.end()) (void)limit_handles::SwitchCapOff(AsHandle(job->handle));
+  // Without a handle to its job, a cap stays for the life of its process.
+  if (job == jobs_.end()) return !StillRuns(process);
+  return limit_handles::SwitchCapOff(AsHandle(job->handle)) || !StillRuns(process);
 }
 
-void SystemEffectUndo::Resume(const ProcessIdentity& process) {
-  // Once, whether or not it is in the suspended part of its period: a process that runs has
-  // no suspension of the cycle's to take back, and a resume leaves it as it is.
+bool SystemEffectUndo::Resume(const ProcessIdentity& process) {
+  // Running when its program died: a suspension it has now is someone else's.
+  if (suspensions_ && !limit_handles::HeldSuspended(suspensions_, process.id)) return true;
+  // Otherwise once, whether or not it is in the suspended part of its period: a process that
+  // runs has no suspension of the cycle's to take back, and a resume leaves it as it is.
   const unique_handle handle = OpenIdentified(process, PROCESS_SUSPEND_RESUME);
-  (void)limit_handles::ResumeOnce(handle.get());
+  if (!handle) return !StillRuns(process);
+  return limit_handles::ResumeOnce(handle.get());
 }
+
+std::wstring SuspensionsName(const ProcessIdentity& program) {
+  return L"Local\\Quorvant.Suspensions." + std::to_wstring(program.id) + L"." +
+         std::to_wstring(program.started);
+}
+
+std::wstring LeftoverFilePath(const std::wstring& ledgerPath) {
+  const size_t dot = ledgerPath.find_last_of(L'.');
+  return ledgerPath.substr(0, dot) + L".left" + ledgerPath.substr(dot);
+}
+
+namespace {
+
+std::string Describe(const Effect& effect) {
+  const std::string process = "process " + std::to_string(effect.process.id) + " (started " +
+                              std::to_string(effect.process.started) + ")";
+  switch (effect.kind) {
+    case EffectKind::Priority:
+      return "the priority class of " + process;
+    case EffectKind::CpuCap:
+      return "the CPU cap of " + process;
+    case EffectKind::DutyCycle:
+      return "the suspension of " + process;
+  }
+  return process;
+}
+
+// Keeps what could not be given back for the next start, beside what is kept already, and
+// tells the log.
+void KeepLeftover(const std::wstring& ledgerPath, const ProcessIdentity& owner,
+                  const std::vector<Effect>& left, std::string_view who) {
+  const std::wstring path = LeftoverFilePath(ledgerPath);
+  EffectLedger kept;
+  if (const auto text = ReadLedgerFile(path)) {
+    if (const auto stored = ParseLedger(*text)) {
+      for (const Effect& effect : stored->effects) kept.Record(effect);
+    }
+  }
+  for (const Effect& effect : left) {
+    kept.Record(effect);
+    WriteProgramLog(ledgerPath, std::string(who) + ": could not give back " + Describe(effect) +
+                                    "; kept to try again at the next start");
+  }
+  if (!WriteLedgerFile(path, FormatLedger({owner, kept.Effects(), {}}))) {
+    WriteProgramLog(ledgerPath, std::string(who) + ": could not keep them in " +
+                                    std::string(path.begin(), path.end()));
+  }
+}
+
+// Gives back what one copy holds; what stays live is added to left.
+bool GiveBackCopy(const std::wstring& path, std::vector<Effect>& left, ProcessIdentity& owner) {
+  const auto text = ReadLedgerFile(path);
+  if (!text) return false;
+  const auto stored = ParseLedger(*text);
+  if (stored) {
+    owner = stored->owner;
+    // The job handles named there were the dead watcher's: none of them is ours.
+    SystemEffectUndo undo;
+    for (const Effect& effect : GiveBackStored(*stored, undo)) left.push_back(effect);
+  }
+  (void)RemoveLedgerFile(path);
+  return static_cast<bool>(stored);
+}
+
+}  // namespace
 
 LeftBehind RepairLeftBehind(const std::wstring& ledgerPath) {
   const LedgerLock lock;
   if (!lock.Held()) return LeftBehind::Busy;
   const auto text = ReadLedgerFile(ledgerPath);
-  if (!text) return LeftBehind::None;
-  const auto stored = ParseLedger(*text);
-  if (stored && IdentityOfId(stored->owner.id) == stored->owner) return LeftBehind::OwnerRunning;
-  if (stored) {
-    // The job handles named there were the dead watcher's: none of them is ours.
-    SystemEffectUndo undo;
-    GiveBackStored(*stored, undo);
+  const auto stored = text ? ParseLedger(*text) : std::nullopt;
+  if (stored && StillRuns(stored->owner)) return LeftBehind::OwnerRunning;
+
+  std::vector<Effect> left;
+  ProcessIdentity owner;
+  const std::wstring leftover = LeftoverFilePath(ledgerPath);
+  (void)GiveBackCopy(leftover, left, owner);
+  const bool hadFile = text.has_value();
+  const bool read = GiveBackCopy(ledgerPath, left, owner);
+  if (!left.empty()) {
+    // Kept in its own file, which this run's ledger does not overwrite.
+    KeepLeftover(ledgerPath, owner, left, "at start");
+    return LeftBehind::Kept;
   }
-  RemoveLedgerFile(ledgerPath);
-  return stored ? LeftBehind::Repaired : LeftBehind::Refused;
+  if (!hadFile) return LeftBehind::None;
+  return read ? LeftBehind::Repaired : LeftBehind::Refused;
 }
 
 int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath) {
@@ -81,6 +159,13 @@ int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath) {
     return kWatcherRefused;
   }
 
+  // Opened while the program lives, so the memory outlives it: what its cycle held
+  // suspended when it died.
+  const unique_handle suspensions(
+      ::OpenFileMappingW(FILE_MAP_READ, FALSE, SuspensionsName(program).c_str()));
+  const void* view =
+      suspensions ? ::MapViewOfFile(suspensions.get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
+
   // Nothing of it is needed until the program ends: the system may have its pages back.
   (void)MiniUseMemory(::GetCurrentProcessId());
   (void)::WaitForSingleObject(parent.get(), INFINITE);
@@ -91,9 +176,10 @@ int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath) {
   // No file: the program gave everything back itself. Another owner: a later start's.
   const auto stored = text ? ParseLedger(*text) : std::nullopt;
   if (!stored || stored->owner != program) return 0;
-  SystemEffectUndo undo(stored->jobs);
-  GiveBackStored(*stored, undo);
-  RemoveLedgerFile(ledgerPath);
+  SystemEffectUndo undo(stored->jobs, static_cast<const limit_handles::SharedSuspension*>(view));
+  const std::vector<Effect> left = GiveBackStored(*stored, undo);
+  (void)RemoveLedgerFile(ledgerPath);
+  if (!left.empty()) KeepLeftover(ledgerPath, program, left, "watcher");
   return 0;
 }
 
@@ -104,11 +190,29 @@ std::optional<int> RunWatcherIfAsked(const std::vector<std::wstring>& arguments,
   return program ? RunWatcher(*program, ledgerPath) : kWatcherRefused;
 }
 
-LedgerKeeper::~LedgerKeeper() = default;
+LedgerKeeper::~LedgerKeeper() {
+  if (!suspensionsView_) return;
+  limit_handles::ShareSuspensions(nullptr);
+  (void)::UnmapViewOfFile(suspensionsView_);
+}
 
 void LedgerKeeper::KeepAt(const std::wstring& ledgerPath) {
   path_ = ledgerPath;
   owner_ = IdentityOf(::GetCurrentProcess()).value_or(ProcessIdentity{});
+  if (!owner_.Known() || suspensionsView_) return;
+  constexpr DWORD kBytes = sizeof(limit_handles::SharedSuspension) * limit_handles::kSharedSlots;
+  suspensions_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBytes,
+                                          SuspensionsName(owner_).c_str()));
+  // One made before this run under its name is not this program's.
+  if (!suspensions_ || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    suspensions_.reset();
+    return;
+  }
+  suspensionsView_ = ::MapViewOfFile(suspensions_.get(), FILE_MAP_WRITE, 0, 0, kBytes);
+  if (suspensionsView_) {
+    limit_handles::ShareSuspensions(
+        new (suspensionsView_) limit_handles::SharedSuspension[limit_handles::kSharedSlots]);
+  }
 }
 
 bool LedgerKeeper::StartWatcher(const std::wstring& exe) {
@@ -141,20 +245,22 @@ bool LedgerKeeper::StartWatcher(const std::wstring& exe) {
   return true;
 }
 
-void LedgerKeeper::Write(const std::vector<Effect>& effects) {
+bool LedgerKeeper::Write(const std::vector<Effect>& effects) {
   effects_ = effects;
-  WriteNow();
+  return WriteNow();
 }
 
-void LedgerKeeper::WriteNow() {
-  if (path_.empty()) return;
-  if (effects_.empty() && jobs_.empty()) {
-    RemoveLedgerFile(path_);
-    return;
-  }
-  // A file that cannot be written leaves the effect to the program's own paths; nothing
-  // the user could do about it here.
-  (void)WriteLedgerFile(path_, FormatLedger({owner_, effects_, jobs_}));
+bool LedgerKeeper::WriteNow() {
+  if (path_.empty()) return true;
+  const StoredLedger stored{owner_, effects_, jobs_};
+  // A file that cannot be deleted is emptied instead: lines left in it would be given back
+  // later to processes that no longer carry the effect.
+  const bool empty = effects_.empty() && jobs_.empty();
+  if (empty && RemoveLedgerFile(path_)) return true;
+  if (WriteLedgerFile(path_, FormatLedger(stored))) return true;
+  // Held open by someone who lets it be written but not replaced: a ledger with nothing
+  // live is written in place, where even a torn copy names nothing to give back.
+  return empty && OverwriteLedgerFile(path_, FormatLedger(stored));
 }
 
 bool LedgerKeeper::ShareJob(const ProcessIdentity& process, HANDLE job) {
@@ -167,8 +273,10 @@ bool LedgerKeeper::ShareJob(const ProcessIdentity& process, HANDLE job) {
     return false;
   }
   jobs_.push_back({process, static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(remote))});
-  WriteNow();
-  return true;
+  // The watcher can switch the cap off only with the handle's value from the file.
+  if (WriteNow()) return true;
+  UnshareJob(process);
+  return false;
 }
 
 void LedgerKeeper::UnshareJob(const ProcessIdentity& process) {

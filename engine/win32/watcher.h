@@ -11,6 +11,7 @@
 #include "engine/core/effect_ledger.h"
 #include "engine/win32/job_sharing.h"
 #include "engine/win32/ledger_file.h"
+#include "engine/win32/limit_handles.h"
 
 namespace quorvant::win32 {
 
@@ -40,27 +41,39 @@ class LedgerLock {
 // process (a cap whose job no handle reaches any more cannot be switched off).
 class SystemEffectUndo final : public EffectUndo {
  public:
-  explicit SystemEffectUndo(std::vector<StoredJob> jobs = {}) : jobs_(std::move(jobs)) {}
-  void RestorePriority(const ProcessIdentity& process, int priorityClass, int raisedClass) override;
-  void Uncap(const ProcessIdentity& process) override;
-  void Resume(const ProcessIdentity& process) override;
+  // With suspensions (the dead program's, as its watcher sees them), a duty-cycled process
+  // is resumed only when the cycle held it suspended; without, once whatever its phase.
+  explicit SystemEffectUndo(std::vector<StoredJob> jobs = {},
+                            const limit_handles::SharedSuspension* suspensions = nullptr)
+      : jobs_(std::move(jobs)), suspensions_(suspensions) {}
+  bool RestorePriority(const ProcessIdentity& process, int priorityClass, int raisedClass) override;
+  bool Uncap(const ProcessIdentity& process) override;
+  bool Resume(const ProcessIdentity& process) override;
 
  private:
   std::vector<StoredJob> jobs_;
+  const limit_handles::SharedSuspension* suspensions_;
 };
+
+// The name of the memory where program's duty cycle shows its suspensions to its watcher.
+std::wstring SuspensionsName(const ProcessIdentity& program);
 
 // What the start found of a ledger left behind.
 enum class LeftBehind {
   None,          // no file
   Repaired,      // its effects were given back and the file removed
+  Kept,          // some could not be given back: kept for the next start, and logged
   Refused,       // it could not be read as a ledger: nothing done, the file removed
   OwnerRunning,  // its program still runs (another session's copy): left to it
   Busy,          // a watcher is giving it back at this moment
 };
 
 // At start, before any effect is applied: gives back what a program killed together with
-// its watcher (or a power cut) left live.
+// its watcher (or a power cut) left live. What the system refuses to take back is kept in a
+// file of its own beside the ledger (LeftoverFilePath), tried again at each start, and told
+// in the program's log.
 LeftBehind RepairLeftBehind(const std::wstring& ledgerPath);
+std::wstring LeftoverFilePath(const std::wstring& ledgerPath);
 
 // The watcher's whole life: verifies that program is running this very executable, waits
 // without waking until it ends, then gives back what its ledger still holds. Returns
@@ -91,23 +104,28 @@ class LedgerKeeper final : public JobSharing {
   // Hands job handles to watcher (a process handle that allows duplicating into it) from
   // now on.
   void Adopt(unique_handle watcher) { watcher_ = std::move(watcher); }
-  void Write(const std::vector<Effect>& effects);
+  // False when the file could not be brought up to date: the effects are not protected.
+  bool Write(const std::vector<Effect>& effects);
   // Gives the watcher its own handle to a capped process's job before the process joins
-  // it. False when a watcher runs but could not be given the handle.
+  // it. False when a watcher runs but could not be given the handle, or the file that names
+  // it could not be written.
   bool ShareJob(const ProcessIdentity& process, HANDLE job) override;
   void UnshareJob(const ProcessIdentity& process) override;
 
   HANDLE Watcher() const { return watcher_.get(); }
+  DWORD WatcherId() const override { return watcher_ ? ::GetProcessId(watcher_.get()) : 0; }
   const ProcessIdentity& Owner() const { return owner_; }
 
  private:
-  void WriteNow();
+  bool WriteNow();
 
   std::wstring path_;
   ProcessIdentity owner_;
   unique_handle watcher_;
   std::vector<Effect> effects_;
   std::vector<StoredJob> jobs_;
+  unique_handle suspensions_;  // the memory shared with the watcher
+  void* suspensionsView_ = nullptr;
 };
 
 }  // namespace quorvant::win32

@@ -44,6 +44,8 @@ enum TimerId : UINT_PTR {
 constexpr UINT kProcessIconsDelayMs = USER_TIMER_MINIMUM;
 // Posted once the window has painted (or stayed hidden): the rest of the start-up.
 constexpr UINT kWmFinishStart = WM_APP + 1;
+// Posted from the limits' threads when a limited process has ended.
+constexpr UINT kWmLimitEnded = WM_APP + 2;
 
 constexpr size_t Index(shell::Entry entry) { return static_cast<size_t>(entry); }
 
@@ -112,7 +114,6 @@ bool FormQuorvant::Load() {
   (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  EnableDebugPrivilege();
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
   skin_.LayOut();
   CreatePanels();
@@ -233,6 +234,7 @@ void FormQuorvant::CreatePanelControls() {
   cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_,
                                          effects_.Limits(), effects_.Ledger(), effects_.Keeper());
   (void)cpuPanel_->Create();
+  cpuPanel_->NotifyEndedLimits(hwnd_, kWmLimitEnded);
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
@@ -469,6 +471,10 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kWmFinishStart:
       FinishStart();
       return 0;
+    case kWmLimitEnded:
+      // Asks the limits themselves which have ended: the message carries nothing to trust.
+      if (cpuPanel_) cpuPanel_->ForgetEndedLimits();
+      return 0;
     case WM_NOTIFY:
       if (cpuPanel_ && cpuPanel_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
       return DefaultProc(message, wParam, lParam);
@@ -512,13 +518,14 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return TRUE;
     }
     case WM_QUERYENDSESSION:
-      // The session may end without another message reaching the program: no process is
-      // left limited, whether it ends or not.
-      if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
+      // Nothing is lifted yet: another program may still cancel the end of the session, and
+      // the user's limits would vanish for nothing. WM_ENDSESSION gives back once it is sure.
       return TRUE;
     case WM_CLOSE:
     case WM_ENDSESSION:
-      // Closed by the system (Alt+F4, log-off): end as "Exit" does, so no dead icon stays.
+      // Closed by the system (Alt+F4, log-off): end as "Exit" does, everything given back
+      // first, so no dead icon stays. After WM_ENDSESSION the system may end the program at
+      // any moment; a kill from then on is the watcher's.
       if (message == WM_CLOSE || wParam) ExitProgram();
       return 0;
     case WM_WINDOWPOSCHANGING:
@@ -547,7 +554,8 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       // The shell restarted: a registered message, so no case of its own.
       if (const auto handled = OnTrayMessage(message, wParam, lParam)) return *handled;
       if (message == KeyPreviewMessage()) {
-        return keys_ && keys_->OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
+        const MSG* key = PreviewedKey(lParam);
+        return keys_ && key && keys_->OnKeyPreview(*key) ? 1 : 0;
       }
       return DefaultProc(message, wParam, lParam);
   }
@@ -616,6 +624,13 @@ void FormQuorvant::TimerProcessTick() {
   if (const auto boost = processPanel_->TimerProcessTick()) {
     statusPanel_->SetNowImproving(boost->title);
     statusPanel_->SetSpeed(boost->speed);
+    // Told once, from the tray icon: the booster tries again at every new front window.
+    if (boost->notKept && trayIconAdded_ && !raiseWarningShown_) {
+      raiseWarningShown_ = true;
+      ShowTrayWarning(std::wstring(shell::kProductName),
+                      L"Could not raise the front program: Quorvant could not save how to undo "
+                      L"it.");
+    }
   }
 }
 void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->TimerCpuTick()); }

@@ -157,6 +157,8 @@ class FormQuorvant final : public Window<FormQuorvant> {
   // The start-up's second half has run.
   bool started_ = false;
   bool trayIconAdded_ = false;
+  // A raise refused because the ledger could not be written: told once per run.
+  bool raiseWarningShown_ = false;
   // The icon's events are heard from the icon's addition until the program ends.
   bool trayListening_ = false;
   UINT taskbarCreatedMsg_ = 0;

@@ -67,8 +67,19 @@ std::wstring ConfigFilePath() {
 }
 
 std::wstring LedgerFilePath() {
-  const std::wstring config = ConfigFilePath();
-  return config.substr(0, config.find_last_of(L'\\') + 1) + kLedgerFileName;
+  // The user's own local folder, never the program's, which other users may write to; one
+  // file per logon session, as the ledger's lock and the single-instance rule are.
+  PWSTR local = nullptr;
+  if (FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local))) {
+    ::CoTaskMemFree(local);
+    return {};
+  }
+  const std::wstring folder = std::wstring(local) + L"\\" + std::wstring(shell::kProductName);
+  ::CoTaskMemFree(local);
+  (void)::CreateDirectoryW(folder.c_str(), nullptr);
+  DWORD session = 0;
+  (void)::ProcessIdToSessionId(::GetCurrentProcessId(), &session);
+  return folder + L"\\" + LedgerFileName(session);
 }
 
 }  // namespace quorvant::win32

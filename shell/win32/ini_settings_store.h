@@ -25,7 +25,8 @@ class IniSettingsStore final : public shell::SettingsStore {
 // created, and which starts as a copy of the file beside the executable when there is one.
 std::wstring ConfigFilePath();
 
-// The copy of the live effects on disk, in the folder ConfigFilePath chose.
+// The copy of the live effects on disk: the user's local application data under "Quorvant",
+// one file per logon session. Empty when that folder is unknown.
 std::wstring LedgerFilePath();
 
 // Whether the program may write path: the file when it exists, else a new file in its folder.

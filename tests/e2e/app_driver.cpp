@@ -61,6 +61,8 @@ AppFolder::AppFolder() {
   const std::wstring from = ModuleFolder();
   (void)::CopyFileW((from + L"\\quorvant.exe").c_str(), Exe().c_str(), FALSE);
   (void)::CopyFileW((from + L"\\ico.ico").c_str(), (path_ + L"\\ico.ico").c_str(), FALSE);
+  const std::wstring ledger = LedgerFile();
+  (void)::CreateDirectoryW(ledger.substr(0, ledger.find_last_of(L'\\')).c_str(), nullptr);
 }
 
 AppFolder::~AppFolder() {
@@ -71,7 +73,16 @@ AppFolder::~AppFolder() {
   for (const wchar_t* name : {L"\\ico.ico", L"\\Config.ini", L"\\Effects.txt"}) {
     (void)::DeleteFileW((path_ + name).c_str());
   }
+  (void)::DeleteFileW(LedgerFile().c_str());
   (void)::RemoveDirectoryW(path_.c_str());
+}
+
+std::wstring AppFolder::LedgerFile() const {
+  wchar_t local[MAX_PATH]{};
+  (void)::GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  DWORD session = 0;
+  (void)::ProcessIdToSessionId(::GetCurrentProcessId(), &session);
+  return std::wstring(local) + L"\\Quorvant\\Effects." + std::to_wstring(session) + L".txt";
 }
 
 void AppFolder::WriteConfig(const std::wstring& section, const std::wstring& key,

@@ -35,8 +35,10 @@ class AppFolder {
                    const std::wstring& value) const;
   std::wstring ReadConfig(const std::wstring& section, const std::wstring& key) const;
   std::string ConfigBytes() const;
-  // The program's live effects on disk, kept beside Config.ini.
-  std::wstring LedgerFile() const { return path_ + L"\\Effects.txt"; }
+  // The program's live effects on disk: in the user's local application data, one file per
+  // logon session, wherever the program is. Its copy in the program's folder is never read.
+  std::wstring LedgerFile() const;
+  std::wstring PlantedLedgerFile() const { return path_ + L"\\Effects.txt"; }
 
  private:
   std::wstring path_;

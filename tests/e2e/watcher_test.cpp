@@ -127,8 +127,9 @@ TEST(WatcherTest, KilledTogetherWithItsWatcherTheNextStartRepairs) {
 }
 
 // What a ledger file holds that is not a whole ledger of a dead program changes nothing:
-// the program starts as usual and removes the file.
-TEST(WatcherTest, ADamagedLedgerFileIsRemovedAndChangesNoProcess) {
+// the program starts as usual and removes the file. A whole one planted in the program's
+// folder (which other users may write to) is not even read.
+TEST(WatcherTest, ADamagedOrPlantedLedgerFileChangesNoProcess) {
   TitledWindows alpha({L"Alpha window"}, HIGH_PRIORITY_CLASS, true);
   ASSERT_EQ(alpha.PriorityClass(), HIGH_PRIORITY_CLASS);
   DWORD alphaId = 0;
@@ -138,20 +139,34 @@ TEST(WatcherTest, ADamagedLedgerFileIsRemovedAndChangesNoProcess) {
   ASSERT_TRUE(::GetProcessTimes(process.get(), &created, &exited, &kernel, &user));
   const unsigned long long started =
       (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-  // Would bring Alpha down to Idle if it were believed: it is cut short.
-  const std::string damaged = "Quorvant live effects 2\nowner 7 1\npriority " +
-                              std::to_string(alphaId) + " " + std::to_string(started) +
-                              " 64 128\nen";
-
-  AppFolder folder;
-  {
-    std::ofstream out(folder.LedgerFile().c_str(), std::ios::binary);
-    out << damaged;
+  // Would bring Alpha down to Idle if it were believed.
+  const std::string whole = "Quorvant live effects 2\nowner 7 1\npriority " +
+                            std::to_string(alphaId) + " " + std::to_string(started) +
+                            " 64 128\nend\n";
+  struct Case {
+    const char* what;
+    bool planted;  // in the program's folder, not where the program keeps its own
+    std::string text;
+  };
+  const Case cases[] = {
+      {"cut short", false, whole.substr(0, whole.size() - 2)},
+      {"planted", true, whole},
+  };
+  for (const Case& c : cases) {
+    AppFolder folder;
+    const std::wstring file = c.planted ? folder.PlantedLedgerFile() : folder.LedgerFile();
+    {
+      std::ofstream out(file.c_str(), std::ios::binary);
+      out << c.text;
+    }
+    ASSERT_TRUE(Exists(file)) << c.what;
+    AppProcess app(folder.Exe());
+    EXPECT_TRUE(WaitFor([&] { return app.MainWindow() && ::IsWindowVisible(app.MainWindow()); }))
+        << c.what;
+    EXPECT_FALSE(Exists(folder.LedgerFile())) << c.what;
+    EXPECT_EQ(Exists(file), c.planted) << c.what;
+    EXPECT_EQ(alpha.PriorityClass(), HIGH_PRIORITY_CLASS) << c.what;
   }
-  AppProcess app(folder.Exe());
-  EXPECT_TRUE(WaitFor([&] { return app.MainWindow() && ::IsWindowVisible(app.MainWindow()); }));
-  EXPECT_FALSE(Exists(folder.LedgerFile()));
-  EXPECT_EQ(alpha.PriorityClass(), HIGH_PRIORITY_CLASS);
 }
 
 // The watcher acts only for the program that started it: started by anyone else, or with

@@ -376,7 +376,10 @@ TEST(BoosterTest, GoingAwayGivesBack) {
 TEST(BoosterTest, ABoostThatMovesTheRaiseWritesTheLedgerOnce) {
   EffectLedger ledger;
   std::vector<std::vector<Effect>> written;
-  ledger.changed = [&](const EffectLedger& l) { written.push_back(l.Effects()); };
+  ledger.changed = [&](const EffectLedger& l) {
+    written.push_back(l.Effects());
+    return true;
+  };
   FakeDesktop desktop(ledger);
   Booster booster(
       desktop, [] { return 0.5; }, ledger);
@@ -384,6 +387,36 @@ TEST(BoosterTest, ABoostThatMovesTheRaiseWritesTheLedgerOnce) {
   const Effect alpha{desktop.Identity(kAlpha), EffectKind::Priority, N, H};
   const Effect bravo{desktop.Identity(kBravo), EffectKind::Priority, N, H};
   EXPECT_EQ(written, (std::vector<std::vector<Effect>>{{alpha}, {bravo}}));
+}
+
+// The ledger on disk cannot be written: a raise it could not give back if the program were
+// killed is not made, the raise before it is given back all the same, and the boost says so.
+TEST(BoosterTest, ARaiseTheLedgerCannotKeepIsNotMade) {
+  EffectLedger ledger;
+  bool writable = true;
+  ledger.changed = [&](const EffectLedger&) { return writable; };
+  FakeDesktop desktop(ledger);
+  Booster booster(
+      desktop, [] { return 0.5; }, ledger);
+  (void)Play(booster, desktop, {Front(10)});
+  ASSERT_EQ(desktop.processes[kAlpha].priorityClass, H);
+
+  writable = false;
+  desktop.foreground = 20;
+  const auto boost = booster.Tick(true, kLevelHigh);
+  ASSERT_TRUE(boost);
+  EXPECT_TRUE(boost->notKept);
+  EXPECT_EQ(desktop.processes[kAlpha].priorityClass, N);
+  EXPECT_EQ(desktop.processes[kBravo].priorityClass, N);
+  EXPECT_FALSE(booster.Raised());
+  EXPECT_TRUE(ledger.Empty());
+
+  writable = true;
+  desktop.foreground = 10;
+  const auto again = booster.Tick(true, kLevelHigh);
+  ASSERT_TRUE(again);
+  EXPECT_FALSE(again->notKept);
+  EXPECT_EQ(desktop.processes[kAlpha].priorityClass, H);
 }
 
 TEST(BoosterTest, LogRowsAreNumberedWithALeadingBlankAndCarryTheirTime) {

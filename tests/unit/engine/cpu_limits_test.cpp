@@ -63,6 +63,8 @@ class FakeThrottle final : public CpuThrottle {
     held.erase(Name(p));
   }
   bool Ended(const ProcessIdentity& p) override { return ended.count(Name(p)) != 0; }
+  bool Own(const ProcessIdentity& p) override { return own.count(Name(p)) != 0; }
+  std::set<std::string> own;
 
  private:
   ThrottleAnswer Hold(const ProcessIdentity& p, const std::string& how, int percent) {
@@ -197,7 +199,10 @@ TEST(CpuLimitsTest, CapTriedFirstThenTheDutyCycleOnceTheSystemHasNone) {
   throttle.capOffered = false;
   // The ledger holds each limit before the system is asked to apply it.
   std::vector<std::map<std::string, std::string>> seen;
-  ledger.changed = [&](const EffectLedger& l) { seen.push_back(Ledger(l)); };
+  ledger.changed = [&](const EffectLedger& l) {
+    seen.push_back(Ledger(l));
+    return true;
+  };
   CpuLimits limits(table, ledger, throttle);
 
   EXPECT_EQ(limits.Ok(Target(kA), 30).rowText, L"30%");
@@ -251,6 +256,14 @@ TEST(CpuLimitsTest, RefusalsAndTheFullTable) {
     EXPECT_EQ(table.CountInUse(), 0);
     EXPECT_TRUE(ledger.Empty());
   }
+  // The program itself, or its watcher.
+  throttle.refuse.clear();
+  throttle.own = {"A"};
+  EXPECT_EQ(limits.Ok(Target(kA), 50).refusal.value_or(L""),
+            L"Could not limit A.exe (PID 100): Quorvant does not limit itself.");
+  EXPECT_TRUE(ledger.Empty());
+  EXPECT_EQ(throttle.held.count("A"), 0u);
+  throttle.own.clear();
   // A row whose process could not be told any more: it has ended.
   const auto unknown = limits.Ok({{100, 0}, L"A.exe", L""}, 50);
   EXPECT_EQ(unknown.refusal.value_or(L""),
@@ -264,6 +277,34 @@ TEST(CpuLimitsTest, RefusalsAndTheFullTable) {
   // One of the three may still change its limit.
   EXPECT_EQ(limits.Ok(Target(kB), 25).rowText, L"25%");
   EXPECT_EQ(table.CountInUse(), 3);
+}
+
+// The ledger on disk cannot be written: the limit is refused before the system is asked,
+// over the cap and over the duty cycle alike.
+TEST(CpuLimitsTest, ALimitTheLedgerCannotKeepIsRefusedUntouched) {
+  for (const bool capOffered : {true, false}) {
+    LimitSlotTable table;
+    EffectLedger ledger;
+    ledger.changed = [](const EffectLedger&) { return false; };
+    FakeThrottle throttle;
+    throttle.capOffered = capOffered;
+    CpuLimits limits(table, ledger, throttle);
+    if (!capOffered) {
+      // The duty cycle is reached only once the system said it has no cap.
+      ledger.changed = nullptr;
+      (void)limits.Ok(Target(kB), 50);
+      ledger.changed = [](const EffectLedger&) { return false; };
+      throttle.calls.clear();
+    }
+    const auto outcome = limits.Ok(Target(kA), 50);
+    EXPECT_EQ(outcome.refusal.value_or(L""),
+              L"Could not limit A.exe (PID 100): Quorvant could not save how to undo it.");
+    EXPECT_EQ(outcome.rowText, L"");
+    EXPECT_TRUE(throttle.calls.empty()) << capOffered;
+    EXPECT_EQ(throttle.held.count("A"), 0u);
+    EXPECT_FALSE(ledger.Find(kA, EffectKind::CpuCap) || ledger.Find(kA, EffectKind::DutyCycle));
+    EXPECT_EQ(table.CountInUse(), capOffered ? 0 : 1);
+  }
 }
 
 TEST(CpuLimitsTest, MarkingMatchesTheProcessNotItsIdAndLiftsGoneLimits) {

@@ -25,23 +25,30 @@ Effect Duty(ProcessIdentity p, int percent) { return {p, EffectKind::DutyCycle, 
 // Records what is given back, in order.
 class RecordingUndo final : public EffectUndo {
  public:
-  void RestorePriority(const ProcessIdentity& p, int priorityClass, int raisedClass) override {
+  bool RestorePriority(const ProcessIdentity& p, int priorityClass, int raisedClass) override {
     calls.push_back("restore " + std::to_string(p.id) + " " + std::to_string(priorityClass) +
                     " from " + std::to_string(raisedClass));
+    return refused != p.id;
   }
-  void Uncap(const ProcessIdentity& p) override {
+  bool Uncap(const ProcessIdentity& p) override {
     calls.push_back("uncap " + std::to_string(p.id));
+    return refused != p.id;
   }
-  void Resume(const ProcessIdentity& p) override {
+  bool Resume(const ProcessIdentity& p) override {
     calls.push_back("resume " + std::to_string(p.id));
+    return refused != p.id;
   }
   std::vector<std::string> calls;
+  std::uint32_t refused = 0;  // this process's effects cannot be taken back
 };
 
 TEST(EffectLedgerTest, RecordForgetAndIdentity) {
   EffectLedger ledger;
   int told = 0;
-  ledger.changed = [&](const EffectLedger&) { ++told; };
+  ledger.changed = [&](const EffectLedger&) {
+    ++told;
+    return true;
+  };
 
   ledger.Record(Raise(kA));
   ledger.Record(Cap(kA, 30));
@@ -72,7 +79,10 @@ TEST(EffectLedgerTest, RecordForgetAndIdentity) {
 TEST(EffectLedgerTest, BatchTellsOnceWhenItEnds) {
   EffectLedger ledger;
   std::vector<size_t> sizes;
-  ledger.changed = [&](const EffectLedger& l) { sizes.push_back(l.Effects().size()); };
+  ledger.changed = [&](const EffectLedger& l) {
+    sizes.push_back(l.Effects().size());
+    return true;
+  };
   ledger.Record(Raise(kA));
   {
     // A boost: A given back and forgotten, B recorded before it is raised.
@@ -227,9 +237,15 @@ TEST(EffectLedgerTest, AStoredLedgerIsGivenBackMostHarmfulFirst) {
       {Raise(kA), Cap(kB, 30), Duty(kA, 50), Raise(kB, kHighPriorityClass, kHighPriorityClass)},
       {}};
   RecordingUndo undo;
-  GiveBackStored(stored, undo);
+  EXPECT_TRUE(GiveBackStored(stored, undo).empty());
   const std::vector<std::string> want{"resume 100", "uncap 200", "restore 100 32 from 128"};
   EXPECT_EQ(undo.calls, want);
+
+  // What the system refuses to take back is still live, and is kept.
+  RecordingUndo refusing;
+  refusing.refused = 200;
+  EXPECT_EQ(GiveBackStored(stored, refusing), std::vector<Effect>{Cap(kB, 30)});
+  EXPECT_EQ(refusing.calls, want);
 }
 
 TEST(EffectLedgerTest, OnlyItsOwnSwitchAndTwoNumbersMakeAWatcher) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "common/win32/font_cache.h"
 #include "common/win32/link_label.h"
@@ -131,6 +134,44 @@ TEST(DialogKeysTest, EnterAndEscDuringAWalkReachTheLimitDialog) {
     EXPECT_EQ(table.CountInUse(), c.limitSet ? 1 : 0);
     EXPECT_EQ(row, c.row);
   }
+}
+
+// The key preview's message is registered session-wide, so anyone can send it, with any
+// lParam: sent from another thread (or posted), it is not acted on and nothing is read
+// through it, whether it points to a real Enter, nowhere, or at a stray address.
+TEST(DialogKeysTest, AKeyPreviewFromAnotherThreadIsIgnored) {
+  TestWindow owner;
+  FontCache fonts;
+  LimitSlotTable table;
+  EffectLedger ledger;
+  test_support::AcceptingThrottle throttle;
+  engine::CpuLimits limits(table, ledger, throttle);
+  FormSetProcessCpuPercent dialog(limits, fonts,
+                                  [](const engine::LimitTarget&, const engine::LimitOutcome&) {});
+  FormSetProcessCpuPercent::Setup setup;
+  setup.pidText = std::to_wstring(::GetCurrentProcessId());
+  setup.target = {*IdentityOfId(::GetCurrentProcessId()), L"notepad.exe", L""};
+  ASSERT_TRUE(dialog.Create(owner.Hwnd(), std::move(setup)));
+  const HWND window = dialog.Hwnd();
+  MSG enter{window, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+  const LPARAM cases[] = {reinterpret_cast<LPARAM>(&enter), 0, 0x10};
+  for (const LPARAM lParam : cases) {
+    SCOPED_TRACE(lParam);
+    std::atomic<bool> done{false};
+    DWORD_PTR answer = 99;
+    std::thread sender([&] {
+      (void)::SendMessageTimeoutW(window, KeyPreviewMessage(), 0, lParam, SMTO_NORMAL, 5000,
+                                  &answer);
+      done = true;
+    });
+    EXPECT_TRUE(test_support::PumpUntil([&] { return done.load(); }, std::chrono::seconds(6)));
+    sender.join();
+    EXPECT_EQ(answer, 0u);
+    (void)::PostMessageW(window, KeyPreviewMessage(), 0, lParam);
+    test_support::PumpMessages();
+    EXPECT_TRUE(::IsWindow(window));
+  }
+  EXPECT_EQ(table.CountInUse(), 0) << "Enter from outside clicked OK";
 }
 
 TEST(DialogKeysTest, AnOpenMenuKeepsTheKeyboardFromAWalk) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "common/win32/panel.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/cpu_panel.h"
+#include "engine/win32/limit_handles.h"
 #include "engine/win32/module_get_file_icon.h"
 #include "engine/win32/module_process.h"
 #include "engine/win32/process_throttle.h"
@@ -659,6 +661,73 @@ TEST(ProcessThrottleTest, LimitsABurnerAndLetsItGoOnReleaseAndAtTheEnd) {
   EXPECT_TRUE(ledger.Empty());
   EXPECT_GT(burner.Share(2s), std::max(free * 0.5, limitedAgain * 3));
   if (!quiet) std::printf("shares checked against a free share of %.0f %% only\n", free);
+}
+
+// The job that caps a process lets the processes it starts stay out of it: a limit on a
+// shell must not cap everything started from it. Wine offers no cap and keeps no limit
+// flags, so there only the call that sets them is tried.
+TEST(ProcessThrottleTest, ACappedProcessesChildrenStayOutOfItsJob) {
+  auto flags = [](HANDLE job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    if (!::QueryInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                     sizeof(limits), nullptr)) {
+      ADD_FAILURE() << "QueryInformationJobObject: " << ::GetLastError();
+    }
+    return limits.BasicLimitInformation.LimitFlags;
+  };
+  constexpr DWORD kBreakaway = JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+  const unique_handle own(::CreateJobObjectW(nullptr, nullptr));
+  ASSERT_TRUE(own) << ::GetLastError();
+  ASSERT_TRUE(LetChildrenOut(own.get())) << ::GetLastError();
+  // Wine accepts the flags but keeps none of them (it reports 0 back).
+  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+  if (!wine) EXPECT_EQ(flags(own.get()) & kBreakaway, kBreakaway);
+
+  Burner burner;
+  const auto identity = IdentityOfId(burner.Id());
+  ASSERT_TRUE(identity);
+  LedgerKeeper keeper;
+  ProcessThrottle throttle(keeper);
+  const engine::ThrottleAnswer answer = throttle.Cap(*identity, 50);
+  if (answer == engine::ThrottleAnswer::NotOffered) {
+    GTEST_SKIP() << "no CPU-rate cap on this system (Wine): no job is made";
+  }
+  ASSERT_EQ(answer, engine::ThrottleAnswer::Done);
+  int jobs = 0;
+  for (int slot = 0; slot < 16; ++slot) {
+    if (const HANDLE job = limit_handles::Job(slot)) {
+      ++jobs;
+      EXPECT_EQ(flags(job) & kBreakaway, kBreakaway);
+    }
+  }
+  EXPECT_EQ(jobs, 1);
+  throttle.Uncap(*identity);
+}
+
+// A limited process that ends is told at once from the limits' own thread, whatever the
+// window does (hidden, its timers stop): its limit is forgotten and, for a duty cycle, the
+// cycle's thread ends, so nothing wakes the program for it any more.
+TEST(ProcessThrottleTest, ALimitedProcessThatEndsIsToldAtOnce) {
+  Burner burner;
+  const auto identity = IdentityOfId(burner.Id());
+  ASSERT_TRUE(identity);
+  LimitSlotTable table;
+  EffectLedger ledger;
+  LedgerKeeper keeper;
+  ProcessThrottle throttle(keeper);
+  std::atomic<int> told{0};
+  throttle.OnEnded([&] { ++told; });
+  engine::CpuLimits limits(table, ledger, throttle);
+  ASSERT_EQ(limits.Ok({*identity, L"burner.exe", L""}, 30).rowText, L"30%");
+  EXPECT_EQ(told.load(), 0);
+
+  burner.End();
+  EXPECT_TRUE(PumpUntil([&] { return told.load() > 0; }, std::chrono::seconds(5)));
+  limits.ForgetEnded();
+  EXPECT_TRUE(ledger.Empty());
+  EXPECT_FALSE(throttle.Cycler().Running());
+  // Its slot is freed by the next rebuild of the list, as the count always showed.
+  EXPECT_EQ(table.CountInUse(), 1);
 }
 
 // A fault in the program's own code while it holds a process suspended: the process runs

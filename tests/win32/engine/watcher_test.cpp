@@ -7,10 +7,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/core/priority_class.h"
+#include "engine/win32/limit_handles.h"
 #include "engine/win32/module_process.h"
+#include "engine/win32/program_log.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
 
@@ -32,7 +35,9 @@ class LedgerFolder {
     (void)::CreateDirectoryW(folder_.c_str(), nullptr);
   }
   ~LedgerFolder() {
-    (void)::DeleteFileW(Path().c_str());
+    for (const std::wstring& file : {Path(), LeftoverFilePath(Path()), ProgramLogPath(Path())}) {
+      (void)::DeleteFileW(file.c_str());
+    }
     (void)::RemoveDirectoryW(folder_.c_str());
   }
   std::wstring Path() const { return folder_ + L"\\" + kLedgerFileName; }
@@ -72,7 +77,7 @@ TEST(WatcherPartsTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive)
   LedgerKeeper keeper;
   keeper.KeepAt(folder.Path());
   EffectLedger ledger;
-  ledger.changed = [&](const EffectLedger& l) { keeper.Write(l.Effects()); };
+  ledger.changed = [&](const EffectLedger& l) { return keeper.Write(l.Effects()); };
   const ProcessIdentity other{Own().id + 4, 133000000000000001};
   const Effect raise{other, EffectKind::Priority, kNormalPriorityClass, kHighPriorityClass};
   const Effect duty{other, EffectKind::DutyCycle, 0, 30};
@@ -92,6 +97,41 @@ TEST(WatcherPartsTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive)
   ledger.Forget(other, EffectKind::Priority);
   EXPECT_FALSE(folder.Exists());
   EXPECT_EQ(folder.FileCount(), 0);
+}
+
+// A ledger that cannot be written says so and leaves no temporary file behind; one that
+// cannot be deleted is emptied, so no stale line is given back later.
+TEST(WatcherPartsTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack) {
+  const ProcessIdentity other{Own().id + 4, 133000000000000001};
+  const Effect raise{other, EffectKind::Priority, kNormalPriorityClass, kHighPriorityClass};
+  {
+    // A folder where the file should be: nothing can be renamed over it.
+    LedgerFolder folder;
+    ASSERT_TRUE(::CreateDirectoryW(folder.Path().c_str(), nullptr)) << ::GetLastError();
+    LedgerKeeper keeper;
+    keeper.KeepAt(folder.Path());
+    EXPECT_FALSE(keeper.Write({raise}));
+    EXPECT_EQ(folder.FileCount(), 0);
+    (void)::RemoveDirectoryW(folder.Path().c_str());
+  }
+  {
+    LedgerFolder folder;
+    LedgerKeeper keeper;
+    keeper.KeepAt(folder.Path());
+    ASSERT_TRUE(keeper.Write({raise}));
+    // Someone holds it open without letting it be deleted or replaced.
+    const unique_hfile held(::CreateFileW(folder.Path().c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held) << ::GetLastError();
+    EXPECT_TRUE(keeper.Write({}));
+    const auto text = ReadLedgerFile(folder.Path());
+    ASSERT_TRUE(text);
+    const auto stored = ParseLedger(*text);
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->effects.empty());
+    EXPECT_EQ(folder.FileCount(), 1);
+  }
 }
 
 // Killed together with its watcher, a program left a process raised and one suspended: the
@@ -123,6 +163,75 @@ TEST(WatcherPartsTest, RepairGivesBackWhatADeadProgramLeftLive) {
   EXPECT_GT(frozen.Share(1s), 20.0);
   EXPECT_FALSE(folder.Exists());
   EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::None);
+}
+
+// What the repair cannot give back (here a cap whose job no handle reaches any more) stays
+// on disk for the next start, and the log says so; once its process has ended, nothing is
+// left.
+TEST(WatcherPartsTest, RepairKeepsAndLogsWhatItCouldNotGiveBack) {
+  LedgerFolder folder;
+  auto capped = std::make_unique<ChildProcess>();
+  ASSERT_TRUE(capped->Handle());
+  ChildProcess raised;
+  ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS));
+  const Effect cap{*IdentityOfId(capped->Id()), EffectKind::CpuCap, 0, 30};
+  const StoredLedger left{DeadProgram(),
+                          {cap,
+                           {*IdentityOfId(raised.Id()), EffectKind::Priority, kNormalPriorityClass,
+                            kHighPriorityClass}},
+                          {}};
+  ASSERT_TRUE(WriteLedgerFile(folder.Path(), FormatLedger(left)));
+
+  EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::Kept);
+  EXPECT_EQ(::GetPriorityClass(raised.Handle()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+  EXPECT_FALSE(folder.Exists()) << "this run's own ledger starts empty";
+  const auto kept = ReadLedgerFile(LeftoverFilePath(folder.Path()));
+  ASSERT_TRUE(kept);
+  ASSERT_TRUE(ParseLedger(*kept));
+  EXPECT_EQ(ParseLedger(*kept)->effects, std::vector<Effect>{cap});
+  const auto log = ReadLedgerFile(ProgramLogPath(folder.Path()));
+  ASSERT_TRUE(log);
+  EXPECT_NE(log->find("could not give back the CPU cap of process " + std::to_string(capped->Id())),
+            std::string::npos)
+      << *log;
+
+  // Tried again at the next start: still live, still kept, told again.
+  EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::Kept);
+  capped.reset();
+  EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::None);
+  EXPECT_EQ(folder.FileCount(), 1) << "only the log";
+}
+
+// The cycle shows the watcher what it holds suspended, and the watcher resumes a process
+// only when the cycle held it: one that ran when its program died, and that someone else (a
+// debugger) has suspended since, stays as they left it.
+TEST(WatcherPartsTest, TheWatcherResumesOnlyWhatTheCycleHeldSuspended) {
+  Burner burner;
+  ASSERT_NE(burner.UnixPid(), 0u);
+  const ProcessIdentity identity = *IdentityOfId(burner.Id());
+  limit_handles::SharedSuspension view[limit_handles::kSharedSlots];
+  limit_handles::ShareSuspensions(view);
+  const int slot = limit_handles::HoldProcess(::OpenProcess(
+      PROCESS_SUSPEND_RESUME | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, burner.Id()));
+  ASSERT_GE(slot, 0);
+  EXPECT_FALSE(limit_handles::HeldSuspended(view, burner.Id()));
+  ASSERT_TRUE(limit_handles::Suspend(slot));
+  EXPECT_TRUE(limit_handles::HeldSuspended(view, burner.Id()));
+  limit_handles::Resume(slot);
+  EXPECT_FALSE(limit_handles::HeldSuspended(view, burner.Id()));
+
+  // Running when the program died; suspended since by someone else.
+  ASSERT_TRUE(SuspendProcess(burner.Handle()));
+  SystemEffectUndo undo({}, view);
+  EXPECT_TRUE(undo.Resume(identity));
+  EXPECT_LT(burner.Share(1s), 5.0) << "someone else's suspension was undone";
+  // Held suspended by the cycle when the program died.
+  view[slot].suspended.store(1);
+  EXPECT_TRUE(undo.Resume(identity));
+  EXPECT_GT(burner.Share(1s), 20.0);
+
+  limit_handles::DropProcess(slot);
+  limit_handles::ShareSuspensions(nullptr);
 }
 
 // A copy that is not a ledger is removed and nothing is done to the process its lines name;
