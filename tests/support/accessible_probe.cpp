@@ -11,7 +11,8 @@
 //   accessible_probe.exe --do-named HWND NAME
 //                                       "hr=0xH": the default action of the first object in
 //                                       the walk whose name is NAME
-// HWND is hexadecimal. Exit code 0 when every call succeeded.
+// HWND is hexadecimal, or class:NAME for a top-level window of that class. Exit code 0 when
+// every call succeeded.
 #include <windows.h>
 
 #include <oleacc.h>
@@ -121,7 +122,10 @@ void Walk(HWND top, Visit visit) {
       reinterpret_cast<LPARAM>(&ctx));
 }
 
+// A hexadecimal handle, or "class:NAME" for the first top-level window of that class.
 HWND ParseHwnd(const wchar_t* text) {
+  const std::wstring s(text);
+  if (s.rfind(L"class:", 0) == 0) return ::FindWindowW(s.substr(6).c_str(), nullptr);
   return reinterpret_cast<HWND>(static_cast<INT_PTR>(std::wcstoull(text, nullptr, 16)));
 }
 
