@@ -189,6 +189,14 @@ Element DescribeLink(std::wstring_view text, bool focused) {
   return e;
 }
 
+Element DescribeText(std::wstring_view text) {
+  Element e;
+  e.role = Role::StaticText;
+  e.name = text;
+  e.state = kReadOnly;
+  return e;
+}
+
 namespace {
 
 std::wstring Percent(double value) { return std::to_wstring(NearestInt(value)) + L"%"; }

@@ -10,7 +10,7 @@ namespace quorvant::access {
 
 // What a screen reader is told about the controls the program draws itself. The platform
 // layer maps these roles and states onto its own accessibility constants.
-enum class Role { Client, PushButton, PageTabList, PageTab, Link, Chart };
+enum class Role { Client, PushButton, PageTabList, PageTab, Link, Chart, StaticText };
 
 // State bits of one object.
 using States = std::uint32_t;
@@ -138,6 +138,9 @@ inline constexpr std::wstring_view kCloseName = L"Close";
 Element DescribeTitleButton(TitleButtonKind kind, bool pressed);
 
 Element DescribeLink(std::wstring_view text, bool focused);
+
+// A text the program paints, such as a caption beside a figure.
+Element DescribeText(std::wstring_view text);
 
 // The graph's latest figures, as whole percentages of what it draws. A curve that is not
 // drawn is not read either.

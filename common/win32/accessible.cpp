@@ -466,6 +466,18 @@ class AccessibleObject final : public IAccessible {
 
 }  // namespace
 
+bool NameForScreenReaders(HWND control, const std::wstring& name) {
+  IAccPropServices* services = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IAccPropServices, reinterpret_cast<void**>(&services)))) {
+    return false;
+  }
+  const HRESULT hr = services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT),
+                                              CHILDID_SELF, PROPID_ACC_NAME, name.c_str());
+  services->Release();
+  return SUCCEEDED(hr);
+}
+
 long RoleConstant(access::Role role) {
   switch (role) {
     case access::Role::PushButton:
@@ -478,6 +490,8 @@ long RoleConstant(access::Role role) {
       return ROLE_SYSTEM_LINK;
     case access::Role::Chart:
       return ROLE_SYSTEM_CHART;
+    case access::Role::StaticText:
+      return ROLE_SYSTEM_STATICTEXT;
     case access::Role::Client:
       break;
   }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "common/core/accessibility.h"
 
@@ -55,6 +56,11 @@ class AccessibleHost {
   std::shared_ptr<Link> link_;
   std::optional<access::Tree> reported_;
 };
+
+// Gives a standard control the name a screen reader reads for it, where its own text is
+// not its name (a list view, a drop-down list) and the label beside it is painted. False
+// when the system keeps no such names.
+bool NameForScreenReaders(HWND control, const std::wstring& name);
 
 // The platform's constants for the object model's roles and states.
 long RoleConstant(access::Role role);

