@@ -49,7 +49,7 @@ HRESULT ReturnText(const std::wstring& text, BSTR* out, HRESULT whenEmpty) {
 }
 
 // One object: the window's client area (node 0) or a part that has parts of its own.
-class AccessibleObject final : public IAccessible {
+class AccessibleObject final : public IAccessible, public IOleWindow {
  public:
   AccessibleObject(std::shared_ptr<AccessibleHost::Link> link, int node)
       : link_(std::move(link)), node_(node) {}
@@ -60,6 +60,12 @@ class AccessibleObject final : public IAccessible {
     if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) ||
         riid == __uuidof(IAccessible)) {
       *out = static_cast<IAccessible*>(this);
+      AddRef();
+      return S_OK;
+    }
+    // Tells a reader at once which window the object belongs to.
+    if (riid == __uuidof(IOleWindow)) {
+      *out = static_cast<IOleWindow*>(this);
       AddRef();
       return S_OK;
     }
@@ -336,6 +342,16 @@ class AccessibleObject final : public IAccessible {
     return S_OK;
   }
 
+  // IOleWindow
+  STDMETHODIMP GetWindow(HWND* window) override {
+    if (!window) return E_POINTER;
+    *window = nullptr;
+    if (!Connected()) return RPC_E_DISCONNECTED;
+    *window = link_->hwnd;
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
   STDMETHODIMP put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
   STDMETHODIMP put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
@@ -551,7 +567,7 @@ bool AccessibleHost::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (!reported_) reported_ = source_.AccessibleTree();
     // One object per request: the reader owns what it is given.
     auto* object = new AccessibleObject(link_, Tree::kRoot);
-    result = ::LresultFromObject(__uuidof(IAccessible), wParam, object);
+    result = ::LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
     object->Release();
     return true;
   }

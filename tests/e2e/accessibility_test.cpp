@@ -19,7 +19,9 @@ using namespace std::chrono_literals;
 
 // Classes of the controls the program draws itself.
 const std::vector<std::wstring> kOwnDrawn = {L"Quorvant.Command", L"QuorvantCpuMonitor",
-                                             L"Quorvant.Link", L"FormQuorvant"};
+                                             L"Quorvant.Link", L"FormQuorvant", L"QuorvantPanel"};
+// Standard controls whose own text is not what they show.
+const std::vector<std::wstring> kNamedByText = {L"SysListView32", L"msctls_trackbar32"};
 
 // One object as accessible_probe.exe reads it from this (another) process.
 struct Object {
@@ -130,10 +132,18 @@ const Object* Find(const std::vector<Object>& objects, const std::wstring& class
 // Every object of a window the program draws itself says what it is and what it is called.
 void ExpectRolesAndNames(const std::vector<Object>& objects) {
   for (const Object& o : objects) {
+    for (const std::wstring& c : kNamedByText) {
+      if (o.className == c && o.path == 0) EXPECT_FALSE(o.name.empty()) << Narrow(c);
+    }
     if (!OwnDrawn(o)) continue;
     SCOPED_TRACE(Narrow(o.className + L" " + o.hwnd + L" " + std::to_wstring(o.path)));
     EXPECT_GT(o.role, 0);
-    if (o.className != L"FormQuorvant" || o.path != 0) EXPECT_NE(o.role, ROLE_SYSTEM_CLIENT);
+    // A window's client area is a client; its parts are what they look like.
+    if (o.className == L"FormQuorvant" || o.className == L"QuorvantPanel") {
+      EXPECT_EQ(o.role == ROLE_SYSTEM_CLIENT, o.path == 0);
+    } else {
+      EXPECT_NE(o.role, ROLE_SYSTEM_CLIENT);
+    }
     EXPECT_FALSE(o.name.empty());
   }
 }
@@ -148,6 +158,37 @@ TEST(AccessibilityEndToEnd, EveryControlTheProgramDrawsIsReadWithItsRoleAndName)
   const std::vector<Object> main = Walk(w.main);
   ASSERT_FALSE(main.empty());
   ExpectRolesAndNames(main);
+
+  // The skin: the navigation column as a tab list with the shown panel selected, and the
+  // two title buttons.
+  std::vector<std::wstring> tabs, selected;
+  int tabLists = 0;
+  for (const Object& o : main) {
+    if (o.className != L"FormQuorvant") continue;
+    if (o.role == ROLE_SYSTEM_PAGETABLIST) ++tabLists;
+    if (o.role != ROLE_SYSTEM_PAGETAB) continue;
+    tabs.push_back(o.name);
+    EXPECT_EQ(o.action, L"Switch");
+    if (o.state & STATE_SYSTEM_SELECTED) selected.push_back(o.name);
+  }
+  EXPECT_EQ(tabLists, 1);
+  EXPECT_EQ(tabs,
+            (std::vector<std::wstring>{L"Status", L"1 - Speed up process", L"2 - Speed up CPU",
+                                       L"3 - Speed up memory", L"Settings", L"About"}));
+  EXPECT_EQ(selected, std::vector<std::wstring>{L"Status"});
+  for (const wchar_t* title : {L"Minimize", L"Close"}) {
+    const Object* button = Find(main, L"FormQuorvant", title);
+    ASSERT_NE(button, nullptr) << Narrow(title);
+    EXPECT_EQ(button->role, ROLE_SYSTEM_PUSHBUTTON);
+    EXPECT_EQ(button->action, L"Press");
+  }
+  // Each panel under its entry's name, its painted captions read as texts.
+  for (const std::wstring& name : tabs) {
+    EXPECT_NE(Find(main, L"QuorvantPanel", name), nullptr) << Narrow(name);
+  }
+  const Object* caption = Find(main, L"QuorvantPanel", L"Memory usage:");
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(caption->role, ROLE_SYSTEM_STATICTEXT);
 
   for (const wchar_t* caption : {L"Release memory now", L"Limit", L"Refresh"}) {
     const Object* button = Find(main, L"Quorvant.Command", caption);
@@ -204,6 +245,43 @@ TEST(AccessibilityEndToEnd, ReleaseMemoryNowPressedByAReaderShowsItsMessage) {
   EXPECT_EQ(text.rfind(L"Success! ", 0), 0u) << Narrow(text);
   ASSERT_TRUE(::PostMessageW(message, WM_COMMAND, IDOK, 0));
   EXPECT_TRUE(WaitFor([&] { return !::IsWindow(message); }));
+}
+
+HWND PanelNamed(HWND main, const wchar_t* name) {
+  return ::FindWindowExW(main, nullptr, L"QuorvantPanel", name);
+}
+
+TEST(AccessibilityEndToEnd, AReaderSwitchesPanelsAndPressesTheTitleButtons) {
+  AppFolder folder;
+  AppProcess app(folder.Exe());
+  CpuPanelWindows w;
+  ASSERT_TRUE(FindCpuPanel(app, w));
+  app.WaitForIdle();
+  const HWND memory = PanelNamed(w.main, L"3 - Speed up memory");
+  ASSERT_NE(memory, nullptr);
+  ASSERT_FALSE(::IsWindowVisible(memory));
+
+  auto press = [&](const wchar_t* name) {
+    return ProbeOutput(L"--do-named " + Hex(w.main) + L" \"" + name + L"\"");
+  };
+  EXPECT_NE(press(L"3 - Speed up memory").find(L"hr=0x00000000"), std::wstring::npos);
+  EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(memory) != FALSE; }));
+  EXPECT_FALSE(::IsWindowVisible(PanelNamed(w.main, L"Status")));
+  std::vector<std::wstring> selected;
+  for (const Object& o : Walk(w.main)) {
+    if (o.role == ROLE_SYSTEM_PAGETAB && (o.state & STATE_SYSTEM_SELECTED))
+      selected.push_back(o.name);
+  }
+  EXPECT_EQ(selected, std::vector<std::wstring>{L"3 - Speed up memory"});
+
+  EXPECT_NE(press(L"Minimize").find(L"hr=0x00000000"), std::wstring::npos);
+  EXPECT_TRUE(WaitFor([&] { return ::IsIconic(w.main) != FALSE; }));
+  (void)::ShowWindowAsync(w.main, SW_RESTORE);
+  ASSERT_TRUE(WaitFor([&] { return !::IsIconic(w.main) && ::IsWindowVisible(w.main); }));
+
+  EXPECT_NE(press(L"Close").find(L"hr=0x00000000"), std::wstring::npos);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(w.main); }));
+  EXPECT_TRUE(app.Running()) << "closing hides the window; the program stays in the tray";
 }
 
 }  // namespace
