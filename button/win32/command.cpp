@@ -139,6 +139,10 @@ void Command::SetDisplayAsDefault(bool value) {
 }
 
 LRESULT Command::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT accessibleResult = 0;
+  if (accessible_.HandleMessage(hwnd_, message, wParam, lParam, accessibleResult)) {
+    return accessibleResult;
+  }
   switch (message) {
     case WM_CREATE:
       if (pendingBag_) {
@@ -226,6 +230,7 @@ LRESULT Command::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SETFOCUS:
       core_.OnGotFocus();
+      accessible_.NotifyFocus();
       if (focusChanged) focusChanged(hwnd_);
       return 0;
     case WM_KILLFOCUS:
@@ -281,7 +286,9 @@ button::SystemColors Command::GetSystemColors() const {
 FontDesc Command::AmbientFont() const { return kFormFont; }
 
 void Command::EnableWindow(bool enabled) {
-  if (hwnd_) (void)::EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+  if (!hwnd_) return;
+  (void)::EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+  accessible_.Update();
 }
 
 void Command::SetWindowRegion(const button::ButtonRegion& region) {
@@ -297,7 +304,10 @@ void Command::SetWindowRegion(const button::ButtonRegion& region) {
 }
 
 void Command::Invalidate() {
-  if (hwnd_) (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+  if (!hwnd_) return;
+  (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+  // Every change of look (pressed, focused, enabled, caption) comes through here.
+  accessible_.Update();
 }
 
 void Command::Refresh() {
@@ -342,6 +352,37 @@ void Command::CaptionChanged(std::wstring_view caption) {
   if (!hwnd_) return;
   const std::wstring text(caption);
   (void)::DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// ---- AccessibleSource ----
+
+access::Tree Command::AccessibleTree() const {
+  RECT client{};
+  if (hwnd_) (void)::GetClientRect(hwnd_, &client);
+  const auto style = hwnd_ ? static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)) : 0;
+  access::CommandFacts facts;
+  facts.caption = core_.Properties().caption;
+  facts.accessKey = core_.AccessKey();
+  facts.enabled = core_.Properties().enabled;
+  facts.visible = (style & WS_VISIBLE) != 0;
+  facts.focused = core_.HasFocus();
+  facts.pressed = core_.State() == button::ButtonState::Down;
+  facts.isDefault = displayAsDefault_;
+  return access::Tree(access::DescribeCommand(facts),
+                      {0, 0, client.right - client.left, client.bottom - client.top});
+}
+
+void Command::DoDefaultAction(int) {
+  // The same road as a left click in the middle of the button: focus, pressed look,
+  // released look, Click.
+  if (!core_.Properties().enabled) return;
+  if (::GetFocus() != hwnd_) (void)::SetFocus(hwnd_);
+  const button::ButtonGeometry& g = core_.Geometry();
+  const float x = static_cast<float>(g.width / 2), y = static_cast<float>(g.height / 2);
+  core_.OnMouseDown(button::kLeftButton, 0, x, y);
+  if (!hwnd_) return;
+  core_.OnMouseUp(button::kLeftButton, 0, x, y);
+  if (hwnd_) core_.OnClick();
 }
 
 }  // namespace quorvant::win32

@@ -7,6 +7,7 @@
 
 #include "button/core/command_core.h"
 #include "common/core/property_bag.h"
+#include "common/win32/accessible.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/window.h"
 
@@ -16,7 +17,12 @@ namespace quorvant::win32 {
 // PropertyBag (see button::ProgramButtonBag), creates it with Create and listens to
 // Events().click. The button draws into its own memory bitmap and blits it on paint;
 // hover is polled every 10 ms while the cursor has been over it.
-class Command final : public Window<Command>, private button::CommandHost {
+//
+// Screen readers find it as a push button named by its caption (see AccessibleTree);
+// their default action presses it as a left click does.
+class Command final : public Window<Command>,
+                      private button::CommandHost,
+                      private AccessibleSource {
  public:
   static constexpr wchar_t kClassName[] = L"Quorvant.Command";
   static constexpr UINT_PTR kHoverTimerId = 1;
@@ -82,6 +88,10 @@ class Command final : public Window<Command>, private button::CommandHost {
   void PropertyChanged(std::wstring_view key) override;
   void CaptionChanged(std::wstring_view caption) override;
 
+  // AccessibleSource
+  access::Tree AccessibleTree() const override;
+  void DoDefaultAction(int node) override;
+
   GdiCanvas surface_;
   button::CommandCore core_;
   bool displayAsDefault_ = false;
@@ -93,6 +103,7 @@ class Command final : public Window<Command>, private button::CommandHost {
   int pressedButtons_ = 0;
   // Buttons whose release ends a double click's second press, which completes no click.
   int doubleClickButtons_ = 0;
+  AccessibleHost accessible_{*this};
 };
 
 }  // namespace quorvant::win32

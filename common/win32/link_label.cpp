@@ -44,6 +44,10 @@ void LinkLabel::Place(POINT at, HFONT font) {
 }
 
 LRESULT LinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT accessibleResult = 0;
+  if (accessible_.HandleMessage(hwnd_, message, wParam, lParam, accessibleResult)) {
+    return accessibleResult;
+  }
   switch (message) {
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel
@@ -89,6 +93,8 @@ LRESULT LinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+      if (message == WM_SETFOCUS) accessible_.NotifyFocus();
+      accessible_.Update();
       return 0;
     case WM_UPDATEUISTATE: {
       const LRESULT result = DefaultProc(message, wParam, lParam);
@@ -113,6 +119,13 @@ void LinkLabel::OnPaint() {
   const bool cuesHidden = (::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
   if (::GetFocus() == hwnd_ && !cuesHidden) (void)::DrawFocusRect(dc, &client);
   (void)::EndPaint(hwnd_, &ps);
+}
+
+access::Tree LinkLabel::AccessibleTree() const {
+  RECT client{};
+  if (hwnd_) (void)::GetClientRect(hwnd_, &client);
+  return access::Tree(access::DescribeLink(text_, hwnd_ && ::GetFocus() == hwnd_),
+                      {0, 0, client.right - client.left, client.bottom - client.top});
 }
 
 }  // namespace quorvant::win32

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "common/win32/accessible.h"
 #include "common/win32/window.h"
 
 namespace quorvant::win32 {
@@ -12,8 +13,8 @@ namespace quorvant::win32 {
 // A link on a panel: its text in the link's font and colour, with the link's own mouse
 // pointer, that runs onClick on a left click. It is also a tab stop, so the keyboard reaches
 // it: Enter or Space runs onClick, and it shows a focus rectangle while it has the focus.
-// Its window text is the link's text, for screen readers.
-class LinkLabel final : public Window<LinkLabel> {
+// Screen readers find it as a link named by its text, whose default action opens it.
+class LinkLabel final : public Window<LinkLabel>, private AccessibleSource {
  public:
   static constexpr wchar_t kClassName[] = L"Quorvant.Link";
   // Room around the text for the focus rectangle, so the text stays where it is placed.
@@ -33,6 +34,12 @@ class LinkLabel final : public Window<LinkLabel> {
   void OnPaint();
   RECT TextRect(POINT at) const;
 
+  // AccessibleSource
+  access::Tree AccessibleTree() const override;
+  void DoDefaultAction(int) override {
+    if (onClick_) onClick_();
+  }
+
   std::wstring text_;
   HFONT font_ = nullptr;
   COLORREF color_ = 0;
@@ -40,6 +47,7 @@ class LinkLabel final : public Window<LinkLabel> {
   HCURSOR cursor_ = nullptr;
   std::function<void()> onClick_;
   bool pressed_ = false;
+  AccessibleHost accessible_{*this};
 };
 
 }  // namespace quorvant::win32

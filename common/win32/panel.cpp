@@ -40,8 +40,32 @@ bool Panel::Create(HWND parent, int x, int y, int width, int height) {
                            parent, nullptr, ::GetModuleHandleW(nullptr), this) != nullptr;
 }
 
+void Panel::SetName(const std::wstring& name) {
+  if (hwnd_) (void)::SetWindowTextW(hwnd_, name.c_str());
+}
+
 void Panel::AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color) {
   labels_.push_back({std::move(text), x, y, font, color});
+}
+
+access::Tree Panel::AccessibleTree() const {
+  RECT client{};
+  std::wstring name;
+  if (hwnd_) {
+    (void)::GetClientRect(hwnd_, &client);
+    wchar_t text[128] = {};
+    (void)::GetWindowTextW(hwnd_, text, 128);
+    name = text;
+  }
+  access::Element panel;
+  panel.name = name;
+  access::Tree tree(panel, {0, 0, client.right, client.bottom});
+  for (const Label& label : labels_) {
+    const RECT r = LabelRect(label.text, label.x, label.y, label.font);
+    tree.Add(access::Tree::kRoot, access::DescribeText(label.text),
+             {r.left, r.top, r.right - r.left, r.bottom - r.top});
+  }
+  return tree;
 }
 
 void Panel::AddPicture(HBITMAP bitmap, int x, int y) { pictures_.push_back({bitmap, x, y}); }
@@ -74,6 +98,10 @@ void Panel::ClearContent() {
 }
 
 LRESULT Panel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT accessibleResult = 0;
+  if (accessible_.HandleMessage(hwnd_, message, wParam, lParam, accessibleResult)) {
+    return accessibleResult;
+  }
   switch (message) {
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel

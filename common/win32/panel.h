@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/accessible.h"
 #include "common/win32/link_label.h"
 #include "common/win32/live_label.h"
 #include "common/win32/window.h"
@@ -15,12 +16,15 @@
 namespace quorvant::win32 {
 
 // One of the main window's six panels: a child window with a white face that paints its
-// own labels and pictures and hands its controls' notifications to the form.
-class Panel final : public Window<Panel> {
+// own labels and pictures and hands its controls' notifications to the form. A screen reader
+// finds it under its name, its painted labels as texts before the controls it holds.
+class Panel final : public Window<Panel>, private AccessibleSource {
  public:
   static constexpr wchar_t kClassName[] = L"QuorvantPanel";
 
   bool Create(HWND parent, int x, int y, int width, int height);
+  // What a screen reader calls the panel: the name of the entry that shows it.
+  void SetName(const std::wstring& name);
   void AddLabel(std::wstring text, int x, int y, HFONT font, COLORREF color);
   void AddPicture(HBITMAP bitmap, int x, int y);
   // A rectangle drawn under the labels: filled, outlined by a one-pixel border, or both.
@@ -36,8 +40,8 @@ class Panel final : public Window<Panel> {
   // Colours of the live labels on this panel (they sit on its white face).
   StaticColors& Colors() { return colors_; }
   // A live label at a pixel rectangle of the panel, text on white.
-  bool AddLiveLabel(LiveLabel& label, std::wstring_view text, RECT rect, HFONT font,
-                    COLORREF color, bool singleLine = true) {
+  bool AddLiveLabel(LiveLabel& label, std::wstring_view text, RECT rect, HFONT font, COLORREF color,
+                    bool singleLine = true) {
     return label.Create(hwnd_, colors_, text, rect, font, color, kFace, singleLine);
   }
 
@@ -65,6 +69,9 @@ class Panel final : public Window<Panel> {
   };
 
   void OnPaint();
+  // AccessibleSource
+  access::Tree AccessibleTree() const override;
+  void DoDefaultAction(int) override {}
   // A list view that takes the focus with no row holding it puts it on a row, to be seen.
   void ShowListFocus(const NMHDR& header);
 
@@ -74,6 +81,7 @@ class Panel final : public Window<Panel> {
   std::vector<std::unique_ptr<LinkLabel>> links_;
   std::vector<Picture> pictures_;
   std::vector<Box> boxes_;
+  AccessibleHost accessible_{*this};
 };
 
 // Draws a bitmap at (x, y) in its own size.

@@ -57,8 +57,9 @@ bool CpuPanel::Create() {
   // Found by its id from outside, as automation tools look for it.
   (void)::SetWindowLongPtrW(limitedCount_.Hwnd(), GWLP_ID, kIdLimitedCount);
 
+  // Its text is what a screen reader calls it; a list view does not show it.
   list_ =
-      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Processes",
                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
                             LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                         0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdList)),

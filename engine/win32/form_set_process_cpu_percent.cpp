@@ -54,7 +54,8 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   (void)path_.Create(hwnd_, colors_, target_.path, {}, font, kText, std::nullopt, false);
   (void)percent_.Create(hwnd_, colors_, L"99", {}, font, kText, kFace);
 
-  slider_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"",
+  // Its text is its name for screen readers; a trackbar does not show it.
+  slider_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"CPU usage limit",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS, 0, 0,
                               0, 0, hwnd_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   Slider().SetRange(engine::kMinLimitPercent, engine::kMaxLimitPercent);

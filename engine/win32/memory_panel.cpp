@@ -109,8 +109,9 @@ bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
        ok;
   commandFreeMemory_.Events().click = [this] { CommandFreeMemoryClick(); };
 
+  // Named after its painted caption, for screen readers.
   HWND listHwnd = ::CreateWindowExW(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Log",
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0,
       0, panel.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewMemoryLog)),
       ::GetModuleHandleW(nullptr), nullptr);

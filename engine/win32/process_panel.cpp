@@ -67,8 +67,9 @@ bool ProcessPanel::Create(Panel& panel, CheckBox enable, ComboBox level, FontCac
   ok &= panel.AddLiveLabel(labelNowImproveProcess_, kNoTarget, {}, font, kGreen);
   CreateTooltip(panel_);
 
+  // Named after its painted caption, for screen readers.
   listViewHistory_ = ListView(::CreateWindowExW(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Log",
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
           LVS_NOSORTHEADER,
       0, 0, 0, 0, panel_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewHistory)),

@@ -23,6 +23,10 @@ class SampleHistory {
   int Size() const { return static_cast<int>(slots_.size()); }
   bool Holds(int x) const { return x >= 0 && x < Size(); }
   const SystemLevelSample& Slot(int x) const { return slots_[static_cast<std::size_t>(x)]; }
+  // The latest sample; null before the first.
+  const SystemLevelSample* Newest() const {
+    return Holds(newestSlot_) ? &slots_[static_cast<std::size_t>(newestSlot_)] : nullptr;
+  }
   SystemLevelSample& Slot(int x) { return slots_[static_cast<std::size_t>(x)]; }
 
   // Makes room for a drawing area the given number of columns wide. A window that is too

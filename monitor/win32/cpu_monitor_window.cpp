@@ -37,6 +37,8 @@ std::unique_ptr<CpuMonitorWindow> CpuMonitorWindow::Create(HWND parent, int x, i
   window->control_.ReadProperties(stored);
   // Sited at its size: the first picture.
   window->control_.OnResize();
+  // What a screen reader hears of later is measured from here.
+  window->accessible_.Update();
   return window;
 }
 
@@ -53,6 +55,10 @@ CpuMonitorWindow::~CpuMonitorWindow() {
 }
 
 LRESULT CpuMonitorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT accessibleResult = 0;
+  if (accessible_.HandleMessage(hwnd_, message, wParam, lParam, accessibleResult)) {
+    return accessibleResult;
+  }
   switch (message) {
     case WM_SIZE:
       OnSize(LOWORD(lParam), HIWORD(lParam));
@@ -66,6 +72,8 @@ LRESULT CpuMonitorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       if (wParam == kTimer1) {
         timerClock_.MarkTick(::GetTickCount64());
         control_.Timer1Tick();
+        // The spoken figures follow the graph's own rate.
+        accessible_.Update();
         return 0;
       }
       break;
@@ -155,6 +163,7 @@ void CpuMonitorWindow::Resume() {
   paused_ = false;
   if (timerInterval_ == 0) return;
   control_.CatchUp(timerClock_.CatchUp(::GetTickCount64()));
+  accessible_.Update();
   StartTimer1();
 }
 
@@ -176,6 +185,26 @@ void CpuMonitorWindow::OnPaint() {
 
 std::unique_ptr<CpuMonitorWindow> CreateCpuMonitorState(HWND parent, int x, int y) {
   return CpuMonitorWindow::Create(parent, x, y, CpuMonitorStateProperties());
+}
+
+access::Tree CpuMonitorWindow::AccessibleTree() const {
+  access::MonitorFigures figures;
+  const CpuMonitor& c = control_;
+  if (const SystemLevelSample* newest = c.History().Newest()) {
+    figures.sampled = true;
+    if (c.CPUMonitorDisplayed()) figures.cpu = newest->CPULoadPercent;
+    if (c.MemoryLoadDisplayed()) figures.memory = newest->MemoryLoadPercent;
+    if (c.PageFileDisplayed()) figures.pageFile = newest->PageFileAvailablePercent;
+    if (c.VirtualMemoryDisplayed()) figures.virtualMemory = newest->VirtualMemoryAvailablePercent;
+    if (c.HDMonitorDisplayed()) figures.diskFree = newest->HDAvailablePercent;
+  }
+  figures.drive = c.HDDriveLetter();
+  figures.enabled = c.Enabled();
+  figures.visible = hwnd_ && ::IsWindowVisible(hwnd_);
+  RECT client{};
+  if (hwnd_) (void)::GetClientRect(hwnd_, &client);
+  return access::Tree(access::DescribeMonitor(figures),
+                      {0, 0, client.right - client.left, client.bottom - client.top});
 }
 
 }  // namespace quorvant::win32

@@ -8,6 +8,7 @@
 #include "common/core/property_bag.h"
 #include "common/core/tick_clock.h"
 #include "common/core/twips.h"
+#include "common/win32/accessible.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/window.h"
 #include "monitor/core/cpu_monitor.h"
@@ -19,7 +20,10 @@ namespace quorvant::win32 {
 // The CpuMonitor control as a child window. It draws into a persistent memory bitmap and
 // copies it to the screen when painted; Timer1 is a window timer. Forms describe it as
 // data: a PropertyBag carrying its extent and the values that differ from the defaults.
-class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonitorHost {
+// Screen readers find it as a chart whose value reads the latest figures of its curves.
+class CpuMonitorWindow final : public Window<CpuMonitorWindow>,
+                               private CpuMonitorHost,
+                               private AccessibleSource {
  public:
   static constexpr wchar_t kClassName[] = L"QuorvantCpuMonitor";
 
@@ -65,6 +69,10 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
   void RefreshSurface() override;
   void PropertyChanged(std::wstring_view) override {}  // nothing is saved at run time
 
+  // AccessibleSource
+  access::Tree AccessibleTree() const override;
+  void DoDefaultAction(int) override {}  // a chart has none
+
   void StartTimer1();
   void UpdateFrame();
   void OnSize(int width, int height);
@@ -79,6 +87,7 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>, private CpuMonit
   bool paused_ = false;
   TickClock timerClock_{kDefaultUpdateInterval};
   CpuMonitor control_;
+  AccessibleHost accessible_{*this};
 };
 
 // Places the status panel's monitor, CpuMonitorState, on parent (the status panel) at its

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "common/win32/accessible.h"
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
 #include "common/win32/gdi_canvas.h"
@@ -163,8 +164,12 @@ void FormQuorvant::FinishStart() {
 }
 
 void FormQuorvant::CreatePanels() {
-  for (auto& panel : panels_) {
-    if (!panel.Hwnd()) (void)panel.Create(hwnd_, 0, 0, 0, 0);
+  for (const auto& entry : shell::kEntries) {
+    Panel& panel = panels_[Index(entry.entry)];
+    if (!panel.Hwnd() && panel.Create(hwnd_, 0, 0, 0, 0)) {
+      // A screen reader names the panel after the entry that shows it.
+      panel.SetName(std::wstring(entry.labelText));
+    }
   }
   // Status is the selected entry at start.
   SelectEntry(shell::Entry::State);
@@ -213,6 +218,8 @@ void FormQuorvant::CreatePanelControls() {
   checkNowImproveProcess_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Enable speed up process",
                                                    kCheck, kIdCheckNowImproveProcess));
   comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed));
+  // A drop-down list's text is its choice; its painted caption is its name.
+  (void)NameForScreenReaders(comboSpeed_.Hwnd(), L"Speed up level");
   processPanel_ = std::make_unique<ProcessPanel>(effects_.Ledger());
   (void)processPanel_->Create(panels_[Index(shell::Entry::Process)], checkNowImproveProcess_,
                               comboSpeed_, fonts_);
@@ -221,6 +228,7 @@ void FormQuorvant::CreatePanelControls() {
   checkEnableAutoFreeMemory_ = CheckBox(CreateControl(
       memory, WC_BUTTONW, L"Automatically release memory", kCheck, kIdCheckEnableAutoFreeMemory));
   comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval));
+  (void)NameForScreenReaders(comboInterval_.Hwnd(), L"Interval");
   memoryPanel_ = std::make_unique<MemoryPanel>(*memoryReading_);
   (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
                              checkEnableAutoFreeMemory_, comboInterval_);
@@ -356,6 +364,7 @@ void FormQuorvant::SelectEntry(shell::Entry entry) {
     (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
   }
   (void)::InvalidateRect(hwnd_, nullptr, FALSE);
+  skin_.SelectionChanged();
   // The focus must not stay on a control of a panel that is now hidden.
   if (keys_) keys_->PanelChanged();
 }
@@ -456,6 +465,8 @@ void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
 }
 
 LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT skinAnswer = 0;
+  if (skin_.HandleAccessibility(hwnd_, message, wParam, lParam, skinAnswer)) return skinAnswer;
   switch (message) {
     case WM_ERASEBKGND:
       return 1;

@@ -5,6 +5,7 @@
 #include "common/win32/panel.h"
 #include "common/win32/pixel_rect.h"
 #include "shell/core/fixed_texts.h"
+#include "shell/core/skin_access.h"
 #include "skin/resource.h"
 
 namespace quorvant::win32 {
@@ -159,6 +160,51 @@ void MainWindowSkin::OnMouseUp(shell::MouseButton button, POINT at) {
 void MainWindowSkin::InvalidateTitleButtons() {
   (void)::InvalidateRect(hwnd_, &imageMin_[0].rect, FALSE);
   (void)::InvalidateRect(hwnd_, &imageExit_[0].rect, FALSE);
+  accessible_.Update();
+}
+
+namespace {
+
+access::Box BoxOf(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
+
+}  // namespace
+
+access::Tree MainWindowSkin::AccessibleTree() const {
+  shell::SkinFacts facts;
+  wchar_t title[64] = {};
+  RECT client{};
+  if (hwnd_) {
+    (void)::GetWindowTextW(hwnd_, title, 64);
+    (void)::GetClientRect(hwnd_, &client);
+  }
+  facts.windowName = title;
+  facts.client = BoxOf(client);
+  for (const auto& layout : shell::kEntries) {
+    facts.entries[Index(layout.entry)] = BoxOf(navImages_[Index(layout.entry)][0].rect);
+  }
+  facts.selected = navigation_.Selected();
+  facts.minimise = BoxOf(imageMin_[0].rect);
+  facts.close = BoxOf(imageExit_[0].rect);
+  facts.minimiseLook = imageMinButton_.CurrentLook();
+  facts.closeLook = imageExitButton_.CurrentLook();
+  return shell::SkinTree(facts);
+}
+
+void MainWindowSkin::DoDefaultAction(int node) {
+  const shell::SkinAction action = shell::SkinDefaultAction(node);
+  switch (action.kind) {
+    case shell::SkinAction::Kind::Select:
+      actions_.select(action.entry);
+      break;
+    case shell::SkinAction::Kind::Minimise:
+      actions_.title(shell::TitleButton::Action::Minimise);
+      break;
+    case shell::SkinAction::Kind::Hide:
+      actions_.title(shell::TitleButton::Action::Hide);
+      break;
+    case shell::SkinAction::Kind::None:
+      break;
+  }
 }
 
 void MainWindowSkin::Paint() {

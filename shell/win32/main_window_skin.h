@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/core/color.h"
+#include "common/win32/accessible.h"
 #include "common/win32/font_cache.h"
 #include "common/win32/unique_handle.h"
 #include "shell/core/chrome.h"
@@ -19,8 +20,10 @@ namespace quorvant::win32 {
 // The main window's skin: the background, the navigation entries' pictures and labels, the
 // title strip with its two buttons and the frame's texts; where they are at the display's
 // scale, how they are painted, and what the mouse does over them. The form hands it its
-// window and hears back an entry chosen or a title button clicked.
-class MainWindowSkin {
+// window and hears back an entry chosen or a title button clicked. A screen reader finds the
+// navigation column as a page tab list and the title buttons as push buttons, and its
+// default actions choose an entry or press a button as a click does.
+class MainWindowSkin : private AccessibleSource {
  public:
   struct Actions {
     std::function<void(shell::Entry)> select;
@@ -41,6 +44,14 @@ class MainWindowSkin {
   void OnMouseUp(shell::MouseButton button, POINT at);
   // Another window took the mouse: nothing stays pressed.
   void OnCaptureChanged(HWND to);
+
+  // First in the window's procedure: answers screen readers for the window's client area.
+  bool HandleAccessibility(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                           LRESULT& result) {
+    return accessible_.HandleMessage(window, message, wParam, lParam, result);
+  }
+  // Another entry is shown: readers hear the new selection.
+  void SelectionChanged() { accessible_.Update(); }
 
  private:
   struct SkinPicture {
@@ -68,6 +79,10 @@ class MainWindowSkin {
   Hit HitTest(POINT at) const;
   void InvalidateTitleButtons();
 
+  // AccessibleSource
+  access::Tree AccessibleTree() const override;
+  void DoDefaultAction(int node) override;
+
   HWND hwnd_ = nullptr;
   FontCache& fonts_;
   const shell::Navigation& navigation_;
@@ -82,6 +97,7 @@ class MainWindowSkin {
   shell::TitleButton imageExitButton_{shell::TitleButton::Kind::Close};
   // The item a mouse button went down on, holding the capture until it comes up.
   std::optional<Hit> pressed_;
+  AccessibleHost accessible_{*this};
 };
 
 }  // namespace quorvant::win32

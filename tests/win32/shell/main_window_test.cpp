@@ -1,17 +1,22 @@
 #include <windows.h>
 
+#include <oleacc.h>
 #include <shellapi.h>  // after windows.h, which it needs
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/core/limit_slots.h"
 #include "engine/core/memory_state.h"
 #include "engine/win32/module_public_function.h"
+#include "shell/core/skin_access.h"
 #include "shell/core/tray_hook.h"
 #include "shell/core/tray_menu.h"
 #include "shell/win32/form_quorvant.h"
@@ -296,6 +301,64 @@ TEST_F(MainWindowTest, FiguresWaitWhileHiddenAndAreCurrentBeforeTheFirstPaint) {
 // The first frame holds current figures though the panels not shown at start come after it,
 // from the message loop; started in the tray, the window stays hidden and still gets its
 // icon and every panel.
+// Events of the window's own client object, caught in this process: under Wine a hook in
+// another process hears nothing.
+std::vector<std::pair<DWORD, LONG>>* g_clientEvents = nullptr;
+HWND g_eventWindow = nullptr;
+
+TEST_F(MainWindowTest, AReaderHearsThePanelChangeAndFindsTheShownTabSelected) {
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::vector<std::pair<DWORD, LONG>> events;
+  g_clientEvents = &events;
+  g_eventWindow = hwnd_;
+  const HWINEVENTHOOK hook = ::SetWinEventHook(
+      EVENT_OBJECT_SELECTION, EVENT_OBJECT_STATECHANGE, nullptr,
+      [](HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+        if (g_clientEvents && hwnd == g_eventWindow && object == OBJID_CLIENT) {
+          g_clientEvents->push_back({event, child});
+        }
+      },
+      ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr) << "SetWinEventHook: " << ::GetLastError();
+
+  form_->SelectEntry(shell::Entry::Memory);
+  // The memory tab, named in events by the client object's id for a deeper part.
+  const LONG memoryTab = 0x10000 + shell::kFirstEntryNode + static_cast<int>(shell::Entry::Memory);
+  const auto heard = [&](DWORD event) {
+    return std::find(events.begin(), events.end(), std::make_pair(event, memoryTab)) !=
+           events.end();
+  };
+  EXPECT_TRUE(PumpUntil([&] { return heard(EVENT_OBJECT_SELECTION); }, 3000ms));
+  EXPECT_TRUE(heard(EVENT_OBJECT_STATECHANGE));
+  (void)::UnhookWinEvent(hook);
+  g_clientEvents = nullptr;
+
+  IAccessible* client = nullptr;
+  ASSERT_EQ(::AccessibleObjectFromWindow(hwnd_, static_cast<DWORD>(OBJID_CLIENT),
+                                         __uuidof(IAccessible), reinterpret_cast<void**>(&client)),
+            S_OK);
+  long count = 0;
+  EXPECT_EQ(client->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, 3 + shell::kEntryCount) << "tab list, two title buttons, six panels";
+  VARIANT first;
+  ::VariantInit(&first);
+  first.vt = VT_I4;
+  first.lVal = 1;
+  IDispatch* dispatch = nullptr;
+  ASSERT_EQ(client->get_accChild(first, &dispatch), S_OK);
+  IAccessible* tabs = nullptr;
+  ASSERT_EQ(dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&tabs)), S_OK);
+  VARIANT selection;
+  ::VariantInit(&selection);
+  EXPECT_EQ(tabs->get_accSelection(&selection), S_OK);
+  EXPECT_EQ(selection.vt, VT_I4);
+  EXPECT_EQ(selection.lVal, 1 + static_cast<int>(shell::Entry::Memory));
+  tabs->Release();
+  dispatch->Release();
+  client->Release();
+  if (SUCCEEDED(com)) ::CoUninitialize();
+}
+
 TEST(MainWindowStartTest, TheFirstFrameIsCurrentAndTheRestFollowsShownOrInTheTray) {
   for (const bool inTray : {false, true}) {
     SCOPED_TRACE(inTray ? "Automin" : "shown");
