@@ -2,26 +2,60 @@
 // windows of another process to come to the front. A window that receives
 // kBringToFrontMessage makes itself the foreground window (only its own process may do
 // that without a window manager's help) and answers 1 when it then is in front.
+// kBurnMessage with wParam 1 makes it keep the processor busy, as a program working in the
+// background does, on kBurnThreads threads so that it still gets a large share of a machine
+// that other programs keep busy too; with wParam 0 it stops. It answers 1.
 // Usage: titled_windows.exe [--stay] TITLE [TITLE ...]; ends when its windows are closed, or
 // with --stay lives on without them until it is ended, as programs that close to the tray do.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h, which it needs
 
+#include <atomic>
 #include <cwchar>
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"QuorvantTitledWindow";
 constexpr UINT kBringToFrontMessage = WM_APP + 1;
+constexpr UINT kBurnMessage = WM_APP + 2;
+constexpr int kBurnThreads = 16;
 int openWindows = 0;
 bool stay = false;
+std::atomic<bool> burning{false};
+bool burnersStarted = false;
+
+DWORD WINAPI Burn(void*) {
+  volatile unsigned long long spin = 0;
+  for (;;) {
+    if (burning.load(std::memory_order_relaxed)) {
+      spin = spin + 1;
+    } else {
+      ::Sleep(10);
+    }
+  }
+}
+
+LRESULT BurnRequest(bool on) {
+  if (on && !burnersStarted) {
+    for (int i = 0; i < kBurnThreads; ++i) {
+      HANDLE burner = ::CreateThread(nullptr, 0, Burn, nullptr, 0, nullptr);
+      if (!burner) return 0;
+      (void)::CloseHandle(burner);
+    }
+    burnersStarted = true;
+  }
+  burning = on;
+  return 1;
+}
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kBringToFrontMessage:
       (void)::SetForegroundWindow(hwnd);
       return ::GetForegroundWindow() == hwnd ? 1 : 0;
+    case kBurnMessage:
+      return BurnRequest(wParam != 0);
     case WM_DESTROY:
       if (--openWindows == 0 && !stay) ::PostQuitMessage(0);
       return 0;
