@@ -5,7 +5,12 @@
 //  - effect: a foreground task of fixed work while background burners run, with the calm on
 //    and off in alternation; and the Linux nice value of the threads of a calmed burner,
 //    which tells whether Wine turns a class into a scheduling difference at all.
-// calm_bench.exe [rounds] [effect-rounds]
+//  - resident cost: quorvant.exe hidden in the tray with the calm on (booster off) and with
+//    it off, among about 200 processes, against a bare hidden window in the same intervals
+//    (wake-ups and CPU sampled from Linux by run.sh).
+// calm_bench.exe [idle-seconds] [rounds] [effect-rounds]
+// Each idle sample is announced as "@sample <begin|end> <label> <exe>" and waits for a line
+// on stdin, so run.sh can read /proc at that moment.
 
 #include <windows.h>
 
@@ -14,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,11 +29,14 @@
 #include "engine/win32/background_calm_system.h"
 #include "tests/e2e/app_driver.h"
 #include "tests/e2e/titled_windows_driver.h"
+#include "tests/support/child_process.h"
 
 namespace quorvant {
 namespace {
 
 using bench::TableRow;
+using e2e::AppFolder;
+using e2e::AppProcess;
 using e2e::TitledWindows;
 using Clock = std::chrono::steady_clock;
 
@@ -251,14 +260,62 @@ void ForegroundEffect(int rounds) {
                .c_str());
 }
 
+void Sample(const char* moment, const char* label, const char* exe) {
+  std::printf("@sample %s %s %s\n", moment, label, exe);
+  std::fflush(stdout);
+  char answer[16];
+  (void)std::fgets(answer, sizeof(answer), stdin);
+}
+
+// About this many processes run while the resident cost is measured.
+constexpr size_t kResidentProcesses = 200;
+
+void Resident(int idleSeconds) {
+  std::vector<std::unique_ptr<testing_support::ChildProcess>> children;
+  auto running = [] {
+    const auto walk = win32::SampleMachineCpu();
+    return walk ? walk->processes.size() : 0;
+  };
+  // Each child may bring a console host of its own: counted as they come.
+  for (size_t now = running(); now < kResidentProcesses; now = running()) {
+    for (size_t i = now; i < kResidentProcesses; i += 2) {
+      children.push_back(std::make_unique<testing_support::ChildProcess>());
+    }
+    ::Sleep(2000);
+  }
+  std::printf("processes running: %zu\n", running());
+
+  AppProcess floor(e2e::BinFolder() + L"\\floor_window.exe", L"--hidden");
+  for (const bool calmOn : {true, false}) {
+    AppFolder folder;
+    folder.WriteConfig(L"Setting", L"Automin", L"1");
+    folder.WriteConfig(L"Process", L"CalmBackgroundProcesses", calmOn ? L"1" : L"0");
+    AppProcess app(folder.Exe());
+    (void)app.FindTopLevel(L"FormQuorvant");
+    app.WaitForIdle();
+    // It settles after its start before the window opens.
+    ::Sleep(5000);
+    const char* label = calmOn ? "calm-on" : "calm-off";
+    const char* floorLabel = calmOn ? "floor-on" : "floor-off";
+    Sample("begin", label, "quorvant.exe");
+    Sample("begin", floorLabel, "floor_window.exe");
+    ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);
+    Sample("end", label, "quorvant.exe");
+    Sample("end", floorLabel, "floor_window.exe");
+    app.Kill();
+  }
+}
+
 }  // namespace
 }  // namespace quorvant
 
 int wmain(int argc, wchar_t** argv) {
-  const int rounds = argc > 1 ? _wtoi(argv[1]) : 10;
-  const int effectRounds = argc > 2 ? _wtoi(argv[2]) : 4;
+  const int idle = argc > 1 ? _wtoi(argv[1]) : 60;
+  const int rounds = argc > 2 ? _wtoi(argv[2]) : 10;
+  const int effectRounds = argc > 3 ? _wtoi(argv[3]) : 4;
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  quorvant::Reaction(rounds);
-  quorvant::ForegroundEffect(effectRounds);
+  if (idle > 0) quorvant::Resident(idle);
+  if (rounds > 0) quorvant::Reaction(rounds);
+  if (effectRounds > 0) quorvant::ForegroundEffect(effectRounds);
   return 0;
 }

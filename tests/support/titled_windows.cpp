@@ -5,8 +5,9 @@
 // kBurnMessage with wParam 1 makes it keep the processor busy, as a program working in the
 // background does, on kBurnThreads threads so that it still gets a large share of a machine
 // that other programs keep busy too; with wParam 0 it stops. It answers 1.
-// Usage: titled_windows.exe [--stay] TITLE [TITLE ...]; ends when its windows are closed, or
-// with --stay lives on without them until it is ended, as programs that close to the tray do.
+// Usage: titled_windows.exe [--stay] [--burn] TITLE [TITLE ...]; ends when its windows are
+// closed, or with --stay lives on without them until it is ended, as programs that close to
+// the tray do; with --burn it burns from the moment its windows are shown.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h, which it needs
@@ -85,9 +86,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kClassName, nullptr)) != nullptr;)
     ++shown;
   int first = 1;
-  if (argc > 2 && std::wcscmp(argv[1], L"--stay") == 0) {
-    stay = true;
-    first = 2;
+  bool burn = false;
+  // The last argument is always a title.
+  for (; first < argc - 1; ++first) {
+    if (std::wcscmp(argv[first], L"--stay") == 0) {
+      stay = true;
+    } else if (std::wcscmp(argv[first], L"--burn") == 0) {
+      burn = true;
+    } else {
+      break;
+    }
   }
   for (int i = first; i < argc; ++i) {
     const int offset = 40 + 140 * (shown + i - first);
@@ -98,6 +106,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     (void)::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
   }
   (void)::LocalFree(argv);
+  if (burn && !BurnRequest(true)) return 1;
 
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
