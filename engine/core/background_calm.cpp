@@ -33,9 +33,9 @@ std::wstring CalmedWhy(int percent) {
   return L"calmed: " + Percent(percent) + L" of the CPU in the background";
 }
 
-std::wstring QuietWhy() {
-  return L"given back: under " + Percent(kCalmQuietPercent) + L" of the CPU for " +
-         std::to_wstring(kCalmQuietMs / 1000) + L" s";
+std::wstring QuietWhy(const CalmRules& rules) {
+  return L"given back: under " + Percent(rules.quietPercent) + L" of the CPU for " +
+         std::to_wstring(rules.quietMs / 1000) + L" s";
 }
 
 std::wstring PriorityClassName(int priorityClass) {
@@ -143,7 +143,7 @@ void BackgroundCalm::End(std::size_t index, Ending ending, int classNow) {
   } else if (ending == Ending::Front) {
     Row(calmed.name, effect->before, std::wstring(kFrontWhy));
   } else if (ending == Ending::Quiet) {
-    Row(calmed.name, effect->before, QuietWhy());
+    Row(calmed.name, effect->before, QuietWhy(rules_));
   } else {
     Row(calmed.name, effect->before, std::wstring(kSwitchedOffWhy));
   }
@@ -165,7 +165,7 @@ void BackgroundCalm::Step(const CpuSample& sample) {
   }
   kept_.push_back(std::move(kept));
   // Only the samples the longest window can still start from are kept.
-  const std::uint32_t longest = std::max(kCalmJudgeMs, kCalmQuietMs);
+  const std::uint32_t longest = std::max(rules_.judgeMs, rules_.quietMs);
   while (kept_.size() > 2 && kept_.back().atMs - kept_[1].atMs + kCalmSampleSlackMs >= longest) {
     kept_.pop_front();
   }
@@ -173,7 +173,7 @@ void BackgroundCalm::Step(const CpuSample& sample) {
   const std::optional<ProcessIdentity> front = system_.FrontProcess();
 
   // The calmed first: one given back now may be judged again below.
-  const Kept* quiet = Reference(kCalmQuietMs);
+  const Kept* quiet = Reference(rules_.quietMs);
   for (std::size_t i = calmed_.size(); i-- > 0;) {
     const ProcessIdentity process = calmed_[i].process;
     if (!now.CpuOf(process)) {
@@ -187,26 +187,28 @@ void BackgroundCalm::Step(const CpuSample& sample) {
       End(i, Ending::Front, priorityClass);
     } else if (quiet) {
       const auto [cpu, machine] = Share(now, *quiet, process);
-      if (machine > 0 && cpu * 100 < kCalmQuietPercent * machine) {
+      if (machine > 0 && cpu * 100 < static_cast<std::uint64_t>(rules_.quietPercent) * machine) {
         End(i, Ending::Quiet, priorityClass);
       }
     }
   }
   std::erase_if(leftAlone_, [&](const ProcessIdentity& p) { return !now.CpuOf(p); });
 
-  const Kept* judge = Reference(kCalmJudgeMs);
+  const Kept* judge = Reference(rules_.judgeMs);
   if (!judge) return;
   const std::uint64_t machine = now.machineTime - judge->machineTime;
   if (machine == 0) return;
   const std::uint64_t idle = std::min(
       now.machineIdle >= judge->machineIdle ? now.machineIdle - judge->machineIdle : 0, machine);
-  if ((machine - idle) * 100 <= kCalmBusyMachinePercent * machine) return;
+  if ((machine - idle) * 100 <= static_cast<std::uint64_t>(rules_.busyMachinePercent) * machine) {
+    return;
+  }
 
   const std::vector<ProcessIdentity> own = system_.OwnProcesses();
   for (const ProcessCpu& candidate : sample.processes) {
     if (!candidate.process.Known()) continue;
     const auto [cpu, total] = Share(now, *judge, candidate.process);
-    if (cpu * 100 <= kCalmHogPercent * total) continue;
+    if (cpu * 100 <= static_cast<std::uint64_t>(rules_.hogPercent) * total) continue;
     const std::optional<int> priorityClass = Eligible(candidate, front, own);
     if (!priorityClass) continue;
     const double percent =

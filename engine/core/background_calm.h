@@ -27,6 +27,15 @@ inline constexpr int kCalmQuietPercent = 5;
 // A sample counts as old enough for a window when it is at most this much younger than the
 // window: ticks arrive late or early by what the timer's tolerance allows.
 inline constexpr std::uint32_t kCalmSampleSlackMs = kCalmSampleMs / 2;
+// The rules' figures together; the program runs with the ones above.
+struct CalmRules {
+  std::uint32_t judgeMs = kCalmJudgeMs;
+  std::uint32_t quietMs = kCalmQuietMs;
+  int busyMachinePercent = kCalmBusyMachinePercent;
+  int hogPercent = kCalmHogPercent;
+  int quietPercent = kCalmQuietPercent;
+};
+
 // The class a calmed process runs at.
 inline constexpr int kCalmedPriorityClass = kBelowNormalPriorityClass;
 
@@ -95,8 +104,8 @@ class BackgroundCalm {
   // the user's own choice and never calmed.
   using Held = std::function<bool(const ProcessIdentity&)>;
 
-  BackgroundCalm(CalmSystem& system, EffectLedger& ledger, Held held = {})
-      : system_(system), ledger_(ledger), held_(std::move(held)) {}
+  BackgroundCalm(CalmSystem& system, EffectLedger& ledger, Held held = {}, CalmRules rules = {})
+      : system_(system), ledger_(ledger), held_(std::move(held)), rules_(rules) {}
   BackgroundCalm(const BackgroundCalm&) = delete;
   BackgroundCalm& operator=(const BackgroundCalm&) = delete;
   // A calm that goes away leaves nothing lowered.
@@ -159,6 +168,7 @@ class BackgroundCalm {
   CalmSystem& system_;
   EffectLedger& ledger_;
   Held held_;
+  CalmRules rules_;
   std::deque<Kept> kept_;
   std::vector<CalmedProcess> calmed_;
   // Processes the calm leaves alone while they live: the system refused to lower them, or
@@ -170,6 +180,6 @@ class BackgroundCalm {
 
 // The log's texts.
 std::wstring CalmedWhy(int percent);
-std::wstring QuietWhy();
+std::wstring QuietWhy(const CalmRules& rules = {});
 
 }  // namespace quorvant

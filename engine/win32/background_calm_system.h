@@ -46,10 +46,11 @@ class SystemBackgroundCalm {
  public:
   using Sampler = std::function<std::optional<CpuSample>()>;
   SystemBackgroundCalm(EffectLedger& ledger, BackgroundCalm::Held held,
-                       std::function<HANDLE()> watcher = {}, Sampler sampler = SampleMachineCpu)
+                       std::function<HANDLE()> watcher = {}, Sampler sampler = SampleMachineCpu,
+                       CalmRules rules = {})
       : system_(std::move(watcher)),
         sampler_(std::move(sampler)),
-        calm_(system_, ledger, std::move(held)) {}
+        calm_(system_, ledger, std::move(held), rules) {}
 
   void Tick();
   BackgroundCalm& Calm() { return calm_; }
