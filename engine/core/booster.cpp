@@ -50,8 +50,9 @@ std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   if (SameTarget(title)) return std::nullopt;
 
   const bool high = level == kLevelHigh;
-  const bool kept =
-      Raise(desktop_.WindowProcess(window), high ? kHighPriorityClass : kAboveNormalPriorityClass);
+  const std::optional<ProcessIdentity> process = desktop_.WindowProcess(window);
+  if (process && comingToFront) comingToFront(*process);
+  const bool kept = Raise(process, high ? kHighPriorityClass : kAboveNormalPriorityClass);
 
   // The boost shows whether or not the system let the process be raised.
   target_ = title;

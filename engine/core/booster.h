@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,6 +83,10 @@ class Booster {
 
   // Returns the raised process to its own class, unless its class was changed since.
   void GiveBack();
+
+  // Runs for the process of a new target just before it is raised: whoever lowered it gives
+  // it back first, so the raise starts from its own class and the demotion returns there.
+  std::function<void(const ProcessIdentity&)> comingToFront;
 
   // The current target's caption ("None" before the first boost).
   const std::wstring& Target() const { return target_; }

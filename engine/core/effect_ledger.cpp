@@ -124,8 +124,13 @@ bool IsValidEffect(const Effect& effect) {
       const int before = PriorityRank(effect.before);
       const bool raisedTo =
           effect.applied == kAboveNormalPriorityClass || effect.applied == kHighPriorityClass;
-      return before >= 0 && before <= PriorityRank(kAboveNormalPriorityClass) && raisedTo &&
-             PriorityRank(effect.applied) > before;
+      const bool raise = before >= 0 && before <= PriorityRank(kAboveNormalPriorityClass) &&
+                         raisedTo && PriorityRank(effect.applied) > before;
+      // A calmed background process, lowered from Normal or Above Normal.
+      const bool calm =
+          effect.applied == kBelowNormalPriorityClass &&
+          (effect.before == kNormalPriorityClass || effect.before == kAboveNormalPriorityClass);
+      return raise || calm;
     }
     case EffectKind::CpuCap:
     case EffectKind::DutyCycle:

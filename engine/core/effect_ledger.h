@@ -12,26 +12,27 @@
 
 namespace quorvant {
 
-// What the program can do to another process. Each is undone in its own way: a raised
-// priority class is given back, a CPU cap switched off, a duty cycle ended with the process
-// running.
+// What the program can do to another process. Each is undone in its own way: a raised or
+// calmed priority class is given back, a CPU cap switched off, a duty cycle ended with the
+// process running.
 enum class EffectKind { Priority, CpuCap, DutyCycle };
 
 // One live effect on one process.
 struct Effect {
   ProcessIdentity process;
   EffectKind kind = EffectKind::Priority;
-  // Priority: the class the process had before the raise, given back on undo.
+  // Priority: the class the process had before the raise or the calming, given back on undo.
   int before = 0;
-  // Priority: the class it was raised to. CpuCap and DutyCycle: the limit in percent.
+  // Priority: the class it was raised or calmed to. CpuCap and DutyCycle: the limit in percent.
   int applied = 0;
 
   friend bool operator==(const Effect&, const Effect&) = default;
 };
 
 // Whether the program could have made this effect: a known process; a raise from Idle,
-// Below Normal, Normal or Above Normal to a higher class of Above Normal or High; a limit of
-// 1 to 99 percent. Undoing anything else could raise a process, so nothing else is undone.
+// Below Normal, Normal or Above Normal to a higher class of Above Normal or High; a calming
+// from Normal or Above Normal to Below Normal; a limit of 1 to 99 percent. Undoing anything
+// else could raise a process past what it had, so nothing else is undone.
 bool IsValidEffect(const Effect& effect);
 
 // Every effect the program has live on other processes, in the order they were recorded:

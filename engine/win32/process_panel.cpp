@@ -25,14 +25,18 @@ constexpr std::wstring_view kDescription =
 constexpr std::wstring_view kLevelHelp =
     L"Above Normal level can speed up 10%-20%,High level can speed up 20%-30%";
 
-// Columns of the log: title and width in twips.
+// Columns of the log: title and width in twips. The last is the calm's: what it did to the
+// process in Target and why, which the booster's rows leave empty.
 struct Column {
   std::wstring_view title;
   int widthTwips;
 };
 constexpr Column kHistoryColumns[] = {
-    {L"NO.", 600}, {L"Time", 1000}, {L"Target", 2800}, {L"Priority", 1440}};
-enum HistoryColumn { kColumnNumber, kColumnTime, kColumnTarget, kColumnPriority };
+    {L"NO.", 600}, {L"Time", 1000}, {L"Target", 2800}, {L"Priority", 1440}, {L"Why", 3600}};
+enum HistoryColumn { kColumnNumber, kColumnTime, kColumnTarget, kColumnPriority, kColumnWhy };
+
+// Beside the booster's box, in the row's free space, without moving anything placed.
+constexpr TwipsRect kCheckCalmBackgroundAt{4320, 1560, 3135, 255};
 
 constexpr WORD kIdListViewHistory = 1201;
 constexpr UINT_PTR kToolNowImproveProcess = 1;
@@ -41,21 +45,30 @@ FontDesc WindowFont() { return FontDesc{}; }
 }  // namespace
 
 ProcessPanel::ProcessPanel(EffectLedger& ledger, std::unique_ptr<BoosterDesktop> desktop,
-                           UniformRandom random)
+                           UniformRandom random, CalmHooks calm)
     : desktop_(desktop ? std::move(desktop) : std::make_unique<WindowsBoosterDesktop>()),
-      booster_(*desktop_, std::move(random), ledger) {}
+      booster_(*desktop_, std::move(random), ledger),
+      calm_(ledger, std::move(calm.held), std::move(calm.watcher), std::move(calm.sampler)) {
+  // A calmed process boosted to the front is given its own class back first, so the raise
+  // starts from that class and the demotion returns there.
+  booster_.comingToFront = [this](const ProcessIdentity& process) {
+    calm_.Calm().ToFront(process);
+  };
+}
 
 ProcessPanel::~ProcessPanel() {
   // The tooltip is a pop-up of its own; the panel's child controls go with the panel.
   if (tooltip_ && ::IsWindow(tooltip_)) (void)::DestroyWindow(tooltip_);
 }
 
-bool ProcessPanel::Create(Panel& panel, CheckBox enable, ComboBox level, FontCache& fonts) {
+bool ProcessPanel::Create(Panel& panel, CheckBox enable, ComboBox level, CheckBox calm,
+                          FontCache& fonts) {
   panelWindow_ = &panel;
   fonts_ = &fonts;
   panel_ = panel.Hwnd();
   checkNowImproveProcess_ = enable;
   comboSpeed_ = level;
+  checkCalmBackground_ = calm;
   const HFONT font = fonts.Get(WindowFont());
 
   // Created anywhere; LayOut places them.
@@ -99,6 +112,7 @@ void ProcessPanel::LayOut() {
   panel.AddLabel(L"Log:", at(360), at(3480), heading, kOrange);
 
   PlaceControl(checkNowImproveProcess_.Hwnd(), PixelRect({1200, 1560, 2895, 255}), font);
+  PlaceControl(checkCalmBackground_.Hwnd(), PixelRect(kCheckCalmBackgroundAt), font);
   PlaceControl(comboSpeed_.Hwnd(), PixelRect({3000, 1920, 1815, ComboBox::kDropDownListTwips}),
                font);
   PlaceControl(description_.Hwnd(), PixelRect({360, 480, 6645, 810}), font);
@@ -157,15 +171,39 @@ std::optional<Boost> ProcessPanel::TimerProcessTick() {
 
   labelNowImproveProcess_.SetText(boost->title);
   SetTooltipText(boost->title);
-  const int row = listViewHistory_.AddRow(boost->number);
-  if (row >= 0) {
-    listViewHistory_.SetText(row, kColumnTime, boost->time);
-    listViewHistory_.SetText(row, kColumnTarget, boost->title);
-    listViewHistory_.EnsureVisible(row);
-    listViewHistory_.SetText(row, kColumnPriority, boost->priority);
-  }
+  // A calmed process given back on its way to the front shows before its boost.
+  AddCalmRows();
+  AddLogRow(boost->time, boost->title, boost->priority);
   labelImprovedCount_.SetText(std::to_wstring(boost->count));
   return boost;
+}
+
+void ProcessPanel::AddLogRow(const std::wstring& time, const std::wstring& target,
+                             const std::wstring& priority, const std::wstring& why) {
+  // Numbered by the rows before it, boosts and the calm's alike.
+  const int row = listViewHistory_.AddRow(L" " + std::to_wstring(listViewHistory_.Count() + 1));
+  if (row < 0) return;
+  listViewHistory_.SetText(row, kColumnTime, time);
+  listViewHistory_.SetText(row, kColumnTarget, target);
+  listViewHistory_.EnsureVisible(row);
+  listViewHistory_.SetText(row, kColumnPriority, priority);
+  if (!why.empty()) listViewHistory_.SetText(row, kColumnWhy, why);
+}
+
+void ProcessPanel::AddCalmRows() {
+  for (const CalmRow& row : calm_.Calm().TakeRows()) {
+    AddLogRow(row.time, row.process, PriorityClassName(row.priorityClass), row.why);
+  }
+}
+
+void ProcessPanel::TimerCalmTick() {
+  calm_.Tick();
+  AddCalmRows();
+}
+
+void ProcessPanel::SwitchCalmOff() {
+  calm_.Calm().SwitchOff();
+  AddCalmRows();
 }
 
 }  // namespace quorvant::win32

@@ -11,25 +11,38 @@
 #include "common/win32/live_label.h"
 #include "common/win32/panel.h"
 #include "engine/core/booster.h"
+#include "engine/win32/background_calm_system.h"
 
 namespace quorvant::win32 {
 
+// What the calm needs from outside the panel.
+struct CalmHooks {
+  // Whether a rule or a table limit holds the process: such a process is never calmed.
+  BackgroundCalm::Held held;
+  // The program's watcher, never calmed; null while there is none.
+  std::function<HANDLE()> watcher;
+  // The machine's samples; the system's by default.
+  SystemBackgroundCalm::Sampler sampler = SampleMachineCpu;
+};
+
 // The "Speed up process" panel: its texts, the boost count, the current target with its
-// tooltip and the log, and the booster that fills them on each tick of the process timer.
+// tooltip and the log; the booster that fills them on each tick of the process timer, and
+// the background calm, whose calmings and givings back share the log.
 class ProcessPanel {
  public:
-  // desktop is where the booster looks for the foreground window; the system's by default.
-  // ledger is where it records the class it raised; the program's by default.
+  // ledger is where the booster and the calm record the classes they change; desktop is
+  // where the booster looks for the foreground window, the system's by default.
   explicit ProcessPanel(EffectLedger& ledger, std::unique_ptr<BoosterDesktop> desktop = nullptr,
-                        UniformRandom random = ProgramRandom);
+                        UniformRandom random = ProgramRandom, CalmHooks calm = {});
   ProcessPanel(const ProcessPanel&) = delete;
   ProcessPanel& operator=(const ProcessPanel&) = delete;
   ~ProcessPanel();
 
   // Creates the panel's own controls and lays the panel out. enable and level are the
-  // settings-bound check box and level list the form created on the panel; the panel places
-  // them, and the booster reads them at each tick.
-  bool Create(Panel& panel, CheckBox enable, ComboBox level, FontCache& fonts);
+  // settings-bound check box and level list the form created on the panel, calm the
+  // "Calm background processes" box; the panel places them, and the booster reads them at
+  // each tick.
+  bool Create(Panel& panel, CheckBox enable, ComboBox level, CheckBox calm, FontCache& fonts);
   // Places the panel's texts and controls from their twips rectangles at the display's
   // scale, in fonts of that scale.
   void LayOut();
@@ -41,6 +54,15 @@ class ProcessPanel {
   // back now. What the panels show stays.
   void GiveBack() { booster_.GiveBack(); }
 
+  // Whether "Calm background processes" is ticked: its timer runs only then.
+  bool CalmOn() const { return checkCalmBackground_.Value() != 0; }
+  // One sample of the machine judged by the calm; what it did goes to the log.
+  void TimerCalmTick();
+  // The calm switched off: every calmed process given back, each with a row.
+  void SwitchCalmOff();
+  // The program ending: every calmed process given back, without rows.
+  void GiveBackCalm() { calm_.Calm().GiveBackAll(); }
+
   const LiveLabel& LabelImprovedCount() const { return labelImprovedCount_; }
   const LiveLabel& LabelNowImproveProcess() const { return labelNowImproveProcess_; }
   ListView ListViewHistory() const { return listViewHistory_; }
@@ -49,11 +71,17 @@ class ProcessPanel {
  private:
   void CreateTooltip(HWND panel);
   void SetTooltipText(const std::wstring& text);
+  // A row at the end of the log, numbered after the rows before it; why only for the calm.
+  void AddLogRow(const std::wstring& time, const std::wstring& target, const std::wstring& priority,
+                 const std::wstring& why = {});
+  void AddCalmRows();
 
   std::unique_ptr<BoosterDesktop> desktop_;
   Booster booster_;
+  SystemBackgroundCalm calm_;
   CheckBox checkNowImproveProcess_;
   ComboBox comboSpeed_;
+  CheckBox checkCalmBackground_;
   LiveLabel description_;
   LiveLabel levelHelp_;
   LiveLabel labelImprovedCount_;

@@ -64,6 +64,11 @@ void Settings::ChangeAutomin(int value) {
   Store(kAutomin, std::to_wstring(value));
 }
 
+void Settings::ChangeCalmBackground(int value) {
+  state_.calmBackground = value;
+  Store(kCalmBackgroundProcesses, std::to_wstring(value));
+}
+
 bool Settings::ApplyStored() {
   auto assignCheck = [this](SettingKey key, int current, void (Settings::*change)(int)) {
     const int value = CheckStateFromStored(store_.Read(key));
@@ -79,6 +84,7 @@ bool Settings::ApplyStored() {
   assignCheck(kEnableImproveProcess, state_.improveProcess, &Settings::ChangeImproveProcess);
   assignCombo(kImproveSpeed, state_.improveSpeed, kSpeedItems, kDefaultSpeed,
               &Settings::ChangeImproveSpeed);
+  assignCheck(kCalmBackgroundProcesses, state_.calmBackground, &Settings::ChangeCalmBackground);
   assignCheck(kEnableFreeMemory, state_.autoFreeMemory, &Settings::ChangeAutoFreeMemory);
   assignCombo(kAutoFreeMemoryInterval, state_.freeMemoryInterval, kIntervalItems, kDefaultInterval,
               &Settings::ChangeFreeMemoryInterval);

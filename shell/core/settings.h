@@ -19,6 +19,8 @@ inline constexpr SettingKey kEnableFreeMemory{L"Memory", L"EnableFreeMemory"};
 inline constexpr SettingKey kAutoFreeMemoryInterval{L"Memory", L"AutoFreeMemoryInterval"};
 inline constexpr SettingKey kAutorun{L"Setting", L"Autorun"};
 inline constexpr SettingKey kAutomin{L"Setting", L"Automin"};
+// "Calm background processes", beside the booster's box on the process panel.
+inline constexpr SettingKey kCalmBackgroundProcesses{L"Process", L"CalmBackgroundProcesses"};
 
 inline constexpr std::array<std::wstring_view, 2> kSpeedItems{L"Above Normal", L"High"};
 inline constexpr std::array<std::wstring_view, 4> kIntervalItems{L"1 minute", L"3 minute",
@@ -59,7 +61,7 @@ int CheckStateFromStored(std::wstring_view stored);
 std::wstring ComboTextFromStored(std::wstring_view stored, std::span<const std::wstring_view> items,
                                  std::wstring_view fallback);
 
-// The state of the six bound controls.
+// The state of the seven bound controls.
 struct SettingsState {
   int improveProcess = kUnchecked;
   std::wstring improveSpeed;  // a fresh drop-down list shows no item
@@ -67,9 +69,10 @@ struct SettingsState {
   std::wstring freeMemoryInterval;
   int autorun = kUnchecked;
   int automin = kUnchecked;
+  int calmBackground = kUnchecked;
 };
 
-// The six settings and their change behaviour. The window's controls show State(); a
+// The seven settings and their change behaviour. The window's controls show State(); a
 // user's change to a control calls the matching Change function, which writes the key at
 // once (and, for Autorun, adds or removes the start-with-Windows value first).
 class Settings {
@@ -84,8 +87,9 @@ class Settings {
   void ChangeFreeMemoryInterval(std::wstring_view text);
   void ChangeAutorun(int value);
   void ChangeAutomin(int value);
+  void ChangeCalmBackground(int value);
 
-  // Start-up: reads the six keys in order and assigns them as a user's change would, but
+  // Start-up: reads the seven keys in order and assigns them as a user's change would, but
   // only where the value differs from the control's state; the start-with-Windows value
   // is then rewritten or removed. Returns true when the window is to start hidden.
   bool ApplyStored();

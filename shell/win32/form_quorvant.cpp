@@ -30,6 +30,7 @@ enum ControlId : WORD {
   kIdComboInterval,
   kIdCheckAutoRun,
   kIdCheckAutoMin,
+  kIdCheckCalmBackground,
 };
 
 enum TimerId : UINT_PTR {
@@ -38,6 +39,7 @@ enum TimerId : UINT_PTR {
   kTimerMemory,
   kTimerState,
   kTimerOnTimeState,
+  kTimerCalm,
   // One shot: the process list's icons, once the first paint is on the screen.
   kTimerProcessIcons,
 };
@@ -220,9 +222,18 @@ void FormQuorvant::CreatePanelControls() {
   comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed));
   // A drop-down list's text is its choice; its painted caption is its name.
   (void)NameForScreenReaders(comboSpeed_.Hwnd(), L"Speed up level");
-  processPanel_ = std::make_unique<ProcessPanel>(effects_.Ledger());
+  checkCalmBackground_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Calm background processes",
+                                                kCheck, kIdCheckCalmBackground));
+  // A process the user limited is theirs to govern; so is the watcher.
+  CalmHooks calm;
+  calm.held = [this](const ProcessIdentity& p) {
+    return effects_.Limits().FindLive(p).has_value();
+  };
+  calm.watcher = [this] { return effects_.Keeper().Watcher(); };
+  processPanel_ =
+      std::make_unique<ProcessPanel>(effects_.Ledger(), nullptr, ProgramRandom, std::move(calm));
   (void)processPanel_->Create(panels_[Index(shell::Entry::Process)], checkNowImproveProcess_,
-                              comboSpeed_, fonts_);
+                              comboSpeed_, checkCalmBackground_, fonts_);
 
   HWND memory = panels_[Index(shell::Entry::Memory)].Hwnd();
   checkEnableAutoFreeMemory_ = CheckBox(CreateControl(
@@ -277,6 +288,7 @@ void FormQuorvant::ApplySettings() {
   (void)comboInterval_.SelectText(s.freeMemoryInterval);
   checkAutoRun_.SetValue(s.autorun);
   checkAutoMin_.SetValue(s.automin);
+  checkCalmBackground_.SetValue(s.calmBackground);
 }
 
 void FormQuorvant::StartTimers() {
@@ -294,6 +306,11 @@ void FormQuorvant::StartTimers() {
               [this] { TimerProcessTick(); }),
           // The count of the automatic release shows nowhere: the timer sleeps until the
           // tick that releases.
+          // Hidden or shown, once a second while it is on.
+          shell::FeatureTimer(
+              kTimerCalm, kCalmSampleMs, kCalmSampleMs / 10,
+              [this] { return processPanel_->CalmOn(); },
+              [this] { processPanel_->TimerCalmTick(); }),
           shell::SleepingFeatureTimer(
               kTimerMemory, 1000, 16, [this] { return memoryPanel_->AutoReleaseOn(); },
               [this] { TimerMemoryTick(); },
@@ -342,7 +359,10 @@ void FormQuorvant::GiveBackEverything() {
   (void)::KillTimer(hwnd_, kTimerProcessIcons);
   // Limited processes run freely again first of all, then the raised one gets its class.
   if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
-  if (processPanel_) processPanel_->GiveBack();
+  if (processPanel_) {
+    processPanel_->GiveBack();
+    processPanel_->GiveBackCalm();
+  }
 }
 
 void FormQuorvant::ExitProgram() {
@@ -606,6 +626,14 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
       case kIdCheckAutoMin:
         settings_.ChangeAutomin(toggled(checkAutoMin_));
         return;
+      case kIdCheckCalmBackground: {
+        const int value = toggled(checkCalmBackground_);
+        settings_.ChangeCalmBackground(value);
+        // Off gives every calmed process back now, and its timer stops.
+        if (value == shell::kUnchecked) processPanel_->SwitchCalmOff();
+        if (timers_) timers_->Update(shown_);
+        return;
+      }
       default:
         return;
     }

@@ -138,6 +138,7 @@ class FormQuorvant final : public Window<FormQuorvant> {
   std::unique_ptr<StatusPanel> statusPanel_;
   CheckBox checkNowImproveProcess_;
   ComboBox comboSpeed_;
+  CheckBox checkCalmBackground_;
   std::unique_ptr<ProcessPanel> processPanel_;
   CheckBox checkEnableAutoFreeMemory_;
   ComboBox comboInterval_;

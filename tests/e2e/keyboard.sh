@@ -57,7 +57,7 @@ dialog_gone() { ! dialog_shown; }
 # the panel is selected; the status panel has none, so the window itself keeps the focus.
 tab_order=(
   "FormQuorvant#0"
-  "Button#1001 ComboBox#1002 SysListView32#1201"
+  "Button#1001 Button#1007 ComboBox#1002 SysListView32#1201"
   "SysListView32#2001 Quorvant.Command#2002 Quorvant.Command#2003"
   "Quorvant.Command#1301 Button#1003 ComboBox#1004 SysListView32#1302"
   "Button#1005 Button#1006"

@@ -12,7 +12,8 @@
 
 namespace quorvant::e2e {
 
-inline constexpr UINT kBringToFrontMessage = WM_APP + 1;  // titled_windows.exe's request
+inline constexpr UINT kBringToFrontMessage = WM_APP + 1;  // titled_windows.exe's requests
+inline constexpr UINT kBurnMessage = WM_APP + 2;
 
 inline std::wstring BinFolder() {
   wchar_t path[MAX_PATH];
@@ -65,6 +66,14 @@ class TitledWindows {
     (void)::SendMessageTimeoutW(hwnds_[i], kBringToFrontMessage, 0, 0, SMTO_BLOCK, 5000, &inFront);
     return inFront == 1 && ::GetForegroundWindow() == hwnds_[i];
   }
+  // Starts or stops keeping the processor busy; its windows answer meanwhile.
+  bool Burn(bool on) const {
+    DWORD_PTR done = 0;
+    (void)::SendMessageTimeoutW(hwnds_[0], kBurnMessage, on ? 1 : 0, 0, SMTO_BLOCK, 5000, &done);
+    return done == 1;
+  }
+  DWORD Id() const { return info_.dwProcessId; }
+  HANDLE Handle() const { return info_.hProcess; }
   bool Close(size_t i = 0) const {
     (void)::PostMessageW(hwnds_[i], WM_CLOSE, 0, 0);
     return WaitFor([&] { return !::IsWindow(hwnds_[i]); });

@@ -2,26 +2,61 @@
 // windows of another process to come to the front. A window that receives
 // kBringToFrontMessage makes itself the foreground window (only its own process may do
 // that without a window manager's help) and answers 1 when it then is in front.
-// Usage: titled_windows.exe [--stay] TITLE [TITLE ...]; ends when its windows are closed, or
-// with --stay lives on without them until it is ended, as programs that close to the tray do.
+// kBurnMessage with wParam 1 makes it keep the processor busy, as a program working in the
+// background does, on kBurnThreads threads so that it still gets a large share of a machine
+// that other programs keep busy too; with wParam 0 it stops. It answers 1.
+// Usage: titled_windows.exe [--stay] [--burn] TITLE [TITLE ...]; ends when its windows are
+// closed, or with --stay lives on without them until it is ended, as programs that close to
+// the tray do; with --burn it burns from the moment its windows are shown.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h, which it needs
 
+#include <atomic>
 #include <cwchar>
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"QuorvantTitledWindow";
 constexpr UINT kBringToFrontMessage = WM_APP + 1;
+constexpr UINT kBurnMessage = WM_APP + 2;
+constexpr int kBurnThreads = 16;
 int openWindows = 0;
 bool stay = false;
+std::atomic<bool> burning{false};
+bool burnersStarted = false;
+
+DWORD WINAPI Burn(void*) {
+  volatile unsigned long long spin = 0;
+  for (;;) {
+    if (burning.load(std::memory_order_relaxed)) {
+      spin = spin + 1;
+    } else {
+      ::Sleep(10);
+    }
+  }
+}
+
+LRESULT BurnRequest(bool on) {
+  if (on && !burnersStarted) {
+    for (int i = 0; i < kBurnThreads; ++i) {
+      HANDLE burner = ::CreateThread(nullptr, 0, Burn, nullptr, 0, nullptr);
+      if (!burner) return 0;
+      (void)::CloseHandle(burner);
+    }
+    burnersStarted = true;
+  }
+  burning = on;
+  return 1;
+}
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kBringToFrontMessage:
       (void)::SetForegroundWindow(hwnd);
       return ::GetForegroundWindow() == hwnd ? 1 : 0;
+    case kBurnMessage:
+      return BurnRequest(wParam != 0);
     case WM_DESTROY:
       if (--openWindows == 0 && !stay) ::PostQuitMessage(0);
       return 0;
@@ -51,9 +86,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kClassName, nullptr)) != nullptr;)
     ++shown;
   int first = 1;
-  if (argc > 2 && std::wcscmp(argv[1], L"--stay") == 0) {
-    stay = true;
-    first = 2;
+  bool burn = false;
+  // The last argument is always a title.
+  for (; first < argc - 1; ++first) {
+    if (std::wcscmp(argv[first], L"--stay") == 0) {
+      stay = true;
+    } else if (std::wcscmp(argv[first], L"--burn") == 0) {
+      burn = true;
+    } else {
+      break;
+    }
   }
   for (int i = first; i < argc; ++i) {
     const int offset = 40 + 140 * (shown + i - first);
@@ -64,6 +106,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     (void)::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
   }
   (void)::LocalFree(argv);
+  if (burn && !BurnRequest(true)) return 1;
 
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {

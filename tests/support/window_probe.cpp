@@ -8,15 +8,17 @@
 //                                   keyboard focus in the thread of the window CLASS (its class
 //                                   and id, the window itself when no control has it), the
 //                                   class of that thread's active window and the focus's text
-//   window_probe.exe --list CLASS ID COLUMN
+//   window_probe.exe --list CLASS ID COLUMN [ROW]
 //                                   "rows=N selected=R text=T": the list view with that id in
 //                                   the window CLASS, its selected row (-1 for none) and that
-//                                   row's text in COLUMN
+//                                   row's text in COLUMN; with ROW, the text of that row
+//                                   instead (-1: the last)
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "tests/e2e/app_driver.h"
@@ -58,7 +60,7 @@ int Focus(const wchar_t* className) {
   return 0;
 }
 
-int List(const wchar_t* className, int id, int column) {
+int List(const wchar_t* className, int id, int column, std::optional<int> row) {
   const HWND window = ::FindWindowW(className, nullptr);
   struct ById {
     int id;
@@ -84,8 +86,10 @@ int List(const wchar_t* className, int id, int column) {
   const quorvant::e2e::RemoteListView list(search.found, pid);
   const int selected = static_cast<int>(
       ::SendMessageW(search.found, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-  std::printf("rows=%d selected=%d text=%ls\n", list.Count(), selected,
-              selected >= 0 && list.Ready() ? list.Text(selected, column).c_str() : L"");
+  const int count = list.Count();
+  const int shown = !row ? selected : *row < 0 ? count - 1 : *row;
+  std::printf("rows=%d selected=%d text=%ls\n", count, selected,
+              shown >= 0 && list.Ready() ? list.Text(shown, column).c_str() : L"");
   return 0;
 }
 
@@ -96,7 +100,9 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argv[1];
   if (mode == L"--focus") return argc < 3 ? 2 : Focus(argv[2]);
   if (mode == L"--list") {
-    return argc < 5 ? 2 : List(argv[2], std::stoi(argv[3]), std::stoi(argv[4]));
+    if (argc < 5) return 2;
+    return List(argv[2], std::stoi(argv[3]), std::stoi(argv[4]),
+                argc > 5 ? std::optional<int>(std::stoi(argv[5])) : std::nullopt);
   }
   const HWND window = ::FindWindowW(argv[1], nullptr);
   std::printf("found=%d visible=%d iconic=%d", window != nullptr,

@@ -13,6 +13,7 @@ namespace {
 
 constexpr ProcessIdentity kA{100, 133000000000000001};
 constexpr ProcessIdentity kB{200, 133000000000000002};
+constexpr ProcessIdentity kC{300, 133000000000000003};
 // The same id as A, started later: another program.
 constexpr ProcessIdentity kAReused{100, 133000000000000099};
 
@@ -131,6 +132,13 @@ TEST(EffectLedgerTest, OnlyWhatTheProgramCouldHaveDoneIsValid) {
       {"raised to Realtime", Raise(kA, kNormalPriorityClass, kRealtimePriorityClass), false},
       {"lowered, not raised", Raise(kA, kAboveNormalPriorityClass, kAboveNormalPriorityClass),
        false},
+      {"Normal calmed to Below Normal", Raise(kA, kNormalPriorityClass, kBelowNormalPriorityClass),
+       true},
+      {"Above Normal calmed to Below Normal",
+       Raise(kA, kAboveNormalPriorityClass, kBelowNormalPriorityClass), true},
+      {"High is never calmed", Raise(kA, kHighPriorityClass, kBelowNormalPriorityClass), false},
+      {"Idle is never calmed", Raise(kA, kIdlePriorityClass, kBelowNormalPriorityClass), false},
+      {"calmed to Idle", Raise(kA, kNormalPriorityClass, kIdlePriorityClass), false},
       {"no creation time", Raise({100, 0}), false},
       {"no id", Raise({0, 5}), false},
       {"limit 1", Cap(kA, 1), true},
@@ -234,11 +242,16 @@ TEST(EffectLedgerTest, DamagedTextsGiveOnlyTheirValidLines) {
 TEST(EffectLedgerTest, AStoredLedgerIsGivenBackMostHarmfulFirst) {
   const StoredLedger stored{
       kOwner,
-      {Raise(kA), Cap(kB, 30), Duty(kA, 50), Raise(kB, kHighPriorityClass, kHighPriorityClass)},
+      {Raise(kA), Cap(kB, 30), Duty(kA, 50), Raise(kB, kHighPriorityClass, kHighPriorityClass),
+       Raise(kC, kAboveNormalPriorityClass, kBelowNormalPriorityClass)},
       {}};
   RecordingUndo undo;
-  EXPECT_TRUE(GiveBackStored(stored, undo).empty());
-  const std::vector<std::string> want{"resume 100", "uncap 200", "restore 100 32 from 128"};
+  // The calmed process comes through the text form like a raised one.
+  const auto parsed = ParseLedger(FormatLedger(stored));
+  ASSERT_TRUE(parsed);
+  EXPECT_TRUE(GiveBackStored(*parsed, undo).empty());
+  const std::vector<std::string> want{"resume 100", "uncap 200", "restore 100 32 from 128",
+                                      "restore 300 32768 from 16384"};
   EXPECT_EQ(undo.calls, want);
 
   // What the system refuses to take back is still live, and is kept.

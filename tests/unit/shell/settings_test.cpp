@@ -90,6 +90,12 @@ TEST(SettingsTest, StartUpAppliesStoredValuesInOrder) {
         L"write Memory/EnableFreeMemory=1", L"write Memory/AutoFreeMemoryInterval=1 minute", L"add",
         L"write Setting/Autorun=1", L"add", L"write Setting/Automin=1"},
        true},
+      {"the calm on, read with the process panel's settings",
+       {{L"Process/CalmBackgroundProcesses", L"1"}, {L"Process/EnableImproveProcess", L"0"}},
+       {0, L"Above Normal", 0, L"5 minute", 0, 0, 1},
+       {L"write Process/ImproveSpeed=Above Normal", L"write Process/CalmBackgroundProcesses=1",
+        L"write Memory/AutoFreeMemoryInterval=5 minute", L"remove"},
+       false},
       {"grey Autorun adds, writes 2 back, then removes",
        {{L"Setting/Autorun", L"2"}},
        {0, L"Above Normal", 0, L"5 minute", 2, 0},
@@ -121,6 +127,7 @@ TEST(SettingsTest, StartUpAppliesStoredValuesInOrder) {
     EXPECT_EQ(s.freeMemoryInterval, c.state.freeMemoryInterval);
     EXPECT_EQ(s.autorun, c.state.autorun);
     EXPECT_EQ(s.automin, c.state.automin);
+    EXPECT_EQ(s.calmBackground, c.state.calmBackground);
     EXPECT_EQ(platform.journal, c.journal);
   }
 }

@@ -104,9 +104,9 @@ std::wstring ControlText(HWND hwnd) {
   return text;
 }
 
-std::vector<std::wstring> Row(const ListView& list, int row) {
+std::vector<std::wstring> Row(const ListView& list, int row, int columns = 4) {
   std::vector<std::wstring> texts;
-  for (int column = 0; column < 4; ++column) texts.push_back(list.Text(row, column));
+  for (int column = 0; column < columns; ++column) texts.push_back(list.Text(row, column));
   return texts;
 }
 
@@ -121,14 +121,23 @@ class ProcessPanelTest : public ::testing::Test {
                                nullptr);
     };
     enable_ = CheckBox(control(WC_BUTTONW, BS_3STATE, 17));
+    calm_ = CheckBox(control(WC_BUTTONW, BS_3STATE, 17));
     level_ = ComboBox(control(WC_COMBOBOXW, CBS_DROPDOWNLIST, 100));
     (void)level_.AddString(L"Above Normal");
     (void)level_.AddString(L"High");
     auto desktop = std::make_unique<ScriptedDesktop>();
     desktop_ = desktop.get();
     desktop_->windows = {{11, L"Alpha – ü"}, {12, L"Bravo"}, {13, L""}};
-    controller_ = std::make_unique<ProcessPanel>(ledger_, std::move(desktop), [] { return 0.0; });
-    ASSERT_TRUE(controller_->Create(panel_, enable_, level_, fonts_));
+    CalmHooks hooks;
+    hooks.sampler = [this]() -> std::optional<CpuSample> {
+      if (samples_.empty()) return std::nullopt;
+      CpuSample next = samples_.front();
+      samples_.erase(samples_.begin());
+      return next;
+    };
+    controller_ = std::make_unique<ProcessPanel>(
+        ledger_, std::move(desktop), [] { return 0.0; }, std::move(hooks));
+    ASSERT_TRUE(controller_->Create(panel_, enable_, level_, calm_, fonts_));
   }
 
   std::optional<Boost> TickWith(WindowId foreground) {
@@ -142,11 +151,14 @@ class ProcessPanelTest : public ::testing::Test {
   FontCache fonts_;
   CheckBox enable_;
   ComboBox level_;
+  CheckBox calm_;
+  // What the calm's next ticks read of the machine.
+  std::vector<CpuSample> samples_;
   ScriptedDesktop* desktop_ = nullptr;
   std::unique_ptr<ProcessPanel> controller_;
 };
 
-TEST_F(ProcessPanelTest, StartsWithDesignCaptionsAndAnEmptyLogOfFourColumns) {
+TEST_F(ProcessPanelTest, StartsWithDesignCaptionsAndAnEmptyLogOfFiveColumns) {
   EXPECT_EQ(ControlText(controller_->LabelNowImproveProcess().Hwnd()), L"None");
   EXPECT_EQ(ControlText(controller_->LabelImprovedCount().Hwnd()), L"None");
   EXPECT_EQ(TooltipText(controller_->Tooltip(), panel_.Hwnd()), L"None");
@@ -155,10 +167,11 @@ TEST_F(ProcessPanelTest, StartsWithDesignCaptionsAndAnEmptyLogOfFourColumns) {
   EXPECT_TRUE(::GetWindowLongW(list.Hwnd(), GWL_STYLE) & LVS_REPORT);
 
   HWND header = reinterpret_cast<HWND>(::SendMessageW(list.Hwnd(), LVM_GETHEADER, 0, 0));
-  ASSERT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 4);
+  ASSERT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 5);
+  // The booster's four, then the calm's reason.
   const std::pair<const wchar_t*, int> columns[] = {
-      {L"NO.", 600}, {L"Time", 1000}, {L"Target", 2800}, {L"Priority", 1440}};
-  for (int i = 0; i < 4; ++i) {
+      {L"NO.", 600}, {L"Time", 1000}, {L"Target", 2800}, {L"Priority", 1440}, {L"Why", 3600}};
+  for (int i = 0; i < 5; ++i) {
     wchar_t title[32] = {};
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -235,6 +248,53 @@ TEST_F(ProcessPanelTest, BoxStateDecidesWhetherTheTickRuns) {
   // With no level chosen the boost is Above Normal.
   EXPECT_EQ(level_.Text(), L"");
   EXPECT_EQ(Row(controller_->ListViewHistory(), 0)[3], L"Above Normal");
+}
+
+// A process that works hard behind the window in front is calmed, and given back when the
+// calm is switched off; each shows as a row of the log, numbered among the boosts.
+TEST_F(ProcessPanelTest, TheCalmSharesTheLogWithTheBooster) {
+  ChildProcess child;
+  const auto identity = IdentityOfId(child.Id());
+  ASSERT_TRUE(identity);
+  DWORD session = 0;
+  ASSERT_TRUE(::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) << ::GetLastError();
+  // Two processors' second each: the machine 90 % busy, the child 40 % of it.
+  for (std::uint64_t s = 1; s <= 3; ++s) {
+    samples_.push_back({s * 1000,
+                        s * 20'000'000,
+                        s * 2'000'000,
+                        {{*identity, session, s * 8'000'000, L"cmd.exe"}}});
+  }
+
+  enable_.SetValue(1);
+  ASSERT_TRUE(TickWith(11));
+  EXPECT_FALSE(controller_->CalmOn());
+  calm_.SetValue(1);
+  EXPECT_TRUE(controller_->CalmOn());
+  for (int i = 0; i < 3; ++i) controller_->TimerCalmTick();
+  EXPECT_EQ(GetProcessPriority(child.Id()), kBelowNormalPriorityClass);
+  const ListView list = controller_->ListViewHistory();
+  ASSERT_EQ(list.Count(), 2);
+  std::vector<std::wstring> calmed = Row(list, 1, 5);
+  EXPECT_FALSE(calmed[1].empty()) << "the time of day";
+  calmed[1].clear();
+  EXPECT_EQ(calmed, (std::vector<std::wstring>{L" 2", L"", L"cmd.exe", L"Below Normal",
+                                               L"calmed: 40 % of the CPU in the background"}));
+
+  ASSERT_TRUE(TickWith(12));
+  EXPECT_EQ(ControlText(controller_->LabelImprovedCount().Hwnd()), L"2") << "boosts, not rows";
+  EXPECT_EQ(Row(list, 2, 5),
+            (std::vector<std::wstring>{L" 3", L"12:34:56", L"Bravo", L"Above Normal", L""}));
+
+  controller_->SwitchCalmOff();
+  EXPECT_EQ(GetProcessPriority(child.Id()), kNormalPriorityClass);
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(Row(list, 3, 5)[0], L" 4");
+  EXPECT_EQ(Row(list, 3, 5)[3], L"Normal");
+  EXPECT_EQ(Row(list, 3, 5)[4], L"given back: calm switched off");
+  // The booster's raise is all the ledger holds.
+  ASSERT_EQ(ledger_.Effects().size(), 1u);
+  EXPECT_EQ(ledger_.Effects()[0].applied, kAboveNormalPriorityClass);
 }
 
 // The system's side: titles, the foreground window, and priority classes by identity.

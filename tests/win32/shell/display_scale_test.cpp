@@ -66,14 +66,15 @@ struct Expected {
   SIZE client;
   Box processPanel;
   Box checkNowImproveProcess;
+  Box checkCalmBackground;  // beside it on the same row
 };
 
 // Halves round to the even pixel, as every conversion of the forms does.
 constexpr Expected kExpected[] = {
-    {96, {786, 557}, {256, 144, 521, 385}, {80, 104, 193, 17}},
-    {120, {982, 696}, {320, 180, 651, 481}, {100, 130, 241, 21}},
-    {144, {1179, 836}, {384, 216, 782, 578}, {120, 156, 290, 26}},
-    {192, {1572, 1114}, {512, 288, 1042, 770}, {160, 208, 386, 34}},
+    {96, {786, 557}, {256, 144, 521, 385}, {80, 104, 193, 17}, {288, 104, 209, 17}},
+    {120, {982, 696}, {320, 180, 651, 481}, {100, 130, 241, 21}, {360, 130, 261, 21}},
+    {144, {1179, 836}, {384, 216, 782, 578}, {120, 156, 290, 26}, {432, 156, 314, 26}},
+    {192, {1572, 1114}, {512, 288, 1042, 770}, {160, 208, 386, 34}, {576, 208, 418, 34}},
 };
 
 TEST_P(DisplayScaleTest, WindowPanelsControlsAndArtworkFollowTheDpi) {
@@ -98,6 +99,11 @@ TEST_P(DisplayScaleTest, WindowPanelsControlsAndArtworkFollowTheDpi) {
   HWND check = ::FindWindowExW(panel, nullptr, L"Button", L"Enable speed up process");
   ASSERT_NE(check, nullptr);
   EXPECT_EQ(PlaceInParent(check), e.checkNowImproveProcess);
+  HWND calm = ::FindWindowExW(panel, nullptr, L"Button", L"Calm background processes");
+  ASSERT_NE(calm, nullptr);
+  EXPECT_EQ(PlaceInParent(calm), e.checkCalmBackground);
+  // Its font is the booster box's, made for this scale.
+  EXPECT_EQ(::SendMessageW(calm, WM_GETFONT, 0, 0), ::SendMessageW(check, WM_GETFONT, 0, 0));
 
   // The background artwork drawn for this scale covers the client area exactly.
   const unique_hbitmap background = LoadSkinBitmap(IDB_BACKGROUND);

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The background calm: its resident cost hidden in the tray, on and off, against a bare
+# hidden window; its reaction from a background burner's start to its calming and from its
+# stop to its class given back; its effect on a foreground task of fixed work. Prints
+# figures and ratios; judges nothing.
+# Usage: bench/calm/run.sh [idle-seconds] [rounds] [effect-rounds]     (defaults: 60, 10, 4)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+idle=${1:-60}
+jobs=${QUORVANT_JOBS:-2}
+
+log=$(mktemp)
+if ! { cmake -S "$root" -B "$root/build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" &&
+  cmake --build "$root/build/win64" -j "$jobs" --target calm_bench; } >"$log" 2>&1; then
+  cat "$log" >&2
+  rm -f "$log"
+  exit 1
+fi
+rm -f "$log"
+source "$root/scripts/testenv.sh"
+QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
+trap quorvant_env_stop EXIT
+quorvant_env_start_session "$root/build/win64/bin"
+echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+
+declare -A ticks switches
+quorvant_sampling_driver "$root/build/win64/bin/calm_bench.exe" "$idle" "${2:-10}" "${3:-4}" ||
+  exit
+((idle > 0)) || exit 0
+
+delta() { # what $1 counted between the two samples of $2, or empty when one is missing
+  local -n counts=$1
+  local b=${counts[$2.begin]:-} e=${counts[$2.end]:-}
+  [[ -n $b && -n $e ]] && echo $((e - b))
+}
+awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
+  -v onw="$(delta switches calm-on)" -v ont="$(delta ticks calm-on)" \
+  -v offw="$(delta switches calm-off)" -v offt="$(delta ticks calm-off)" \
+  -v fonw="$(delta switches floor-on)" -v font="$(delta ticks floor-on)" \
+  -v foffw="$(delta switches floor-off)" -v fofft="$(delta ticks floor-off)" '
+  function perSecond(n) { return n == "" ? "n/a" : sprintf("%.2f", n / idle) }
+  # Percent of one core.
+  function core(t) { return t == "" ? "n/a" : sprintf("%.2f", 100 * t / hz / idle) }
+  function r(q, f) { return (q == "" || f == "" || f == 0) ? "n/a" : sprintf("%.2f", q / f) }
+  BEGIN {
+    printf "Over %d s hidden in the tray, booster off (wake-ups, %% of one core):\n", idle
+    printf "  quorvant.exe, calm on:  %s /s, %s %%; bare hidden window meanwhile %s /s, %s %%\n", perSecond(onw), core(ont), perSecond(fonw), core(font)
+    printf "  quorvant.exe, calm off: %s /s, %s %%; bare hidden window meanwhile %s /s, %s %%\n", perSecond(offw), core(offt), perSecond(foffw), core(fofft)
+    printf "@table calm: wake-ups a second, hidden, calm on|%s /s|%s /s|%s|Linux /proc voluntary switches over %d s, about 200 processes, booster off, floor a bare hidden window meanwhile; goal 1.2 /s\n", perSecond(onw), perSecond(fonw), r(onw, fonw), idle
+    printf "@table calm: CPU, hidden, calm on|%s %%|%s %%|%s|%% of one core, Linux /proc utime+stime, as above; goal 0.5 %%\n", core(ont), core(font), r(ont, font)
+    printf "@table calm: wake-ups a second, hidden, calm off|%s /s|%s /s|%s|as above with the calm off; goal unchanged (0)\n", perSecond(offw), perSecond(foffw), r(offw, foffw)
+    printf "@table calm: CPU, hidden, calm off|%s %%|%s %%|%s|as above with the calm off\n", core(offt), core(fofft), r(offt, fofft)
+  }'
