@@ -118,10 +118,9 @@ bool IsValidEffect(const Effect& effect) {
   switch (effect.kind) {
     case EffectKind::Priority: {
       const int before = PriorityRank(effect.before);
-      const bool raisedTo =
-          effect.applied == kAboveNormalPriorityClass || effect.applied == kHighPriorityClass;
-      return before >= 0 && before <= PriorityRank(kAboveNormalPriorityClass) && raisedTo &&
-             PriorityRank(effect.applied) > before;
+      const int applied = PriorityRank(effect.applied);
+      const int high = PriorityRank(kHighPriorityClass);
+      return before >= 0 && before <= high && applied >= 0 && applied <= high && applied != before;
     }
     case EffectKind::CpuCap:
     case EffectKind::DutyCycle:
