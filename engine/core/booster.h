@@ -11,6 +11,7 @@
 #include "engine/core/priority_class.h"
 #include "engine/core/process_identity.h"
 #include "engine/core/public_function.h"
+#include "engine/core/rule_holds.h"
 
 namespace quorvant {
 
@@ -80,6 +81,10 @@ class Booster {
   // Returns the raised process to its own class, unless its class was changed since.
   void GiveBack();
 
+  // The program rules: a process a rule holds returns to the rule's class, not to the class
+  // it had before the rule. None by default.
+  void SetRules(const engine::RuleHolds* rules) { rules_ = rules; }
+
   // The current target's caption ("None" before the first boost).
   const std::wstring& Target() const { return target_; }
   int Count() const { return count_; }
@@ -96,10 +101,15 @@ class Booster {
   // Moves the raise to process at raisedClass, giving back the one before unless it is the
   // same process still at the class it was given.
   void Raise(const std::optional<ProcessIdentity>& process, int raisedClass);
+  // Where a raise returns to: the rule's class, else the class before it.
+  int ReturnClass(const Effect& raised) const;
+  // What the ledger holds once the raise is given back: the rule's change of class, if any.
+  std::optional<Effect> AfterReturn(const Effect& raised) const;
 
   BoosterDesktop& desktop_;
   UniformRandom random_;
   EffectLedger& ledger_;
+  const engine::RuleHolds* rules_ = nullptr;
   WindowId lastForeground_ = 0;
   // The process whose raise is the booster's; its class to give back lives in the ledger.
   std::optional<ProcessIdentity> raised_;

@@ -99,6 +99,8 @@ std::uint32_t PidFromText(std::wstring_view text) {
 
 std::wstring LimitText(int percent) { return std::to_wstring(percent) + L"%"; }
 
+std::wstring RuleLimitText(int percent) { return LimitText(percent) + L" rule"; }
+
 LimitCommandPlan PlanLimitCommand(const LimitSlotTable& table, int rowCount, int selectedRow,
                                   const ProcessIdentity& process, std::wstring_view limitText,
                                   const std::function<void()>& between) {

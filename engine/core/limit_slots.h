@@ -87,6 +87,8 @@ std::uint32_t PidFromText(std::wstring_view text);
 
 // A limit as the "CPU Usage limited" column shows it: "50%".
 std::wstring LimitText(int percent);
+// A program rule's limit in the same column, told apart from the table's: "20% rule".
+std::wstring RuleLimitText(int percent);
 
 // What "Limit" (or a double click on the list) does for the selected row.
 struct LimitCommandPlan {
