@@ -1,4 +1,5 @@
 #include "engine/core/program_rules.h"
+#include "engine/core/rules_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +218,46 @@ TEST(ProgramRulesTest, LockedSectionRefusesEveryChange) {
   EXPECT_EQ(book.Add(Rule(L"x.exe", 5, std::nullopt)), std::wstring(kRulesLocked));
   EXPECT_EQ(book.Remove(L"Rule1"), std::wstring(kRulesLocked));
   EXPECT_TRUE(store.writes.empty());
+}
+
+}  // namespace
+}  // namespace quorvant::engine
+
+namespace quorvant::engine {
+namespace {
+
+TEST(RulesDialogTest, EditorFieldsBecomeARuleOrSayWhatIsMissing) {
+  struct Case {
+    RuleFields fields;
+    std::optional<ProgramRule> rule;
+  };
+  const Case cases[] = {
+      {{L" game.exe ", true, L"20", L"High", false},
+       ProgramRule{L"game.exe", 20, kHighPriorityClass, false}},
+      {{L"C:\\Tools\\x.exe", false, L"20", L"Unchanged", true},
+       ProgramRule{L"C:\\Tools\\x.exe", std::nullopt, std::nullopt, true}},
+      {{L"", true, L"20", L"Unchanged", false}, std::nullopt},              // no program
+      {{L"Tools\\x.exe", true, L"20", L"Unchanged", false}, std::nullopt},  // relative path
+      {{L"x.exe", true, L"0", L"Unchanged", false}, std::nullopt},          // limit outside 1-99
+      {{L"x.exe", true, L"", L"Unchanged", false}, std::nullopt},           // no limit given
+      {{L"x.exe", false, L"", L"Unchanged", false}, std::nullopt},          // sets nothing
+  };
+  for (const Case& c : cases) {
+    const auto made = RuleOf(c.fields);
+    if (c.rule) {
+      ASSERT_TRUE(std::holds_alternative<ProgramRule>(made)) << std::get<std::wstring>(made).size();
+      EXPECT_EQ(std::get<ProgramRule>(made), *c.rule);
+      // A rule shown in the editor reads back as itself.
+      EXPECT_EQ(std::get<ProgramRule>(RuleOf(FieldsOf(*c.rule))), *c.rule);
+    } else {
+      ASSERT_TRUE(std::holds_alternative<std::wstring>(made));
+      EXPECT_FALSE(std::get<std::wstring>(made).empty());
+    }
+  }
+  EXPECT_EQ(RuleRow(ProgramRule{L"x.exe", 20, kBelowNormalPriorityClass, true}),
+            (std::array<std::wstring, 5>{L"x.exe", L"20%", L"Below Normal", L"Never trim", L""}));
+  EXPECT_EQ(SkippedRow({L"Rule4", L"x.exe|cpu=0", L"the CPU limit is not 1 to 99"})[4],
+            L"Skipped: the CPU limit is not 1 to 99");
 }
 
 }  // namespace
