@@ -23,11 +23,11 @@ struct Column {
   int widthTwips;
 };
 inline constexpr std::array<Column, 5> kColumns{{
-    {L"Program", 2400},
-    {L"CPU limit", 900},
-    {L"Priority", 1050},
-    {L"Memory", 900},
-    {L"Note", 1200},
+    {L"Program", 2300},
+    {L"CPU limit", 1000},
+    {L"Priority", 1100},
+    {L"Memory", 1000},
+    {L"Note", 1000},
 }};
 inline constexpr int kColumnProgram = 0;
 inline constexpr int kColumnNote = 4;
@@ -45,11 +45,13 @@ inline constexpr FixedText kFixedTexts[] = {
     {L"Priority:", {3000, 4710, 900, 195}},
 };
 
+// The banner's picture box, as in the limit dialog.
+inline constexpr TwipsRect kIconAt{120, 120, 615, 615};
 inline constexpr TwipsRect kListAt{240, 1380, 6630, 2280};
-inline constexpr TwipsRect kProgramAt{1200, 3810, 4200, 300};
+inline constexpr TwipsRect kProgramAt{1200, 3780, 4200, 330};
 inline constexpr TwipsRect kBrowseAt{5535, 3780, 1335, 375};
 inline constexpr TwipsRect kRunningAt{1200, 4230, 5670, 3000};  // with its drop-down
-inline constexpr TwipsRect kCpuCheckAt{240, 4680, 1380, 255};
+inline constexpr TwipsRect kCpuCheckAt{240, 4665, 1380, 300};
 inline constexpr TwipsRect kCpuAt{1680, 4665, 780, 300};
 inline constexpr TwipsRect kPriorityAt{3900, 4665, 1800, 3000};  // with its drop-down
 inline constexpr TwipsRect kNeverTrimAt{240, 5100, 3600, 255};
