@@ -23,9 +23,9 @@ struct Column {
   int widthTwips;
 };
 inline constexpr std::array<Column, 5> kColumns{{
-    {L"Program", 2300},
-    {L"CPU limit", 1000},
-    {L"Priority", 1100},
+    {L"Program", 2200},
+    {L"CPU limit", 950},
+    {L"Priority", 1250},
     {L"Memory", 1000},
     {L"Note", 1000},
 }};

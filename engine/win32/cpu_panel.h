@@ -23,6 +23,7 @@
 #include "engine/core/process_list.h"
 #include "engine/win32/form_set_process_cpu_percent.h"
 #include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/rule_keeper.h"
 #include "engine/win32/toolhelp_process_source.h"
 
 namespace quorvant::win32 {
@@ -71,6 +72,12 @@ class CpuPanel {
   // The same count for a window about to show: no events are let through, so nothing
   // paints before every figure is current.
   int ShowLimitedCount();
+  // The program rules: a freed slot's process returns to its rule's limit, rows show a
+  // rule's limit ("20% rule"), and the limit dialog offers to keep a limit as a rule.
+  void SetRules(RuleKeeper* rules);
+  // The throttle the limits go through: the rules must limit through the same one.
+  engine::CpuThrottle& Throttle() { return throttle_; }
+
   // Lifts every limit and clears every mark: the program or the session is ending.
   void ReleaseAllLimits();
   // A notification of the panel's controls; true when it was the process list's.
@@ -116,7 +123,9 @@ class CpuPanel {
   engine::ProcessSource* source_;
   // Declared before the limits, which lift everything through it as they go.
   std::unique_ptr<engine::CpuThrottle> ownThrottle_;
+  engine::CpuThrottle& throttle_;
   engine::CpuLimits limits_;
+  RuleKeeper* rules_ = nullptr;
   HWND list_ = nullptr;
   unique_himagelist images_;
   std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index

@@ -40,6 +40,8 @@ class ProcessPanel {
   // The booster switched off or the program ending: the raised process gets its own class
   // back now. What the panels show stays.
   void GiveBack() { booster_.GiveBack(); }
+  // The program rules: a process a rule holds returns to the rule's class.
+  void SetRules(const engine::RuleHolds* rules) { booster_.SetRules(rules); }
 
   const LiveLabel& LabelImprovedCount() const { return labelImprovedCount_; }
   const LiveLabel& LabelNowImproveProcess() const { return labelNowImproveProcess_; }

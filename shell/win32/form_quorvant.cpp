@@ -4,11 +4,13 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "button/core/button_properties.h"
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/limit_slots.h"
+#include "engine/win32/form_program_rules.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/module_tray_icon.h"
@@ -28,6 +30,7 @@ enum ControlId : WORD {
   kIdComboInterval,
   kIdCheckAutoRun,
   kIdCheckAutoMin,
+  kIdProgramRules,
 };
 
 enum TimerId : UINT_PTR {
@@ -66,6 +69,8 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
 // The settings panel's two boxes, in twips.
 constexpr TwipsRect kCheckAutoRunAt{1320, 600, 4335, 255};
 constexpr TwipsRect kCheckAutoMinAt{1320, 960, 4335, 255};
+// Below the two check boxes, moving neither.
+constexpr TwipsRect kProgramRulesAt{1320, 1440, 1815, 375};
 
 FontDesc WindowFont() { return FontDesc{}; }
 
@@ -142,6 +147,8 @@ void FormQuorvant::FinishStart() {
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
   LimitSlots().ReleaseSlotsWithoutProcess();
+  // The rules reach the running processes before the list's first build shows their marks.
+  rules_->Start();
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
   cpuPanel_->RefreshWithoutIcons();
@@ -244,6 +251,10 @@ void FormQuorvant::LayOutPanels() {
   setting.AddPicture(settingPicture_.get(), TwipsToPixels(120), TwipsToPixels(240));
   PlaceControl(checkAutoRun_.Hwnd(), PixelRect(kCheckAutoRunAt), Font(WindowFont()));
   PlaceControl(checkAutoMin_.Hwnd(), PixelRect(kCheckAutoMinAt), Font(WindowFont()));
+  if (programRules_.Hwnd()) {
+    programRules_.SetDpi(DisplayDpi());
+    PlaceControl(programRules_.Hwnd(), PixelRect(kProgramRulesAt), nullptr);
+  }
 }
 
 void FormQuorvant::CreatePanelControls() {
@@ -275,11 +286,26 @@ void FormQuorvant::CreatePanelControls() {
   cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
   (void)cpuPanel_->Create();
 
+  rules_ = std::make_unique<RuleKeeper>(store_.Path(), LiveEffects(), cpuPanel_->Throttle(),
+                                        LimitSlots());
+  cpuPanel_->SetRules(rules_.get());
+  processPanel_->SetRules(&rules_->Engine());
+  memoryPanel_->SetRules(&rules_->Engine());
+  {
+    const RECT r = PixelRect(kProgramRulesAt);
+    programRules_.SetDpi(DisplayDpi());
+    (void)programRules_.Create(
+        setting, kIdProgramRules,
+        button::ProgramButtonBag(L"Program rules", r.right - r.left, r.bottom - r.top), r.left,
+        r.top, r.right - r.left, r.bottom - r.top);
+    programRules_.Events().click = [this] { OpenProgramRules(); };
+  }
+
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
 
   for (Command* button : {&cpuPanel_->RefreshButton(), &cpuPanel_->LimitButton(),
-                          &memoryPanel_->CommandFreeMemory()}) {
+                          &memoryPanel_->CommandFreeMemory(), &programRules_}) {
     keys_->AddButton(*button);
   }
 }
@@ -370,6 +396,7 @@ void FormQuorvant::ExitProgram() {
   exiting_ = true;
   // Each step runs whatever happened to the one before it. Limited processes run freely
   // again first of all.
+  if (rules_) rules_->GiveBackAll();
   if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
   RemoveTrayIcon();
   RemoveHook(hwnd_);
@@ -604,6 +631,7 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_QUERYENDSESSION:
       // The session may end without another message reaching the program: no process is
       // left limited, whether it ends or not.
+      if (rules_) rules_->GiveBackAll();
       if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
       return TRUE;
     case WM_CLOSE:
@@ -622,6 +650,7 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       (void)::KillTimer(hwnd_, kTimerProcessIcons);
       // Every way the program ends passes here ("Exit", the system's close, log-off), and
       // nothing it raised or limited may outlive it.
+      if (rules_) rules_->GiveBackAll();
       if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
       if (processPanel_) processPanel_->GiveBack();
       ::PostQuitMessage(0);
@@ -716,6 +745,15 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
       if (timers_) timers_->Rearm(kTimerMemory);
     }
   }
+}
+
+void FormQuorvant::OpenProgramRules() {
+  if (!rules_) return;
+  FormProgramRules dialog(*rules_, fonts_);
+  if (!dialog.Create(hwnd_)) return;
+  dialog.ShowModal();
+  // The list's marks follow the rules as they now stand.
+  if (cpuPanel_ && !exiting_) cpuPanel_->CommandRefreshProcessClick();
 }
 
 void FormQuorvant::OnTimer(UINT_PTR id) {

@@ -60,7 +60,7 @@ tab_order=(
   "Button#1001 ComboBox#1002 SysListView32#1201"
   "SysListView32#2001 Quorvant.Command#2002 Quorvant.Command#2003"
   "Quorvant.Command#1301 Button#1003 ComboBox#1004 SysListView32#1302"
-  "Button#1005 Button#1006"
+  "Button#1005 Button#1006 Quorvant.Command#1007"
   "Quorvant.Link#0"
 )
 
