@@ -22,6 +22,7 @@
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/cpu_panel.h"
+#include "engine/win32/watcher.h"
 #include "tests/support/child_process.h"
 
 namespace quorvant::win32 {
@@ -91,8 +92,10 @@ int Run(int children, int rounds) {
   Panel panel;
   FontCache fonts;
   LimitSlotTable table;
+  EffectLedger ledger;
+  LedgerKeeper keeper;
   if (!owner || !panel.Create(owner, 0, 0, 489, 361)) return 1;
-  CpuPanel cpu(panel, fonts, table);
+  CpuPanel cpu(panel, fonts, table, ledger, keeper);
   if (!cpu.Create()) return 1;
 
   // Warm both paths once (shell icon cache, snapshots), then alternate them.

@@ -101,7 +101,8 @@ void TenRules(const TempConfig& config, const std::wstring& cmdRule) {
 int Run(int starts, int idleSeconds, int extra) {
   EffectLedger ledger;
   LimitSlotTable table;
-  win32::ProcessThrottle throttle;
+  win32::LedgerKeeper ledgerKeeper;
+  win32::ProcessThrottle throttle(ledgerKeeper);
   // Something for the walk to go through, as on a busy desktop.
   std::vector<std::unique_ptr<ChildProcess>> crowd;
   for (int i = 0; i < extra; ++i) crowd.push_back(std::make_unique<ChildProcess>());

@@ -1,7 +1,6 @@
 #include "engine/win32/rule_keeper.h"
 
 #include "common/win32/coalescable_timer.h"
-#include "engine/win32/effect_file.h"
 #include "engine/win32/module_process.h"
 #include "engine/win32/system_process_walk.h"
 
@@ -37,10 +36,12 @@ void SystemRuleProcesses::RestorePriority(const ProcessIdentity& process, int pr
 }
 
 RuleKeeper::RuleKeeper(const std::wstring& configPath, EffectLedger& ledger,
-                       engine::CpuThrottle& throttle, const LimitSlotTable& table)
+                       engine::CpuThrottle& throttle, const LimitSlotTable& table,
+                       const LedgerKeeper* keeper)
     : store_(configPath),
       book_(store_, UpperFileName),
-      engine_(ledger, throttle, table, processes_, UpperFileName) {
+      engine_(ledger, throttle, table, processes_, UpperFileName),
+      keeper_(keeper) {
   engine_.report = [this](const std::wstring& line) { Note(line); };
   RegisterClassOnce(kClassName);
   // A window of its own for the timer, so nothing else of the program is woken by it.
@@ -92,7 +93,7 @@ void RuleKeeper::Walk() {
     if (walked) {
       // Never the program itself or its watcher: limiting them would limit the limiter.
       const DWORD self = ::GetCurrentProcessId();
-      const HANDLE watcher = ProgramLedgerKeeper().Watcher();
+      const HANDLE watcher = keeper_ ? keeper_->Watcher() : nullptr;
       const DWORD watcherId = watcher ? ::GetProcessId(watcher) : 0;
       std::vector<engine::WalkedProcess> processes;
       processes.reserve(walked->size());

@@ -15,6 +15,7 @@
 #include "engine/core/program_rules.h"
 #include "engine/core/rule_engine.h"
 #include "engine/win32/ini_rule_store.h"
+#include "engine/win32/watcher.h"
 
 namespace quorvant::win32 {
 
@@ -40,8 +41,9 @@ class RuleKeeper final : public Window<RuleKeeper> {
   // Lines of the rules' log kept for the dialog.
   static constexpr size_t kLogLines = 200;
 
+  // keeper, when given, is the ledger's keeper, whose watcher no rule may touch.
   RuleKeeper(const std::wstring& configPath, EffectLedger& ledger, engine::CpuThrottle& throttle,
-             const LimitSlotTable& table);
+             const LimitSlotTable& table, const LedgerKeeper* keeper = nullptr);
   ~RuleKeeper() override;
 
   // Reads the rules and applies them to the running processes.
@@ -79,6 +81,7 @@ class RuleKeeper final : public Window<RuleKeeper> {
   engine::RuleBook book_;
   SystemRuleProcesses processes_;
   engine::RuleEngine engine_;
+  const LedgerKeeper* keeper_;
   std::deque<std::wstring> log_;
   bool walking_ = false;
   bool stopped_ = false;

@@ -80,7 +80,8 @@ class FormProgramRulesTest : public ::testing::Test {
   TempConfig config;
   EffectLedger ledger;
   LimitSlotTable table;
-  ProcessThrottle throttle;
+  LedgerKeeper ledgerKeeper;
+  ProcessThrottle throttle{ledgerKeeper};
   FontCache fonts;
   std::unique_ptr<RuleKeeper> keeper;
   std::unique_ptr<FormProgramRules> dialog;

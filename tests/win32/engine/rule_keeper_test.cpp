@@ -87,7 +87,8 @@ TEST(RuleKeeperTest, ABurnersRuleIsAppliedAtItsStartAgainAfterARestartAndGivenBa
   config.Write(L"Rules", L"Rule1", L"BURNER.exe|cpu=20|priority=Below Normal");
   EffectLedger ledger;
   LimitSlotTable table;
-  ProcessThrottle throttle;
+  LedgerKeeper ledgerKeeper;
+  ProcessThrottle throttle{ledgerKeeper};
   constexpr double kSlack = 10.0;  // the scheduler's rounding of each period
 
   auto keeper = std::make_unique<RuleKeeper>(config.Path(), ledger, throttle, table);
@@ -139,7 +140,8 @@ TEST(RuleKeeperTest, NoRuleMeansNoWalksAndDamageIsLoggedOnce) {
   config.Write(L"Rules", L"Rule1", L"game.exe|cpu=150");
   EffectLedger ledger;
   LimitSlotTable table;
-  ProcessThrottle throttle;
+  LedgerKeeper ledgerKeeper;
+  ProcessThrottle throttle{ledgerKeeper};
   RuleKeeper keeper(config.Path(), ledger, throttle, table);
   keeper.Start();
   EXPECT_FALSE(keeper.Walking());
@@ -152,7 +154,8 @@ TEST(RuleKeeperTest, TheReleasePassesANeverTrimProgramOver) {
   config.Write(L"Rules", L"Rule1", L"cmd.exe|memory=never trim");
   EffectLedger ledger;
   LimitSlotTable table;
-  ProcessThrottle throttle;
+  LedgerKeeper ledgerKeeper;
+  ProcessThrottle throttle{ledgerKeeper};
   ChildProcess child;  // cmd.exe
   RuleKeeper keeper(config.Path(), ledger, throttle, table);
   keeper.Start();
