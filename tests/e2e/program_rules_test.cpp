@@ -25,31 +25,37 @@ constexpr double kSlack = 10.0;  // the scheduler's rounding of each period
 
 DWORD ClassOf(HANDLE process) { return ::GetPriorityClass(process); }
 
-TEST(ProgramRulesE2eTest, ARuleInConfigHoldsABurnerStartedLaterUntilTheWatcherGivesItBack) {
+TEST(ProgramRulesE2eTest, ARuleInConfigHoldsBurnersUntilTheWatcherGivesThemBack) {
+  // One burner runs before the program starts, its free share measured; one starts later.
+  Burner before;
+  ASSERT_NE(before.UnixPid(), 0u);
+  const double free = before.Share(2s);
   AppFolder folder;
   folder.WriteConfig(L"Rules", L"Version", L"1");
   folder.WriteConfig(L"Rules", L"Rule1", L"burner.exe|cpu=20|priority=Below Normal");
   AppProcess app(folder.Exe());
   ASSERT_TRUE(WaitFor([&] { return app.MainWindow() && ::IsWindowVisible(app.MainWindow()); }));
+  EXPECT_TRUE(WaitFor([&] { return ClassOf(before.Handle()) == BELOW_NORMAL_PRIORITY_CLASS; }))
+      << "the running burner, at the start";
 
-  Burner burner;
-  ASSERT_NE(burner.UnixPid(), 0u);
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_TRUE(WaitFor([&] { return ClassOf(burner.Handle()) == BELOW_NORMAL_PRIORITY_CLASS; }, 2s))
-      << "class " << ClassOf(burner.Handle());
-  std::printf("class set %lld ms after the start\n",
-              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                         std::chrono::steady_clock::now() - started)
-                                         .count()));
-  const double limited = burner.Share(3s);
+  Burner after;
+  ASSERT_NE(after.UnixPid(), 0u);
+  EXPECT_TRUE(WaitFor([&] { return ClassOf(after.Handle()) == BELOW_NORMAL_PRIORITY_CLASS; }, 2s))
+      << "the burner started later, within 2 s; class " << ClassOf(after.Handle());
+  const double limited = before.Share(3s);
   EXPECT_LE(limited, 20.0 + kSlack);
 
   const unique_handle watcher = WatcherOf(app.Id(), kWatcherAccess);
   ASSERT_TRUE(watcher);
   app.Kill();
   EXPECT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0);
-  EXPECT_EQ(ClassOf(burner.Handle()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
-  EXPECT_GT(burner.Share(2s), std::max(limited * 1.5, 20.0 + kSlack)) << "runs freely again";
+  EXPECT_EQ(ClassOf(before.Handle()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+  EXPECT_EQ(ClassOf(after.Handle()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+  const double freed = before.Share(2s);
+  // A busy machine gives even a free burner little: judged against what it got before.
+  EXPECT_GT(freed, std::max(free * 0.5, limited)) << "runs freely again";
+  std::printf("burner: %.0f %% free, %.0f %% under the rule, %.0f %% after the kill\n", free,
+              limited, freed);
 }
 
 }  // namespace
