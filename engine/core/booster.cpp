@@ -10,6 +10,13 @@ bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 constexpr EffectKind kRaise = EffectKind::Priority;
 
+// The booster only ever raises: from Idle to Above Normal up to Above Normal or High.
+bool IsRaise(int from, int to) {
+  const int rank = PriorityRank(from);
+  return rank >= 0 && rank <= PriorityRank(kAboveNormalPriorityClass) &&
+         (to == kAboveNormalPriorityClass || to == kHighPriorityClass) && PriorityRank(to) > rank;
+}
+
 }  // namespace
 
 std::wstring Booster::CutTitle(std::wstring_view text) {
@@ -67,6 +74,19 @@ std::optional<Boost> Booster::Tick(bool enabled, std::wstring_view level) {
   return boost;
 }
 
+int Booster::ReturnClass(const Effect& raised) const {
+  const auto ruleClass = rules_ ? rules_->RuleClass(raised.process) : std::nullopt;
+  return ruleClass.value_or(raised.before);
+}
+
+std::optional<Effect> Booster::AfterReturn(const Effect& raised) const {
+  const auto ruleClass = rules_ ? rules_->RuleClass(raised.process) : std::nullopt;
+  if (!ruleClass) return std::nullopt;
+  const Effect held{raised.process, kRaise, raised.before, *ruleClass};
+  if (!IsValidEffect(held)) return std::nullopt;
+  return held;
+}
+
 bool Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedClass) {
   const std::optional<Effect> current = Raised();
   // Another window of the raised process: it stays raised, and what it returns to is still
@@ -76,20 +96,34 @@ bool Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedCla
   if (sameProcess && current->applied == raisedClass) return true;
 
   std::optional<Effect> next;
-  if (sameProcess) next = Effect{*process, kRaise, current->before, raisedClass};
-  if (current && !(next && IsValidEffect(*next))) {
-    desktop_.RestorePriority(current->process, current->before, current->applied);
+  if (sameProcess) {
+    const Effect changed{*process, kRaise, current->before, raisedClass};
+    if (IsRaise(ReturnClass(*current), raisedClass) && IsValidEffect(changed)) next = changed;
   }
+  const bool keepCurrent = next.has_value();
+  if (current && !keepCurrent) {
+    desktop_.RestorePriority(current->process, ReturnClass(*current), current->applied);
+  }
+  // A rule's change of class on the new target: the ledger keeps the class from before the
+  // rule, which is what the process gets back if the program dies while it is raised.
+  std::optional<Effect> held;
   if (process && !sameProcess) {
-    next = Effect{*process, kRaise, desktop_.PriorityClassOf(*process), raisedClass};
+    const int now = desktop_.PriorityClassOf(*process);
+    if (!(current && current->process == *process)) held = ledger_.Find(*process, kRaise);
+    // A process already at the class or above, or whose class cannot be read, is left alone.
+    if (IsRaise(now, raisedClass))
+      next = Effect{*process, kRaise, held ? held->before : now, raisedClass};
   }
-  // A process already at the class or above, or whose class cannot be read, is left alone.
   if (next && !IsValidEffect(*next)) next.reset();
 
   {
     const EffectLedger::Batch batch(ledger_);
     if (current && !(next && next->process == current->process)) {
-      ledger_.Forget(current->process, kRaise);
+      if (const auto after = AfterReturn(*current)) {
+        ledger_.Record(*after);
+      } else {
+        ledger_.Forget(current->process, kRaise);
+      }
     }
     if (next) ledger_.Record(*next);
   }
@@ -98,10 +132,12 @@ bool Booster::Raise(const std::optional<ProcessIdentity>& process, int raisedCla
   const bool kept = ledger_.Kept();
   if (kept && desktop_.SetPriorityClassOf(next->process, next->applied)) {
     raised_ = next->process;
-  } else if (sameProcess) {
+  } else if (keepCurrent) {
     // Refused a change of level: it still runs at the class it was given before.
     ledger_.Record(*current);
     raised_ = current->process;
+  } else if (held) {
+    ledger_.Record(*held);
   } else {
     ledger_.Forget(next->process, kRaise);
   }
@@ -112,8 +148,12 @@ void Booster::GiveBack() {
   const std::optional<Effect> current = Raised();
   raised_.reset();
   if (!current) return;
-  desktop_.RestorePriority(current->process, current->before, current->applied);
-  ledger_.Forget(current->process, kRaise);
+  desktop_.RestorePriority(current->process, ReturnClass(*current), current->applied);
+  if (const auto after = AfterReturn(*current)) {
+    ledger_.Record(*after);
+  } else {
+    ledger_.Forget(current->process, kRaise);
+  }
 }
 
 }  // namespace quorvant

@@ -12,6 +12,7 @@
 #include "engine/core/priority_class.h"
 #include "engine/core/process_identity.h"
 #include "engine/core/public_function.h"
+#include "engine/core/rule_holds.h"
 
 namespace quorvant {
 
@@ -87,6 +88,9 @@ class Booster {
   // Runs for the process of a new target just before it is raised: whoever lowered it gives
   // it back first, so the raise starts from its own class and the demotion returns there.
   std::function<void(const ProcessIdentity&)> comingToFront;
+  // The program rules: a process a rule holds returns to the rule's class, not to the class
+  // it had before the rule. None by default.
+  void SetRules(const engine::RuleHolds* rules) { rules_ = rules; }
 
   // The current target's caption ("None" before the first boost).
   const std::wstring& Target() const { return target_; }
@@ -105,10 +109,15 @@ class Booster {
   // same process still at the class it was given.
   // False when the new raise was refused because the ledger could not keep it.
   bool Raise(const std::optional<ProcessIdentity>& process, int raisedClass);
+  // Where a raise returns to: the rule's class, else the class before it.
+  int ReturnClass(const Effect& raised) const;
+  // What the ledger holds once the raise is given back: the rule's change of class, if any.
+  std::optional<Effect> AfterReturn(const Effect& raised) const;
 
   BoosterDesktop& desktop_;
   UniformRandom random_;
   EffectLedger& ledger_;
+  const engine::RuleHolds* rules_ = nullptr;
   WindowId lastForeground_ = 0;
   // The process whose raise is the booster's; its class to give back lives in the ledger.
   std::optional<ProcessIdentity> raised_;

@@ -62,6 +62,10 @@ inline constexpr TwipsRect kPidAt{1800, 240, 1500, 180};
 inline constexpr TwipsRect kPathAt{1800, 600, 5085, 450};
 inline constexpr TwipsRect kSliderAt{1800, 1320, 4335, 615};
 inline constexpr TwipsRect kPercentAt{6360, 1440, 615, 495};
+// Below the slider, above the buttons: offered when the dialog is opened on a process whose
+// program is known.
+inline constexpr TwipsRect kKeepRuleAt{1800, 1935, 4335, 225};
+inline constexpr std::wstring_view kKeepRuleCaption = L"Keep this limit as a rule for the program";
 inline constexpr TwipsRect kAdjustmentAt{2040, 2160, 1335, 375};
 inline constexpr TwipsRect kReleaseAt{3600, 2160, 1335, 375};
 inline constexpr TwipsRect kOkAt{2040, 2640, 1335, 375};

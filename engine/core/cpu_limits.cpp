@@ -2,9 +2,7 @@
 
 namespace quorvant::engine {
 
-namespace {
-
-std::wstring_view Reason(ThrottleAnswer why) {
+std::wstring_view RefusalReason(ThrottleAnswer why) {
   switch (why) {
     case ThrottleAnswer::AccessDenied:
       return L"access denied";
@@ -25,6 +23,8 @@ std::wstring_view Reason(ThrottleAnswer why) {
   return L"the system refused";
 }
 
+namespace {
+
 Effect LimitEffect(const ProcessIdentity& process, EffectKind kind, int percent) {
   Effect effect;
   effect.process = process;
@@ -37,15 +37,12 @@ Effect LimitEffect(const ProcessIdentity& process, EffectKind kind, int percent)
 
 std::wstring RefusalMessage(std::wstring_view name, std::uint32_t id, ThrottleAnswer why) {
   return L"Could not limit " + std::wstring(name) + L" (PID " + std::to_wstring(id) + L"): " +
-         std::wstring(Reason(why)) + L".";
+         std::wstring(RefusalReason(why)) + L".";
 }
 
-CpuLimits::CpuLimits(LimitSlotTable& table, EffectLedger& ledger, CpuThrottle& throttle)
-    : table_(table), ledger_(ledger), throttle_(throttle) {}
-
-CpuLimits::~CpuLimits() { LiftAll(); }
-
-ThrottleAnswer CpuLimits::Apply(const ProcessIdentity& process, int percent) {
+ThrottleAnswer LimitEffects::Apply(const ProcessIdentity& process, int percent) {
+  // A limit the process has already (a rule's, which the table takes over) changes in place.
+  if (Holds(process)) return Change(process, percent);
   if (capOffered_) {
     ledger_.Record(LimitEffect(process, EffectKind::CpuCap, percent));
     if (!ledger_.Kept()) {
@@ -70,7 +67,18 @@ ThrottleAnswer CpuLimits::Apply(const ProcessIdentity& process, int percent) {
   return answer;
 }
 
-void CpuLimits::Lift(const ProcessIdentity& process) {
+ThrottleAnswer LimitEffects::Change(const ProcessIdentity& process, int percent) {
+  ThrottleAnswer answer = ThrottleAnswer::Gone;  // no live effect: it ended meanwhile
+  for (const EffectKind kind : {EffectKind::CpuCap, EffectKind::DutyCycle}) {
+    if (!ledger_.Find(process, kind)) continue;
+    ledger_.Record(LimitEffect(process, kind, percent));
+    answer = kind == EffectKind::CpuCap ? throttle_.ChangeCap(process, percent)
+                                        : throttle_.ChangeDutyCycle(process, percent);
+  }
+  return answer;
+}
+
+void LimitEffects::Lift(const ProcessIdentity& process) {
   // The most harmful first: a suspended process runs again before anything else happens.
   if (ledger_.Find(process, EffectKind::DutyCycle)) {
     throttle_.StopDutyCycle(process);
@@ -82,13 +90,32 @@ void CpuLimits::Lift(const ProcessIdentity& process) {
   }
 }
 
+bool LimitEffects::Holds(const ProcessIdentity& process) const {
+  return ledger_.Find(process, EffectKind::CpuCap) || ledger_.Find(process, EffectKind::DutyCycle);
+}
+
+CpuLimits::CpuLimits(LimitSlotTable& table, EffectLedger& ledger, CpuThrottle& throttle)
+    : table_(table), ledger_(ledger), effects_(ledger, throttle) {}
+
+CpuLimits::~CpuLimits() { LiftAll(); }
+
+LimitOutcome CpuLimits::HandBack(const ProcessIdentity& process) {
+  if (const auto percent = rules_ ? rules_->RulePercent(process) : std::nullopt) {
+    if (effects_.Apply(process, *percent) == ThrottleAnswer::Done) {
+      return {RuleLimitText(*percent), std::nullopt};
+    }
+  }
+  effects_.Lift(process);
+  return {};
+}
+
 LimitOutcome CpuLimits::Refused(const LimitTarget& target, ThrottleAnswer why) {
   return {{}, RefusalMessage(target.name, target.process.id, why)};
 }
 
 LimitOutcome CpuLimits::Ok(const LimitTarget& target, int percent) {
   if (!target.process.Known()) return Refused(target, ThrottleAnswer::Gone);
-  if (throttle_.Own(target.process)) return Refused(target, ThrottleAnswer::Itself);
+  if (effects_.Own(target.process)) return Refused(target, ThrottleAnswer::Itself);
   if (table_.FindLive(target.process)) {
     // One slot per process: its limit changes instead of taking a second slot.
     LimitOutcome outcome = Adjustment(target, percent);
@@ -96,7 +123,7 @@ LimitOutcome CpuLimits::Ok(const LimitTarget& target, int percent) {
     return outcome;
   }
   if (!table_.FirstFree()) return {{}, std::wstring(L"Can not limit more")};
-  const ThrottleAnswer answer = Apply(target.process, percent);
+  const ThrottleAnswer answer = effects_.Apply(target.process, percent);
   if (answer != ThrottleAnswer::Done) return Refused(target, answer);
   (void)table_.Take(target.process, target.path, percent);
   return {LimitText(percent), std::nullopt};
@@ -104,16 +131,10 @@ LimitOutcome CpuLimits::Ok(const LimitTarget& target, int percent) {
 
 LimitOutcome CpuLimits::Adjustment(const LimitTarget& target, int percent) {
   if (!table_.FindLive(target.process)) return {};
-  ThrottleAnswer answer = ThrottleAnswer::Gone;  // no live effect: it ended meanwhile
-  for (const EffectKind kind : {EffectKind::CpuCap, EffectKind::DutyCycle}) {
-    if (!ledger_.Find(target.process, kind)) continue;
-    ledger_.Record(LimitEffect(target.process, kind, percent));
-    answer = kind == EffectKind::CpuCap ? throttle_.ChangeCap(target.process, percent)
-                                        : throttle_.ChangeDutyCycle(target.process, percent);
-  }
+  const ThrottleAnswer answer = effects_.Change(target.process, percent);
   if (answer != ThrottleAnswer::Done) {
     // A limit that cannot be kept is not shown as kept.
-    Lift(target.process);
+    effects_.Lift(target.process);
     (void)table_.Release(target.process);
     return Refused(target, answer);
   }
@@ -122,24 +143,31 @@ LimitOutcome CpuLimits::Adjustment(const LimitTarget& target, int percent) {
 }
 
 LimitOutcome CpuLimits::Release(const LimitTarget& target) {
-  Lift(target.process);
   (void)table_.Release(target.process);
-  return {};
+  return HandBack(target.process);
 }
 
 void CpuLimits::MarkRows(
     const std::vector<std::uint32_t>& rowIds, const LimitSlotTable::Identify& identify,
     const std::function<void(int row, const std::wstring& text)>& setLimitText) {
   table_.MarkRows(rowIds, identify, setLimitText,
-                  [this](const LimitSlot& slot) { Lift(slot.Process); });
+                  [this](const LimitSlot& slot) { (void)HandBack(slot.Process); });
+  if (!rules_) return;
+  for (std::size_t row = 0; row < rowIds.size(); ++row) {
+    const auto held = rules_->LimitOfId(rowIds[row]);
+    if (!held || table_.FindLive(held->process)) continue;
+    // Asked only for the few rows a rule holds: the id may name a later process by now.
+    if (identify(rowIds[row]) != held->process) continue;
+    setLimitText(static_cast<int>(row), RuleLimitText(held->percent));
+  }
 }
 
 void CpuLimits::ForgetEnded() {
   for (int slot = LimitSlotTable::kFirst; slot <= LimitSlotTable::kLast; ++slot) {
     const ProcessIdentity process = table_[slot].Process;
-    if (!table_[slot].InUse || !throttle_.Ended(process)) continue;
+    if (!table_[slot].InUse || !effects_.Ended(process)) continue;
     // Nothing is left to give back; the throttle lets go of the process.
-    Lift(process);
+    effects_.Lift(process);
   }
 }
 
@@ -147,7 +175,7 @@ void CpuLimits::LiftAll() {
   const EffectLedger::Batch batch(ledger_);
   for (int slot = LimitSlotTable::kFirst; slot <= LimitSlotTable::kLast; ++slot) {
     if (!table_[slot].InUse) continue;
-    Lift(table_[slot].Process);
+    effects_.Lift(table_[slot].Process);
     table_[slot].InUse = false;
   }
 }

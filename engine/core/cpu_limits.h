@@ -9,6 +9,7 @@
 #include "engine/core/effect_ledger.h"
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_identity.h"
+#include "engine/core/rule_holds.h"
 
 namespace quorvant::engine {
 
@@ -47,6 +48,9 @@ class CpuThrottle {
   virtual bool Own(const ProcessIdentity& /*process*/) { return false; }
 };
 
+// Why a limit was refused, as the user reads it: "access denied".
+std::wstring_view RefusalReason(ThrottleAnswer why);
+
 // The message shown when the system refuses a limit: "Could not limit name (id): reason."
 std::wstring RefusalMessage(std::wstring_view name, std::uint32_t id, ThrottleAnswer why);
 
@@ -68,6 +72,33 @@ struct LimitOutcome {
   std::optional<std::wstring> refusal;
 };
 
+// Limits applied through the ledger of live effects: each recorded before it is applied and
+// forgotten once it is lifted or refused. The system's own cap is tried first; where the
+// system has none, the duty cycle does the work. The limit table and the program rules
+// share the effects of one process: whoever holds its limit changes the one it has.
+class LimitEffects {
+ public:
+  LimitEffects(EffectLedger& ledger, CpuThrottle& throttle)
+      : ledger_(ledger), throttle_(throttle) {}
+
+  // Limits the process, or changes the limit it has.
+  ThrottleAnswer Apply(const ProcessIdentity& process, int percent);
+  // Changes the limit the process has; Gone when it has none.
+  ThrottleAnswer Change(const ProcessIdentity& process, int percent);
+  void Lift(const ProcessIdentity& process);
+  // Whether the process has a limit live.
+  bool Holds(const ProcessIdentity& process) const;
+  bool Ended(const ProcessIdentity& process) { return throttle_.Ended(process); }
+  // Whether the process is the program's own or its watcher's, which are never limited.
+  bool Own(const ProcessIdentity& process) { return throttle_.Own(process); }
+
+ private:
+  EffectLedger& ledger_;
+  CpuThrottle& throttle_;
+  // Cleared the first time the system answers that it has no cap: it will not have one later.
+  bool capOffered_ = true;
+};
+
 // The limit table with its limits applied: each slot in use is a limit the system keeps on
 // its process, recorded in the ledger of live effects before it is applied and forgotten
 // once it is lifted or its process has gone. The system's own cap is tried first; where the
@@ -83,11 +114,17 @@ class CpuLimits {
   LimitOutcome Ok(const LimitTarget& target, int percent);
   // "Adjustment": changes the target's limit.
   LimitOutcome Adjustment(const LimitTarget& target, int percent);
-  // "Release": lifts the target's limit and frees its slot.
+  // "Release": lifts the target's limit and frees its slot. A process a program rule holds
+  // returns to the rule's limit, which its row then shows.
   LimitOutcome Release(const LimitTarget& target);
+
+  // The program rules, asked what a process returns to once its slot is freed; none by
+  // default.
+  void SetRules(const RuleHolds* rules) { rules_ = rules; }
 
   // After a rebuild of the list: marks the limited rows; a slot whose process has no row is
   // freed and its limit lifted (LimitSlotTable::MarkRows).
+  // Rows of processes a rule limits, and that hold no slot, show the rule's limit.
   void MarkRows(const std::vector<std::uint32_t>& rowIds, const LimitSlotTable::Identify& identify,
                 const std::function<void(int row, const std::wstring& text)>& setLimitText);
   // Forgets the limits of processes that have ended. Their slots stay in use until the
@@ -97,15 +134,14 @@ class CpuLimits {
   void LiftAll();
 
  private:
-  ThrottleAnswer Apply(const ProcessIdentity& process, int percent);
-  void Lift(const ProcessIdentity& process);
+  // A freed slot's process returns to its rule's limit, or to none.
+  LimitOutcome HandBack(const ProcessIdentity& process);
   LimitOutcome Refused(const LimitTarget& target, ThrottleAnswer why);
 
   LimitSlotTable& table_;
   EffectLedger& ledger_;
-  CpuThrottle& throttle_;
-  // Cleared the first time the system answers that it has no cap: it will not have one later.
-  bool capOffered_ = true;
+  LimitEffects effects_;
+  const RuleHolds* rules_ = nullptr;
 };
 
 }  // namespace quorvant::engine

@@ -122,15 +122,9 @@ bool IsValidEffect(const Effect& effect) {
   switch (effect.kind) {
     case EffectKind::Priority: {
       const int before = PriorityRank(effect.before);
-      const bool raisedTo =
-          effect.applied == kAboveNormalPriorityClass || effect.applied == kHighPriorityClass;
-      const bool raise = before >= 0 && before <= PriorityRank(kAboveNormalPriorityClass) &&
-                         raisedTo && PriorityRank(effect.applied) > before;
-      // A calmed background process, lowered from Normal or Above Normal.
-      const bool calm =
-          effect.applied == kBelowNormalPriorityClass &&
-          (effect.before == kNormalPriorityClass || effect.before == kAboveNormalPriorityClass);
-      return raise || calm;
+      const int applied = PriorityRank(effect.applied);
+      const int high = PriorityRank(kHighPriorityClass);
+      return before >= 0 && before <= high && applied >= 0 && applied <= high && applied != before;
     }
     case EffectKind::CpuCap:
     case EffectKind::DutyCycle:

@@ -21,18 +21,19 @@ enum class EffectKind { Priority, CpuCap, DutyCycle };
 struct Effect {
   ProcessIdentity process;
   EffectKind kind = EffectKind::Priority;
-  // Priority: the class the process had before the raise or the calming, given back on undo.
+  // Priority: the class the process had before, given back on undo.
   int before = 0;
-  // Priority: the class it was raised or calmed to. CpuCap and DutyCycle: the limit in percent.
+  // Priority: the class it was given (raised, calmed or set by a rule). CpuCap and DutyCycle:
+  // the limit in percent.
   int applied = 0;
 
   friend bool operator==(const Effect&, const Effect&) = default;
 };
 
-// Whether the program could have made this effect: a known process; a raise from Idle,
-// Below Normal, Normal or Above Normal to a higher class of Above Normal or High; a calming
-// from Normal or Above Normal to Below Normal; a limit of 1 to 99 percent. Undoing anything
-// else could raise a process past what it had, so nothing else is undone.
+// Whether the program could have made this effect: a known process; a change of class
+// between two different classes from Idle to High (the booster raises, the calm lowers to
+// Below Normal, a program rule may set either way); a limit of 1 to 99 percent. Nothing else
+// is undone: undoing it could put a process at Realtime.
 bool IsValidEffect(const Effect& effect);
 
 // Every effect the program has live on other processes, in the order they were recorded:
@@ -129,7 +130,8 @@ struct StoredLedger {
 // A text of at most kMaxLedgerBytes: a first line naming the format, a line naming the
 // owner, one line per effect and per job, and a closing line, so a file cut short is known
 // as such.
-inline constexpr std::size_t kMaxLedgerBytes = 4096;
+// Program rules may hold every process of the machine: room for a few thousand of them.
+inline constexpr std::size_t kMaxLedgerBytes = 1 << 20;
 std::string FormatLedger(const StoredLedger& stored);
 
 // A stored ledger's valid effects, and its jobs that belong to one of its caps. A line that

@@ -94,12 +94,17 @@ std::uint32_t PidFromText(std::wstring_view text) {
 
 std::wstring LimitText(int percent) { return std::to_wstring(percent) + L"%"; }
 
+std::wstring RuleLimitText(int percent) {
+  return LimitText(percent) + std::wstring(kRuleLimitSuffix);
+}
+
 LimitCommandPlan PlanLimitCommand(const LimitSlotTable& table, int rowCount, int selectedRow,
                                   const ProcessIdentity& process, std::wstring_view limitText,
                                   const std::function<void()>& between) {
   LimitCommandPlan plan;
   if (rowCount <= 0 || selectedRow < 0) return plan;
-  if (!limitText.empty()) {
+  // A program rule's limit ("20% rule") is no slot: the table may take the process over.
+  if (!limitText.empty() && !limitText.ends_with(kRuleLimitSuffix)) {
     plan.action = LimitCommandPlan::Action::OpenExisting;
     if (const auto slot = table.FindLive(process)) plan.sliderValue = table[*slot].LimitPercent;
     return plan;

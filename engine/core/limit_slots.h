@@ -84,6 +84,9 @@ std::uint32_t PidFromText(std::wstring_view text);
 
 // A limit as the "CPU Usage limited" column shows it: "50%".
 std::wstring LimitText(int percent);
+// A program rule's limit in the same column, told apart from the table's: "20% rule".
+inline constexpr std::wstring_view kRuleLimitSuffix = L" rule";
+std::wstring RuleLimitText(int percent);
 
 // What "Limit" (or a double click on the list) does for the selected row.
 struct LimitCommandPlan {
@@ -98,7 +101,8 @@ struct LimitCommandPlan {
 };
 
 // rowCount and selectedRow describe the list (selectedRow -1 when none is selected);
-// process and limitText are the selected row's process and "CPU Usage limited" column.
+// process and limitText are the selected row's process and "CPU Usage limited" column; a
+// program rule's limit there ("20% rule") holds no slot and opens a new limit.
 // between runs around each slot of the count of used slots.
 LimitCommandPlan PlanLimitCommand(const LimitSlotTable& table, int rowCount, int selectedRow,
                                   const ProcessIdentity& process, std::wstring_view limitText,

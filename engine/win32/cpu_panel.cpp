@@ -28,7 +28,8 @@ CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table, Effect
       table_(table),
       source_(source),
       ownThrottle_(throttle ? nullptr : std::make_unique<ProcessThrottle>(sharing)),
-      limits_(table, ledger, throttle ? *throttle : *ownThrottle_) {
+      throttle_(throttle ? *throttle : *ownThrottle_),
+      limits_(table, ledger, throttle_) {
   systemThrottle_ = static_cast<ProcessThrottle*>(ownThrottle_.get());
   if (!source_) {
     ownSource_ = std::make_unique<ToolhelpProcessSource>();
@@ -265,12 +266,22 @@ void CpuPanel::CommandLimitProcessCpuClick() {
         if (targetRow >= 0) List().SetText(targetRow, layout::kColumnLimited, outcome.rowText);
         refusal = outcome.refusal;
       });
+  if (rules_) {
+    dialog.keepRule = [this](const engine::LimitTarget& target, int percent) {
+      return rules_->KeepLimit(target.path, percent);
+    };
+  }
   if (!dialog.Create(::GetAncestor(panel_.Hwnd(), GA_ROOT), std::move(setup))) return;
   dialog_ = &dialog;
   if (dialogOpening) dialogOpening(dialog);
   dialog.ShowModal();
   dialog_ = nullptr;
   if (refusal && showWarning) showWarning(*refusal);
+}
+
+void CpuPanel::SetRules(RuleKeeper* rules) {
+  rules_ = rules;
+  limits_.SetRules(rules ? &rules->Engine() : nullptr);
 }
 
 int CpuPanel::TimerCpuTick() {

@@ -24,6 +24,7 @@
 #include "engine/win32/form_set_process_cpu_percent.h"
 #include "engine/win32/job_sharing.h"
 #include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/rule_keeper.h"
 #include "engine/win32/toolhelp_process_source.h"
 
 namespace quorvant::win32 {
@@ -76,6 +77,12 @@ class CpuPanel {
   // The same count for a window about to show: no events are let through, so nothing
   // paints before every figure is current.
   int ShowLimitedCount();
+  // The program rules: a freed slot's process returns to its rule's limit, rows show a
+  // rule's limit ("20% rule"), and the limit dialog offers to keep a limit as a rule.
+  void SetRules(RuleKeeper* rules);
+  // The throttle the limits go through: the rules must limit through the same one.
+  engine::CpuThrottle& Throttle() { return throttle_; }
+
   // Lifts every limit and clears every mark: the program or the session is ending.
   void ReleaseAllLimits();
   // When a limited process ends, message is posted to window (from another thread), which
@@ -127,7 +134,9 @@ class CpuPanel {
   // Declared before the limits, which lift everything through it as they go.
   std::unique_ptr<engine::CpuThrottle> ownThrottle_;
   ProcessThrottle* systemThrottle_ = nullptr;  // ownThrottle_, as what it is
+  engine::CpuThrottle& throttle_;
   engine::CpuLimits limits_;
+  RuleKeeper* rules_ = nullptr;
   HWND list_ = nullptr;
   unique_himagelist images_;
   std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index

@@ -63,6 +63,12 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   (void)::SendMessageW(slider_, TBM_SETTICFREQ, 10, 0);
   Slider().SetPosition(setup.sliderValue);
   ShowPercent();
+  if (keepRule && !target_.path.empty()) {
+    const std::wstring text(layout::kKeepRuleCaption);
+    keepRule_ = ::CreateWindowExW(0, WC_BUTTONW, text.c_str(),
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 0, 0,
+                                  hwnd_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  }
 
   const bool existing = setup.mode == Mode::ExistingLimit;
   auto make = [&](Command& button, ButtonId id, const wchar_t* caption, const TwipsRect& at,
@@ -76,11 +82,11 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
     (void)::ShowWindow(button.Hwnd(), shown ? SW_SHOWNA : SW_HIDE);
   };
   make(modify_, kIdModify, L"Adjustment", layout::kAdjustmentAt, existing,
-       [this] { Finish(limits_.Adjustment(target_, Slider().Position())); });
+       [this] { FinishLimit(limits_.Adjustment(target_, Slider().Position())); });
   make(free_, kIdFree, L"Release", layout::kReleaseAt, existing,
        [this] { Finish(limits_.Release(target_)); });
   make(ok_, kIdOk, L"OK", layout::kOkAt, !existing,
-       [this] { Finish(limits_.Ok(target_, Slider().Position())); });
+       [this] { FinishLimit(limits_.Ok(target_, Slider().Position())); });
   make(cancel_, kIdCancel, L"Cancel", layout::kCancelAt, !existing, [this] { Close(); });
   LayOut();
 
@@ -109,6 +115,7 @@ void FormSetProcessCpuPercent::LayOut() {
   PlaceControl(path_.Hwnd(), PixelRectAt(layout::kPathAt, dpi_), font);
   PlaceControl(percent_.Hwnd(), PixelRectAt(layout::kPercentAt, dpi_), font);
   PlaceControl(slider_, PixelRectAt(layout::kSliderAt, dpi_), nullptr);
+  if (keepRule_) PlaceControl(keepRule_, PixelRectAt(layout::kKeepRuleAt, dpi_), font);
   const std::pair<Command*, TwipsRect> buttons[] = {{&modify_, layout::kAdjustmentAt},
                                                     {&free_, layout::kReleaseAt},
                                                     {&ok_, layout::kOkAt},
@@ -186,6 +193,16 @@ void FormSetProcessCpuPercent::ShowPercent() {
 void FormSetProcessCpuPercent::Finish(const engine::LimitOutcome& outcome) {
   if (finished_) finished_(target_, outcome);
   Close();
+}
+
+void FormSetProcessCpuPercent::FinishLimit(engine::LimitOutcome outcome) {
+  if (keepRule_ && KeepRuleBox().Value() == BST_CHECKED && keepRule) {
+    // Kept even when the system refused this one process: the rule is for the program.
+    if (auto refusal = keepRule(target_, Slider().Position())) {
+      outcome.refusal = outcome.refusal ? *outcome.refusal + L"\n" + *refusal : *refusal;
+    }
+  }
+  Finish(outcome);
 }
 
 void FormSetProcessCpuPercent::Close() {

@@ -39,10 +39,18 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
     IconPicture icon;            // the process's large icon, may be empty
   };
   using Finished = std::function<void(const engine::LimitTarget&, const engine::LimitOutcome&)>;
+  // Keeps a limit as the program's rule; returns the message when that is refused.
+  using KeepRule =
+      std::function<std::optional<std::wstring>(const engine::LimitTarget&, int percent)>;
   enum ButtonId : int { kIdModify = 1, kIdFree, kIdOk, kIdCancel };
 
   FormSetProcessCpuPercent(engine::CpuLimits& limits, FontCache& fonts, Finished finished);
   ~FormSetProcessCpuPercent() override;
+
+  // Offers "Keep this limit as a rule for the program" below the slider, unticked, when
+  // set before Create and the target's program is known: "OK" and "Adjustment" then also
+  // keep their limit as the program's rule.
+  KeepRule keepRule;
 
   // Creates the dialog hidden, centred on the screen and owned by owner.
   bool Create(HWND owner, Setup setup);
@@ -52,6 +60,8 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
 
   Command& Button(ButtonId id);
   Trackbar Slider() const { return Trackbar(slider_); }
+  // The rule's check box; null when it is not offered.
+  CheckBox KeepRuleBox() const { return CheckBox(keepRule_); }
   const LiveLabel& PidLabel() const { return pid_; }
   const LiveLabel& PathLabel() const { return path_; }
   const LiveLabel& PercentLabel() const { return percent_; }
@@ -73,6 +83,8 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   bool OnKeyPreview(const MSG& msg);
   void ShowPercent();
   void Finish(const engine::LimitOutcome& outcome);
+  // "OK" and "Adjustment": the limit, and the rule when the box asks for one.
+  void FinishLimit(engine::LimitOutcome outcome);
   void Close();
   void EndModal();
 
@@ -89,6 +101,7 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   LiveLabel path_;
   LiveLabel percent_;
   HWND slider_ = nullptr;
+  HWND keepRule_ = nullptr;
   Command modify_;
   Command free_;
   Command ok_;

@@ -21,9 +21,10 @@ NtProcessCall NtCall(const char* name) {
 const NtProcessCall kSuspend = NtCall("NtSuspendProcess");
 const NtProcessCall kResume = NtCall("NtResumeProcess");
 
-// Three limits are live at most; room for processes still held a moment after their
-// release, while the duty cycle lets go of them.
-constexpr int kSlots = 16;
+// The table's three limits and the program rules' limits, one per process of a limited
+// program, with room for processes still held a moment after their release while the duty
+// cycle lets go of them.
+constexpr int kSlots = 1024;
 
 struct ProcessSlot {
   std::atomic<HANDLE> handle{nullptr};

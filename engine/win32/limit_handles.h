@@ -49,7 +49,7 @@ struct SharedSuspension {
   std::atomic<std::uint32_t> process{0};
   std::atomic<std::uint32_t> suspended{0};
 };
-inline constexpr int kSharedSlots = 16;
+inline constexpr int kSharedSlots = 1024;
 // view: kSharedSlots entries in memory shared with the watcher, for the rest of the run.
 void ShareSuspensions(SharedSuspension* view);
 // Whether view says the cycle holds process id suspended.

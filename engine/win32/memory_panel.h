@@ -23,6 +23,8 @@ namespace quorvant::win32 {
 // and routes the memory timer and the 20 ms readout timer to it.
 class MemoryPanel final : private engine::ReleaseOutput {
  public:
+  // The program rules: the system's release passes their "never trim" processes over.
+  void SetRules(const engine::RuleHolds* rules) { systemWalk_.SetRules(rules); }
   // Reads the system and trims the real processes.
   MemoryPanel();
   // Reads through reading, which must outlive the panel, and trims the real processes.

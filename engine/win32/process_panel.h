@@ -53,6 +53,8 @@ class ProcessPanel {
   // The booster switched off or the program ending: the raised process gets its own class
   // back now. What the panels show stays.
   void GiveBack() { booster_.GiveBack(); }
+  // The program rules: a process a rule holds returns to the rule's class.
+  void SetRules(const engine::RuleHolds* rules) { booster_.SetRules(rules); }
 
   // Whether "Calm background processes" is ticked: its timer runs only then.
   bool CalmOn() const { return checkCalmBackground_.Value() != 0; }

@@ -4,12 +4,14 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "button/core/button_properties.h"
 #include "common/win32/accessible.h"
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/limit_slots.h"
+#include "engine/win32/form_program_rules.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/module_tray_icon.h"
@@ -31,6 +33,7 @@ enum ControlId : WORD {
   kIdCheckAutoRun,
   kIdCheckAutoMin,
   kIdCheckCalmBackground,
+  kIdProgramRules,
 };
 
 enum TimerId : UINT_PTR {
@@ -63,6 +66,8 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
 // The settings panel's two boxes, in twips.
 constexpr TwipsRect kCheckAutoRunAt{1320, 600, 4335, 255};
 constexpr TwipsRect kCheckAutoMinAt{1320, 960, 4335, 255};
+// Below the two check boxes, moving neither.
+constexpr TwipsRect kProgramRulesAt{1320, 1440, 1815, 375};
 
 FontDesc WindowFont() { return FontDesc{}; }
 
@@ -144,6 +149,8 @@ void FormQuorvant::FinishStart() {
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
   effects_.Limits().ReleaseSlotsWithoutProcess();
+  // The rules reach the running processes before the list's first build shows their marks.
+  rules_->Start();
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
   cpuPanel_->RefreshWithoutIcons();
@@ -210,6 +217,10 @@ void FormQuorvant::LayOutPanels() {
   setting.AddPicture(settingPicture_.get(), TwipsToPixels(120), TwipsToPixels(240));
   PlaceControl(checkAutoRun_.Hwnd(), PixelRect(kCheckAutoRunAt), Font(WindowFont()));
   PlaceControl(checkAutoMin_.Hwnd(), PixelRect(kCheckAutoMinAt), Font(WindowFont()));
+  if (programRules_.Hwnd()) {
+    programRules_.SetDpi(DisplayDpi());
+    PlaceControl(programRules_.Hwnd(), PixelRect(kProgramRulesAt), nullptr);
+  }
 }
 
 void FormQuorvant::CreatePanelControls() {
@@ -255,11 +266,26 @@ void FormQuorvant::CreatePanelControls() {
   (void)cpuPanel_->Create();
   cpuPanel_->NotifyEndedLimits(hwnd_, kWmLimitEnded);
 
+  rules_ = std::make_unique<RuleKeeper>(store_.Path(), effects_.Ledger(), cpuPanel_->Throttle(),
+                                        effects_.Limits(), &effects_.Keeper());
+  cpuPanel_->SetRules(rules_.get());
+  processPanel_->SetRules(&rules_->Engine());
+  memoryPanel_->SetRules(&rules_->Engine());
+  {
+    const RECT r = PixelRect(kProgramRulesAt);
+    programRules_.SetDpi(DisplayDpi());
+    (void)programRules_.Create(
+        setting, kIdProgramRules,
+        button::ProgramButtonBag(L"Program rules", r.right - r.left, r.bottom - r.top), r.left,
+        r.top, r.right - r.left, r.bottom - r.top);
+    programRules_.Events().click = [this] { OpenProgramRules(); };
+  }
+
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
   for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
 
   for (Command* button : {&cpuPanel_->RefreshButton(), &cpuPanel_->LimitButton(),
-                          &memoryPanel_->CommandFreeMemory()}) {
+                          &memoryPanel_->CommandFreeMemory(), &programRules_}) {
     keys_->AddButton(*button);
   }
 }
@@ -358,6 +384,7 @@ void FormQuorvant::GiveBackEverything() {
   if (timers_) timers_->StopAll();
   (void)::KillTimer(hwnd_, kTimerProcessIcons);
   // Limited processes run freely again first of all, then the raised one gets its class.
+  if (rules_) rules_->GiveBackAll();
   if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
   if (processPanel_) {
     processPanel_->GiveBack();
@@ -646,6 +673,15 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
       if (timers_) timers_->Rearm(kTimerMemory);
     }
   }
+}
+
+void FormQuorvant::OpenProgramRules() {
+  if (!rules_) return;
+  FormProgramRules dialog(*rules_, fonts_);
+  if (!dialog.Create(hwnd_)) return;
+  dialog.ShowModal();
+  // The list's marks follow the rules as they now stand.
+  if (cpuPanel_ && !exiting_) cpuPanel_->CommandRefreshProcessClick();
 }
 
 void FormQuorvant::OnTimer(UINT_PTR id) {

@@ -21,6 +21,7 @@
 #include "engine/win32/module_get_memory_state.h"
 #include "engine/win32/process_panel.h"
 #include "engine/win32/program_effects.h"
+#include "engine/win32/rule_keeper.h"
 #include "engine/win32/status_panel.h"
 #include "shell/core/chrome.h"
 #include "shell/core/main_window_layout.h"
@@ -72,6 +73,8 @@ class FormQuorvant final : public Window<FormQuorvant> {
   const StatusPanel& Status() const { return *statusPanel_; }
   const MemoryPanel& Memory() const { return *memoryPanel_; }
   const CpuPanel& Cpu() const { return *cpuPanel_; }
+  // The program rules; null before the start-up's second half.
+  RuleKeeper* Rules() const { return rules_.get(); }
   // Whether the window is on screen (visible and not minimised); only then does work whose
   // only effect is on screen run.
   bool Shown() const { return shown_; }
@@ -107,6 +110,8 @@ class FormQuorvant final : public Window<FormQuorvant> {
   void OpenHomePage(HWND owner);
   void WarnSettingsNotSaved();
   void OnCommand(WORD id, WORD code, HWND control);
+  // "Program rules" on the settings panel: the rules dialog, modal.
+  void OpenProgramRules();
   void OnTimer(UINT_PTR id);
   LRESULT OnCtlColor(HDC dc);
 
@@ -145,10 +150,13 @@ class FormQuorvant final : public Window<FormQuorvant> {
   std::unique_ptr<MemoryPanel> memoryPanel_;
   CheckBox checkAutoRun_;
   CheckBox checkAutoMin_;
+  Command programRules_;
 
   unique_hcursor linkCursor_;
   std::unique_ptr<FormMenu> formMenu_;
   std::unique_ptr<CpuPanel> cpuPanel_;
+  // After the CPU panel: its limits go through the panel's throttle.
+  std::unique_ptr<RuleKeeper> rules_;
   WindowTimerService timerService_;
   std::unique_ptr<shell::ResidentTimers> timers_;
   bool shown_ = false;

@@ -60,7 +60,7 @@ tab_order=(
   "Button#1001 Button#1007 ComboBox#1002 SysListView32#1201"
   "SysListView32#2001 Quorvant.Command#2002 Quorvant.Command#2003"
   "Quorvant.Command#1301 Button#1003 ComboBox#1004 SysListView32#1302"
-  "Button#1005 Button#1006"
+  "Button#1005 Button#1006 Quorvant.Command#1008"
   "Quorvant.Link#0"
 )
 
@@ -143,6 +143,8 @@ press Tab "Quorvant.Command#2003"
 xdotool key space
 wait_until "the new-limit dialog with its slider focused" 20 \
   focus_is "msctls_trackbar32#0" FormSetProcessCpuPercent
+# The box that keeps the limit as the program's rule, below the slider.
+press Tab "Button#0" FormSetProcessCpuPercent
 press Tab "Quorvant.Command#3" FormSetProcessCpuPercent
 screenshot "$shots/keyboard_dialog.png"
 press Tab "Quorvant.Command#4" FormSetProcessCpuPercent
@@ -166,6 +168,7 @@ echo "existing limit: Tab reaches \"Adjustment\" and \"Release\", Esc changes no
 wait_until "the focus back on \"Limit\"" 10 focus_is "Quorvant.Command#2003"
 xdotool key space
 wait_until "the existing-limit dialog" 20 focus_is "msctls_trackbar32#0" FormSetProcessCpuPercent
+press Tab "Button#0" FormSetProcessCpuPercent
 press Tab "Quorvant.Command#1" FormSetProcessCpuPercent
 press Tab "Quorvant.Command#2" FormSetProcessCpuPercent
 press Tab "msctls_trackbar32#0" FormSetProcessCpuPercent

@@ -227,6 +227,8 @@ TEST(LimitCommandTest, PlansFromTheRowAndTheTable) {
        Action::OpenExisting,
        99},
       {"marked row without a slot", &two, 5, 1, P(55), L"12%", Action::OpenExisting, 99},
+      {"a program rule's limit is no slot", &two, 5, 1, P(55), L"20% rule", Action::OpenNew, 99},
+      {"nor with every slot held", &full, 5, 1, P(55), L"20% rule", Action::Refuse, 99},
   };
   for (const auto& c : cases) {
     const auto plan = PlanLimitCommand(*c.table, c.rows, c.selected, c.process, c.limit);
