@@ -30,7 +30,7 @@ CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table,
       ownThrottle_(throttle ? nullptr : std::make_unique<ProcessThrottle>()),
       limits_(table, ledger, throttle ? *throttle : *ownThrottle_) {
   if (!source_) {
-    ownSource_ = std::make_unique<ToolhelpProcessSource>();
+    ownSource_ = std::make_unique<SystemProcessSource>();
     source_ = ownSource_.get();
   }
   showWarning = [this](std::wstring_view text) {
@@ -131,44 +131,57 @@ void CpuPanel::RefreshProcessList(bool withIcons) {
   imageIndex_.clear();
   pendingIcons_.clear();
 
-  // Fetching a file's icon is the slow part of a rebuild: each distinct path's icon is
-  // fetched once and copied into the image list for every row that shows it.
-  std::map<std::wstring, IconPicture> icons;
-  (void)engine::BuildProcessList(*source_, [&](const engine::ListedProcess& process) {
-    const int row = list.AddRow(std::to_wstring(process.number));
-    if (row < 0) return;
-    list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
-    list.SetText(row, layout::kColumnProcess, process.name);
-    if (withIcons) {
-      AddRowIcon(row, process.path, process.imageKey, icons);
-    } else {
-      // Attached already, so the rows keep their places when the icons come.
-      list.SetSmallImages(images_.get());
-      list.SetImage(row, I_IMAGENONE);
-      pendingIcons_.push_back({row, process.path, process.imageKey});
-    }
-    list.EnsureVisible(row);
-  });
+  // Fetching a file's icon is the slow part of a rebuild: each path's icon is kept from one
+  // rebuild to the next and copied into the image list for every row that shows it.
+  std::map<std::wstring, IconPicture> formerIcons;
+  icons_.BeginRound();
+  (void)engine::BuildProcessList(
+      *source_,
+      [&](const engine::ListedProcess& process) {
+        const int row = list.AddRow(std::to_wstring(process.number));
+        if (row < 0) return;
+        list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
+        list.SetText(row, layout::kColumnProcess, process.name);
+        if (withIcons) {
+          AddRowIcon(row, process.path, process.imageKey, formerIcons);
+        } else {
+          // Attached already, so the rows keep their places when the icons come.
+          list.SetSmallImages(images_.get());
+          list.SetImage(row, I_IMAGENONE);
+          pendingIcons_.push_back({row, process.path, process.imageKey});
+        }
+        list.EnsureVisible(row);
+      },
+      formerMethod_ ? engine::PathRule::Modules : engine::PathRule::ImageName);
+  if (withIcons) icons_.EndRound();
 }
 
 void CpuPanel::FillPendingIcons() {
-  std::map<std::wstring, IconPicture> icons;
+  std::map<std::wstring, IconPicture> formerIcons;
   for (const auto& pending : pendingIcons_) {
-    AddRowIcon(pending.row, pending.path, pending.imageKey, icons);
+    AddRowIcon(pending.row, pending.path, pending.imageKey, formerIcons);
   }
   pendingIcons_.clear();
+  icons_.EndRound();
 }
 
 void CpuPanel::AddRowIcon(int row, const std::wstring& path, const std::wstring& imageKey,
-                          std::map<std::wstring, IconPicture>& icons) {
+                          std::map<std::wstring, IconPicture>& formerIcons) {
   const ListView list = List();
-  auto found = icons.find(path);
-  if (found == icons.end() || !shareIcons_) {
-    found = icons.insert_or_assign(path, GetFileIcon(path, true)).first;
+  HICON icon = nullptr;
+  if (formerMethod_) {
+    auto found = formerIcons.find(path);
+    if (found == formerIcons.end()) {
+      ++formerLookups_;
+      found = formerIcons.emplace(path, GetFileIcon(path, true)).first;
+    }
+    icon = found->second.get();
+  } else {
+    icon = icons_.For(path).get();
   }
   int image = I_IMAGENONE;
-  if (found->second && images_) {
-    image = ImageList(images_.get()).AddIcon(found->second.get());
+  if (icon && images_) {
+    image = ImageList(images_.get()).AddIcon(icon);
     if (image >= 0) imageIndex_[imageKey] = image;
   }
   list.SetSmallImages(images_.get());
