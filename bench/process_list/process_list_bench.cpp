@@ -122,13 +122,17 @@ int Run(int children, int rounds) {
   (void)FormerBareWalk();
   cpu.CommandRefreshProcessClick();
   former.CommandRefreshProcessClick();
-  std::vector<double> floor, formerFloor, refresh, formerRefresh;
+  std::vector<double> floor, formerFloor, refresh, formerRefresh, rowsOnly, noIcons, fill;
+  SystemProcessSource walk;
   std::vector<double> noChangeLookups;
   for (int round = 0; round < rounds; ++round) {
     floor.push_back(TimeMs([] { (void)BareWalk(); }));
+    rowsOnly.push_back(TimeMs([&] { (void)engine::BuildProcessList(walk, [](const auto&) {}); }));
     const auto lookups = cpu.IconLookups();
     refresh.push_back(TimeMs([&] { cpu.CommandRefreshProcessClick(); }));
     noChangeLookups.push_back(static_cast<double>(cpu.IconLookups() - lookups));
+    noIcons.push_back(TimeMs([&] { cpu.RefreshWithoutIcons(); }));
+    fill.push_back(TimeMs([&] { cpu.FillPendingIcons(); }));
     formerFloor.push_back(TimeMs([] { (void)FormerBareWalk(); }));
     formerRefresh.push_back(TimeMs([&] { former.CommandRefreshProcessClick(); }));
   }
@@ -139,6 +143,11 @@ int Run(int children, int rounds) {
               listed, children, cpu.List().Count(), former.List().Count());
   std::printf("median of %d rounds:\n", rounds);
   std::printf("  floor: one system walk + one image-name query each  %8.1f ms\n", f);
+  std::printf("  the rows' contents alone, without the list view      %8.1f ms\n",
+              Median(rowsOnly));
+  std::printf("  the same with the list's rows, no icons               %8.1f ms\n",
+              Median(noIcons));
+  std::printf("  the kept icons put into the image list then           %8.1f ms\n", Median(fill));
   std::printf("  Refresh, one walk, icons kept                        %8.1f ms  ratio %.2f\n", r,
               r / f);
   std::printf("  former floor: toolhelp + a module walk each          %8.1f ms\n", ff);

@@ -5,14 +5,16 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace quorvant::engine {
 
 // The process list's icons, one per executable path, kept from one rebuild to the next: the
-// shell's icon lookup is the slow part of a rebuild, and a path whose process still runs
-// shows the same icon. A rebuild is a round: the paths it shows keep their icons, the others
-// (their processes are gone) are let go when it ends. A failed lookup is kept too, so a
-// rebuild where nothing started looks nothing up. Icon is any movable owner of an icon.
+// shell's icon lookup and putting its image into the list are the slow part of a rebuild,
+// and a path whose process still runs shows the same icon. A rebuild is a round: the paths
+// it shows keep their icons, the others (their processes are gone) are let go when it ends.
+// A failed lookup is kept too, so a rebuild where nothing started looks nothing up. Icon is
+// whatever stands for a looked-up icon: an owned handle, a place in an image list.
 template <typename Icon>
 class PathIcons {
  public:
@@ -32,9 +34,24 @@ class PathIcons {
     }
     return found->second;
   }
-  // The rebuild's rows have their icons: those of paths no row shows are let go.
-  void EndRound() {
-    std::erase_if(kept_, [this](const auto& entry) { return !shown_.contains(entry.first); });
+  // The rebuild's rows have their icons: those of paths no row shows are let go, and handed
+  // back for whatever they hold to be reused or freed.
+  std::vector<Icon> EndRound() {
+    std::vector<Icon> dropped;
+    for (auto it = kept_.begin(); it != kept_.end();) {
+      if (shown_.contains(it->first)) {
+        ++it;
+        continue;
+      }
+      dropped.push_back(std::move(it->second));
+      it = kept_.erase(it);
+    }
+    return dropped;
+  }
+  // Lets go of every icon at once.
+  void Clear() {
+    kept_.clear();
+    shown_.clear();
   }
 
   bool Holds(const std::wstring& path) const { return kept_.contains(path); }

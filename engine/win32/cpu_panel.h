@@ -94,7 +94,7 @@ class CpuPanel {
   // Whether a rebuild finds paths by the module rule and looks up every distinct path's icon
   // again, as the list was built before it came from one system walk with its icons kept
   // between rebuilds; the benchmark compares the two.
-  void SetFormerMethod(bool former) { formerMethod_ = former; }
+  void SetFormerMethod(bool former);
   // Shell icon lookups made for the list so far, and whether an icon is kept for path.
   std::size_t IconLookups() const { return icons_.Lookups() + formerLookups_; }
   bool HoldsIconFor(const std::wstring& path) const { return icons_.Holds(path); }
@@ -107,6 +107,8 @@ class CpuPanel {
 
  private:
   void RefreshProcessList(bool withIcons);
+  // A rebuild's rows all have their icons: the places of paths no row shows are freed.
+  void EndIconRound();
   void AddRowIcon(int row, const std::wstring& path, const std::wstring& imageKey,
                   std::map<std::wstring, IconPicture>& formerIcons);
   void MarkLimitedRows();
@@ -131,8 +133,11 @@ class CpuPanel {
     std::wstring imageKey;
   };
   std::vector<PendingIcon> pendingIcons_;
-  engine::PathIcons<IconPicture> icons_{
-      [](const std::wstring& path) { return GetFileIcon(path, true); }};
+  // Each path's icon has one place in the image list, kept while a row shows the path; the
+  // places of paths gone are reused for the next new ones.
+  int AddPathImage(const std::wstring& path);
+  engine::PathIcons<int> icons_{[this](const std::wstring& path) { return AddPathImage(path); }};
+  std::vector<int> freeImages_;
   // The row selected last: a click on the list's empty strip clears the selection just
   // before the double click that should act on it.
   int lastSelected_ = -1;

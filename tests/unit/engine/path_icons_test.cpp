@@ -18,6 +18,7 @@ TEST(PathIconsTest, LooksUpEachPathOnceAndLetsGoOfPathsNoLongerShown) {
     asked.push_back(path);
     return path == L"c:\\broken.exe" ? nullptr : std::make_unique<int>(++made);
   });
+  std::vector<int> dropped;
   auto round = [&](std::initializer_list<const wchar_t*> paths) {
     std::vector<int> shown;
     icons.BeginRound();
@@ -25,7 +26,7 @@ TEST(PathIconsTest, LooksUpEachPathOnceAndLetsGoOfPathsNoLongerShown) {
       const FakeIcon& icon = icons.For(path);
       shown.push_back(icon ? *icon : 0);
     }
-    icons.EndRound();
+    for (const auto& icon : icons.EndRound()) dropped.push_back(icon ? *icon : 0);
     return shown;
   };
 
@@ -40,6 +41,7 @@ TEST(PathIconsTest, LooksUpEachPathOnceAndLetsGoOfPathsNoLongerShown) {
   // b ended and c started: only c is looked up, and b's icon is let go.
   EXPECT_EQ(round({L"c:\\a.exe", L"c:\\c.exe"}), (std::vector<int>{1, 3}));
   EXPECT_EQ(icons.Lookups(), 4u);
+  EXPECT_EQ(dropped, (std::vector<int>{2, 0})) << "b's icon and the failed one, handed back";
   EXPECT_FALSE(icons.Holds(L"c:\\b.exe"));
   EXPECT_FALSE(icons.Holds(L"c:\\broken.exe"));
   EXPECT_EQ(icons.Size(), 2u);
@@ -55,7 +57,7 @@ TEST(PathIconsTest, AnEmptyRebuildLetsGoOfEverything) {
   (void)icons.For(L"c:\\a.exe");
   icons.EndRound();
   icons.BeginRound();
-  icons.EndRound();
+  EXPECT_EQ(icons.EndRound().size(), 1u);
   EXPECT_EQ(icons.Size(), 0u);
 }
 
