@@ -9,8 +9,9 @@
 
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
-#include "engine/win32/effect_file.h"
 #include "engine/win32/limit_handles.h"
+#include "engine/win32/program_effects.h"
+#include "engine/win32/watcher.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/form_quorvant.h"
 #include "shell/win32/ini_settings_store.h"
@@ -34,11 +35,9 @@ std::vector<std::wstring> Arguments() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // The program's own watcher: no window, no instance of the program, nothing but waiting
   // and giving back.
-  const std::vector<std::wstring> arguments = Arguments();
-  if (!arguments.empty() && arguments.front() == quorvant::kWatchSwitch) {
-    const auto program = quorvant::ParseWatchArguments(arguments);
-    return program ? quorvant::win32::RunWatcher(*program, quorvant::win32::LedgerFilePath())
-                   : quorvant::win32::kWatcherRefused;
+  if (const auto watcherExit =
+          quorvant::win32::RunWatcherIfAsked(Arguments(), quorvant::win32::LedgerFilePath())) {
+    return *watcherExit;
   }
 
   // Before anything is shown or written: one instance only.
@@ -54,7 +53,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // watcher gives it back if the program is ended from outside.
   const std::wstring ledgerPath = quorvant::win32::LedgerFilePath();
   (void)quorvant::win32::RepairLeftBehind(ledgerPath);
-  quorvant::win32::KeepLiveEffectsOnDisk(ledgerPath);
+  quorvant::win32::ProgramEffects effects;
+  effects.KeepOnDisk(ledgerPath);
 
   // A fault in the program's own code still lets every limited process run freely.
   quorvant::win32::limit_handles::InstallRescue();
@@ -70,19 +70,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   int result = 1;
   {
-    quorvant::win32::FormQuorvant form;
+    quorvant::win32::FormQuorvant form(nullptr, &effects);
     if (form.Create(instance)) {
       MSG msg;
-      bool watched = false;
-      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        quorvant::win32::DispatchThreadMessage(msg);
-        // The watcher once the window is built, since starting a process would hold the
-        // first frame back; a failure to start it leaves the effects to the next start.
-        if (!watched && form.Started()) {
-          watched = true;
-          (void)quorvant::win32::WatchLiveEffects(quorvant::win32::ExecutablePath());
-        }
-      }
+      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) quorvant::win32::DispatchThreadMessage(msg);
       result = static_cast<int>(msg.wParam);
     }
   }

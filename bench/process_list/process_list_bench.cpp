@@ -27,6 +27,7 @@
 #include "engine/win32/module_process.h"
 #include "engine/win32/system_process_walk.h"
 #include "engine/win32/toolhelp_process_source.h"
+#include "engine/win32/watcher.h"
 #include "tests/support/child_process.h"
 
 namespace quorvant::win32 {
@@ -107,13 +108,15 @@ int Run(int children, int rounds) {
   Panel panel, formerPanel;
   FontCache fonts;
   LimitSlotTable table;
+  EffectLedger ledger;
+  LedgerKeeper keeper;
   if (!owner || !panel.Create(owner, 0, 0, 489, 361) ||
       !formerPanel.Create(owner, 0, 0, 489, 361)) {
     return 1;
   }
-  CpuPanel cpu(panel, fonts, table);
+  CpuPanel cpu(panel, fonts, table, ledger, keeper);
   ToolhelpProcessSource toolhelp;
-  CpuPanel former(formerPanel, fonts, table, &toolhelp);
+  CpuPanel former(formerPanel, fonts, table, ledger, keeper, &toolhelp);
   former.SetFormerMethod(true);
   if (!cpu.Create() || !former.Create()) return 1;
 

@@ -29,7 +29,7 @@
 #include "engine/core/limit_slots.h"
 #include "engine/win32/booster_desktop.h"
 #include "engine/win32/cpu_panel.h"
-#include "engine/win32/effect_file.h"
+#include "engine/win32/watcher.h"
 #include "tests/e2e/app_driver.h"
 #include "tests/e2e/cpu_panel_driver.h"
 #include "tests/e2e/titled_windows_driver.h"
@@ -206,10 +206,11 @@ void HotPaths(int ticks) {
   const std::wstring path = TempLedgerPath();
   win32::LedgerKeeper keeper;
   keeper.KeepAt(path);
+  EffectLedger ledger;
   auto onDisk = [&](bool on) {
-    LiveEffects().changed = on ? std::function<void(const EffectLedger&)>(
-                                     [&](const EffectLedger& l) { keeper.Write(l.Effects()); })
-                               : nullptr;
+    ledger.changed = on ? std::function<void(const EffectLedger&)>(
+                              [&](const EffectLedger& l) { keeper.Write(l.Effects()); })
+                        : nullptr;
   };
   constexpr int kBlocks = 10;
   constexpr int kRefreshes = 30;
@@ -218,7 +219,7 @@ void HotPaths(int ticks) {
     TitledWindows one({L"Bench one"}, NORMAL_PRIORITY_CLASS);
     TitledWindows two({L"Bench two"}, NORMAL_PRIORITY_CLASS);
     AlternatingDesktop desktop(one.Hwnd(), two.Hwnd());
-    Booster booster(desktop);
+    Booster booster(desktop, ProgramRandom, ledger);
     (void)booster.Tick(true, kLevelHigh);
     std::vector<double> with, without;
     for (int block = 0; block < kBlocks; ++block) {
@@ -254,7 +255,7 @@ void HotPaths(int ticks) {
     win32::FontCache fonts;
     LimitSlotTable table;
     if (!owner || !panel.Create(owner, 0, 0, 489, 361)) return;
-    win32::CpuPanel cpu(panel, fonts, table);
+    win32::CpuPanel cpu(panel, fonts, table, ledger, keeper);
     if (!cpu.Create()) return;
     cpu.CommandRefreshProcessClick();
     std::vector<double> with, without;

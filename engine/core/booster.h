@@ -64,8 +64,8 @@ struct Boost {
 // and when the program ends, whatever became of the window.
 class Booster {
  public:
-  explicit Booster(BoosterDesktop& desktop, UniformRandom random = ProgramRandom,
-                   EffectLedger& ledger = LiveEffects())
+  // ledger is where each raise is recorded before it is applied.
+  Booster(BoosterDesktop& desktop, UniformRandom random, EffectLedger& ledger)
       : desktop_(desktop), random_(std::move(random)), ledger_(ledger) {}
   Booster(const Booster&) = delete;
   Booster& operator=(const Booster&) = delete;

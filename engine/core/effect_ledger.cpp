@@ -59,7 +59,9 @@ std::vector<std::string_view> Split(std::string_view line) {
   return words;
 }
 
-std::optional<ProcessIdentity> Identity(std::string_view id, std::string_view started) {
+}  // namespace
+
+std::optional<ProcessIdentity> ParseIdentity(std::string_view id, std::string_view started) {
   const auto number = Number(id, 0xFFFFFFFF);
   const auto time = Number(started, 0x7FFFFFFFFFFFFFFF);
   if (!number || !time) return std::nullopt;
@@ -68,17 +70,19 @@ std::optional<ProcessIdentity> Identity(std::string_view id, std::string_view st
   return identity;
 }
 
+namespace {
+
 // "owner <id> <created>"
 std::optional<ProcessIdentity> ParseOwner(std::string_view line) {
   const std::vector<std::string_view> words = Split(line);
   if (words.size() != 3 || words[0] != kOwnerWord) return std::nullopt;
-  return Identity(words[1], words[2]);
+  return ParseIdentity(words[1], words[2]);
 }
 
 // "job <id> <created> <handle>"; handle values fit in 32 bits on every Windows.
 std::optional<StoredJob> ParseJob(const std::vector<std::string_view>& words) {
   if (words.size() != 4 || words[0] != kJobWord) return std::nullopt;
-  const auto process = Identity(words[1], words[2]);
+  const auto process = ParseIdentity(words[1], words[2]);
   const auto handle = Number(words[3], 0xFFFFFFFF);
   if (!process || !handle || *handle == 0) return std::nullopt;
   return StoredJob{*process, *handle};
@@ -91,7 +95,7 @@ std::optional<Effect> ParseLine(const std::vector<std::string_view>& words) {
     return std::nullopt;
   }
   constexpr std::uint64_t kMaxInt = 0x7FFFFFFF;
-  const auto process = Identity(words[1], words[2]);
+  const auto process = ParseIdentity(words[1], words[2]);
   if (!process) return std::nullopt;
   Effect effect;
   effect.kind = info->kind;
@@ -169,11 +173,6 @@ void EffectLedger::Changed() {
 void EffectLedger::Tell() {
   pending_ = false;
   if (changed) changed(*this);
-}
-
-EffectLedger& LiveEffects() {
-  static EffectLedger ledger;
-  return ledger;
 }
 
 void GiveBack(const Effect& effect, EffectUndo& undo) {
@@ -265,24 +264,6 @@ void GiveBackStored(const StoredLedger& stored, EffectUndo& undo) {
     if (IsValidEffect(effect)) ledger.Record(effect);
   }
   GiveBackAll(ledger, undo);
-}
-
-std::wstring FormatWatchArguments(const ProcessIdentity& program) {
-  return std::wstring(kWatchSwitch) + L' ' + std::to_wstring(program.id) + L' ' +
-         std::to_wstring(program.started);
-}
-
-std::optional<ProcessIdentity> ParseWatchArguments(const std::vector<std::wstring>& arguments) {
-  if (arguments.size() != 3 || arguments[0] != kWatchSwitch) return std::nullopt;
-  // Plain digits only: the numbers are read as the narrow text the ledger uses.
-  std::string narrow[2];
-  for (int i = 0; i < 2; ++i) {
-    for (const wchar_t c : arguments[static_cast<size_t>(i) + 1]) {
-      if (c < L'0' || c > L'9') return std::nullopt;
-      narrow[i] += static_cast<char>(c);
-    }
-  }
-  return Identity(narrow[0], narrow[1]);
 }
 
 }  // namespace quorvant

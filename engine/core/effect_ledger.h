@@ -77,9 +77,6 @@ class EffectLedger {
   bool pending_ = false;
 };
 
-// The program's ledger, for the whole run.
-EffectLedger& LiveEffects();
-
 // The platform side of giving effects back. Each call acts only on the process with that
 // identity; a process that is gone, or whose id now names another process, needs nothing.
 class EffectUndo {
@@ -135,10 +132,8 @@ std::optional<StoredLedger> ParseLedger(std::string_view text);
 // program died, or a start that finds a ledger its predecessor left behind.
 void GiveBackStored(const StoredLedger& stored, EffectUndo& undo);
 
-// The private switch that starts the program as its own watcher, and its arguments: the
-// program's id and creation time. Anything else is not a watcher's command line.
-inline constexpr std::wstring_view kWatchSwitch = L"--watch";
-std::wstring FormatWatchArguments(const ProcessIdentity& program);
-std::optional<ProcessIdentity> ParseWatchArguments(const std::vector<std::wstring>& arguments);
+// A process id and creation time written as plain decimal digits, as the ledger and the
+// watcher's command line carry them; none for anything else or an unknown process.
+std::optional<ProcessIdentity> ParseIdentity(std::string_view id, std::string_view started);
 
 }  // namespace quorvant

@@ -2,11 +2,6 @@
 
 namespace quorvant {
 
-LimitSlotTable& LimitSlots() {
-  static LimitSlotTable table;
-  return table;
-}
-
 std::optional<int> LimitSlotTable::FindLive(const ProcessIdentity& process) const {
   for (int slot = kFirst; slot <= kLast; ++slot) {
     if ((*this)[slot].InUse && (*this)[slot].Process == process) return slot;

@@ -73,9 +73,6 @@ class LimitSlotTable {
   std::array<LimitSlot, kLast - kFirst + 1> slots_{};
 };
 
-// Lives for the whole run.
-LimitSlotTable& LimitSlots();
-
 namespace engine {
 
 // The lowest and highest limit the slider offers, and where a new limit starts.

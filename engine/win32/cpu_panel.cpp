@@ -20,14 +20,14 @@ constexpr wchar_t kProgramTitle[] = L"Quorvant";
 FontDesc TextFont() { return FontDesc{}; }
 }  // namespace
 
-CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table,
-                   engine::ProcessSource* source, engine::CpuThrottle* throttle,
-                   EffectLedger& ledger)
+CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table, EffectLedger& ledger,
+                   JobSharing& sharing, engine::ProcessSource* source,
+                   engine::CpuThrottle* throttle)
     : panel_(panel),
       fonts_(fonts),
       table_(table),
       source_(source),
-      ownThrottle_(throttle ? nullptr : std::make_unique<ProcessThrottle>()),
+      ownThrottle_(throttle ? nullptr : std::make_unique<ProcessThrottle>(sharing)),
       limits_(table, ledger, throttle ? *throttle : *ownThrottle_) {
   if (!source_) {
     ownSource_ = std::make_unique<SystemProcessSource>();

@@ -23,6 +23,7 @@
 #include "engine/core/path_icons.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/form_set_process_cpu_percent.h"
+#include "engine/win32/job_sharing.h"
 #include "engine/win32/module_get_file_icon.h"
 #include "engine/win32/toolhelp_process_source.h"
 
@@ -41,9 +42,11 @@ class CpuPanel {
 
   // Without a throttle, limits are applied to the system's processes; without a source,
   // the list comes from the system's snapshots.
-  CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table = LimitSlots(),
-           engine::ProcessSource* source = nullptr, engine::CpuThrottle* throttle = nullptr,
-           EffectLedger& ledger = LiveEffects());
+  // table and ledger are the program's limits and live effects; sharing receives the job of
+  // each cap the system's throttle sets.
+  CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table, EffectLedger& ledger,
+           JobSharing& sharing, engine::ProcessSource* source = nullptr,
+           engine::CpuThrottle* throttle = nullptr);
   ~CpuPanel();
   CpuPanel(const CpuPanel&) = delete;
   CpuPanel& operator=(const CpuPanel&) = delete;

@@ -40,8 +40,8 @@ constexpr UINT_PTR kToolNowImproveProcess = 1;
 FontDesc WindowFont() { return FontDesc{}; }
 }  // namespace
 
-ProcessPanel::ProcessPanel(std::unique_ptr<BoosterDesktop> desktop, UniformRandom random,
-                           EffectLedger& ledger)
+ProcessPanel::ProcessPanel(EffectLedger& ledger, std::unique_ptr<BoosterDesktop> desktop,
+                           UniformRandom random)
     : desktop_(desktop ? std::move(desktop) : std::make_unique<WindowsBoosterDesktop>()),
       booster_(*desktop_, std::move(random), ledger) {}
 

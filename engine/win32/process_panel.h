@@ -20,8 +20,8 @@ class ProcessPanel {
  public:
   // desktop is where the booster looks for the foreground window; the system's by default.
   // ledger is where it records the class it raised; the program's by default.
-  explicit ProcessPanel(std::unique_ptr<BoosterDesktop> desktop = nullptr,
-                        UniformRandom random = ProgramRandom, EffectLedger& ledger = LiveEffects());
+  explicit ProcessPanel(EffectLedger& ledger, std::unique_ptr<BoosterDesktop> desktop = nullptr,
+                        UniformRandom random = ProgramRandom);
   ProcessPanel(const ProcessPanel&) = delete;
   ProcessPanel& operator=(const ProcessPanel&) = delete;
   ~ProcessPanel();

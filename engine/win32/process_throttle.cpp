@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/win32/effect_file.h"
 #include "engine/win32/limit_handles.h"
 #include "engine/win32/module_process.h"
 
@@ -47,13 +46,13 @@ ThrottleAnswer ProcessThrottle::Cap(const ProcessIdentity& process, int percent)
   if (slot < 0) return ThrottleAnswer::Failed;
   // The watcher holds its own handle to the job before the cap reaches the process: once
   // the program is gone, only a handle to the job can switch the cap off.
-  if (!ProgramLedgerKeeper().ShareJob(process, limit_handles::Job(slot))) {
+  if (!sharing_.ShareJob(process, limit_handles::Job(slot))) {
     limit_handles::DropJob(slot);
     return ThrottleAnswer::Failed;
   }
   if (!::AssignProcessToJobObject(limit_handles::Job(slot), handle.get())) {
     const DWORD error = ::GetLastError();
-    ProgramLedgerKeeper().UnshareJob(process);
+    sharing_.UnshareJob(process);
     limit_handles::DropJob(slot);
     // The process is already in a job that does not let it join another.
     return error == ERROR_ACCESS_DENIED ? ThrottleAnswer::InJob : ThrottleAnswer::Failed;
@@ -77,7 +76,7 @@ void ProcessThrottle::Uncap(const ProcessIdentity& process) {
   // A process cannot leave its job; a job without a cap restricts nothing.
   (void)limit_handles::Uncap(capped->jobSlot);
   limit_handles::DropJob(capped->jobSlot);
-  ProgramLedgerKeeper().UnshareJob(process);
+  sharing_.UnshareJob(process);
   capped_.erase(capped_.begin() + (capped - capped_.data()));
 }
 

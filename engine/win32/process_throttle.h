@@ -6,6 +6,7 @@
 
 #include "engine/core/cpu_limits.h"
 #include "engine/win32/duty_cycler.h"
+#include "engine/win32/job_sharing.h"
 
 namespace quorvant::win32 {
 
@@ -14,7 +15,8 @@ namespace quorvant::win32 {
 // the duty cycle where it does not.
 class ProcessThrottle final : public engine::CpuThrottle {
  public:
-  ProcessThrottle() = default;
+  // sharing receives each cap's job before the process joins it.
+  explicit ProcessThrottle(JobSharing& sharing) : sharing_(sharing) {}
   // Every cap is switched off and every cycled process runs before the throttle goes.
   ~ProcessThrottle() override;
   ProcessThrottle(const ProcessThrottle&) = delete;
@@ -38,6 +40,7 @@ class ProcessThrottle final : public engine::CpuThrottle {
   };
   Capped* FindCapped(const ProcessIdentity& process);
 
+  JobSharing& sharing_;
   std::vector<Capped> capped_;
   DutyCycler cycler_;
 };

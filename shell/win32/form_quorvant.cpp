@@ -12,6 +12,7 @@
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/module_get_more_privilege.h"
 #include "shell/win32/module_tray_icon.h"
+#include "shell/win32/program_files.h"
 #include "skin/resource.h"
 
 namespace quorvant::win32 {
@@ -44,15 +45,6 @@ constexpr UINT kProcessIconsDelayMs = USER_TIMER_MINIMUM;
 // Posted once the window has painted (or stayed hidden): the rest of the start-up.
 constexpr UINT kWmFinishStart = WM_APP + 1;
 
-constexpr std::array<std::array<int, 2>, shell::kEntryCount> kNavBitmaps{{
-    {IDB_NAV_STATE_0, IDB_NAV_STATE_1},
-    {IDB_NAV_PROCESS_0, IDB_NAV_PROCESS_1},
-    {IDB_NAV_CPU_0, IDB_NAV_CPU_1},
-    {IDB_NAV_MEMORY_0, IDB_NAV_MEMORY_1},
-    {IDB_NAV_SETTING_0, IDB_NAV_SETTING_1},
-    {IDB_NAV_ABOUT_0, IDB_NAV_ABOUT_1},
-}};
-
 constexpr size_t Index(shell::Entry entry) { return static_cast<size_t>(entry); }
 
 // A control on a panel; its panel's layout places it.
@@ -71,10 +63,15 @@ FontDesc WindowFont() { return FontDesc{}; }
 
 }  // namespace
 
-FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading)
+FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading, ProgramEffects* effects)
     : memoryReading_(memoryReading ? memoryReading : &systemMemory_),
       store_(ConfigFilePath()),
-      settings_(store_, autorun_) {}
+      ownEffects_(effects ? nullptr : std::make_unique<ProgramEffects>()),
+      effects_(effects ? *effects : *ownEffects_),
+      settings_(store_, autorun_),
+      skin_(fonts_, navigation_,
+            {[this](shell::Entry entry) { SelectEntry(entry); },
+             [this](shell::TitleButton::Action action) { RunTitleAction(action); }}) {}
 
 FormQuorvant::~FormQuorvant() = default;
 
@@ -92,6 +89,7 @@ bool FormQuorvant::Create(HINSTANCE instance) {
     return false;
   }
   timerService_.SetWindow(hwnd_);
+  skin_.SetWindow(hwnd_);
   keys_ = std::make_unique<MainWindowKeys>(
       hwnd_, MainWindowKeys::Actions{[this] { return SelectedEntry(); },
                                      [this](shell::Entry e) { SelectEntry(e); },
@@ -116,7 +114,7 @@ bool FormQuorvant::Load() {
 
   EnableDebugPrivilege();
   settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
-  LayOutPictures();
+  skin_.LayOut();
   CreatePanels();
   // The status panel is the one shown at start; the graph samples on its own timer, once
   // the window shows.
@@ -141,16 +139,16 @@ void FormQuorvant::FinishStart() {
   ApplySettings();
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
-  LimitSlots().ReleaseSlotsWithoutProcess();
+  effects_.Limits().ReleaseSlotsWithoutProcess();
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
   cpuPanel_->RefreshWithoutIcons();
 
-  TaskbarCreatedMsg = ::RegisterWindowMessageW(L"TaskbarCreated");
+  taskbarCreatedMsg_ = ::RegisterWindowMessageW(L"TaskbarCreated");
   // Run elevated, the window would not hear a restarted shell's broadcast and the icon
   // would never come back.
-  (void)::ChangeWindowMessageFilterEx(hwnd_, TaskbarCreatedMsg, MSGFLT_ALLOW, nullptr);
-  InstallHook(hwnd_, *this);
+  (void)::ChangeWindowMessageFilterEx(hwnd_, taskbarCreatedMsg_, MSGFLT_ALLOW, nullptr);
+  trayListening_ = true;
   AddTrayIcon(hwnd_);
   trayIconAdded_ = true;
   if (saveWarning_ == SaveWarning::Pending) WarnSettingsNotSaved();
@@ -158,49 +156,9 @@ void FormQuorvant::FinishStart() {
   if (shown_) RefreshFigures();
   StartTimers();
   (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
-}
-
-void FormQuorvant::LayOutPictures() {
-  background_ = LoadSkinBitmap(IDB_BACKGROUND);
-
-  auto place = [](auto& pictures, std::initializer_list<int> ids, RECT rect) {
-    size_t i = 0;
-    for (const int id : ids) {
-      pictures[i].bitmap = LoadSkinBitmap(id);
-      pictures[i].rect = rect;
-      ++i;
-    }
-  };
-  place(imageMin_, {IDB_MIN_0, IDB_MIN_1, IDB_MIN_2},
-        PixelRect({shell::kImageMinTwips.x, shell::kImageMinTwips.y, shell::kTitleButtonWidthTwips,
-                   shell::kTitleButtonHeightTwips}));
-  place(imageExit_, {IDB_EXIT_0, IDB_EXIT_1, IDB_EXIT_2},
-        PixelRect({shell::kImageExitTwips.x, shell::kImageExitTwips.y,
-                   shell::kTitleButtonWidthTwips, shell::kTitleButtonHeightTwips}));
-  for (const auto& entry : shell::kEntries) {
-    auto& pictures = navImages_[Index(entry.entry)];
-    const auto& ids = kNavBitmaps[Index(entry.entry)];
-    place(pictures, {ids[0], ids[1]},
-          PixelRect({shell::kNavPictureLeftTwips, entry.pictureTopTwips,
-                     shell::kNavPictureWidthTwips, shell::kNavPictureHeightTwips}));
-  }
-  // Labels are as large as their text, so the mouse finds them where they are drawn.
-  auto labelRect = [](const std::wstring& text, int left, int top, HFONT font) {
-    return LabelRect(text, TwipsToPixels(left), TwipsToPixels(top), font);
-  };
-  labels_.clear();
-  for (const auto& entry : shell::kEntries) {
-    std::wstring text(entry.labelText);
-    const HFONT font = Font(WindowFont());
-    const RECT rect = labelRect(text, entry.labelLeftTwips, entry.labelTopTwips, font);
-    labels_.push_back({std::move(text), rect, font, shell::kNavLabelWhite, entry.entry});
-  }
-  for (const auto& fixed : shell::kFrameTexts) {
-    std::wstring text(fixed.text);
-    const HFONT font = Font(fixed.Font());
-    const RECT rect = labelRect(text, fixed.leftTwips, fixed.topTwips, font);
-    labels_.push_back({std::move(text), rect, font, fixed.color, std::nullopt});
-  }
+  // Last, since starting a process would hold the window back; until it runs, a program
+  // killed from outside leaves its effects to the next start's repair.
+  (void)effects_.StartWatcher(ExecutablePath());
 }
 
 void FormQuorvant::CreatePanels() {
@@ -254,7 +212,7 @@ void FormQuorvant::CreatePanelControls() {
   checkNowImproveProcess_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Enable speed up process",
                                                    kCheck, kIdCheckNowImproveProcess));
   comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed));
-  processPanel_ = std::make_unique<ProcessPanel>();
+  processPanel_ = std::make_unique<ProcessPanel>(effects_.Ledger());
   (void)processPanel_->Create(panels_[Index(shell::Entry::Process)], checkNowImproveProcess_,
                               comboSpeed_, fonts_);
 
@@ -272,7 +230,8 @@ void FormQuorvant::CreatePanelControls() {
   checkAutoMin_ = CheckBox(
       CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck, kIdCheckAutoMin));
 
-  cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_);
+  cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_,
+                                         effects_.Limits(), effects_.Ledger(), effects_.Keeper());
   (void)cpuPanel_->Create();
 
   for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
@@ -288,7 +247,7 @@ void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
   // The whole window follows its monitor: one scale for every conversion, then each part
   // placed again from its twips and redrawn in fonts and artwork of that scale.
   SetDisplayDpi(dpi);
-  LayOutPictures();
+  skin_.LayOut();
   LayOutPanels();
   // Before the start-up's second half, the status panel is the only one with controls.
   if (processPanel_) processPanel_->LayOut();
@@ -365,14 +324,24 @@ void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
   if (visible && !::IsIconic(hwnd_)) SetShown(true);
 }
 
+void FormQuorvant::GiveBackEverything() {
+  if (givenBack_) return;
+  givenBack_ = true;
+  // No tick may raise or limit anything after this.
+  if (timers_) timers_->StopAll();
+  (void)::KillTimer(hwnd_, kTimerProcessIcons);
+  // Limited processes run freely again first of all, then the raised one gets its class.
+  if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
+  if (processPanel_) processPanel_->GiveBack();
+}
+
 void FormQuorvant::ExitProgram() {
   if (exiting_) return;
   exiting_ = true;
-  // Each step runs whatever happened to the one before it. Limited processes run freely
-  // again first of all.
-  if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
+  GiveBackEverything();
+  // Each step of the teardown runs whatever happened to the one before it.
   RemoveTrayIcon();
-  RemoveHook(hwnd_);
+  trayListening_ = false;
   if (formMenu_) formMenu_->Close();
   if (cpuPanel_ && cpuPanel_->LimitDialog()) (void)::DestroyWindow(cpuPanel_->LimitDialog());
   (void)::DestroyWindow(hwnd_);
@@ -435,93 +404,39 @@ void FormQuorvant::OpenTrayMenu(std::optional<POINT> at) {
   formMenu_->PopUp(at);
 }
 
-void FormQuorvant::AddIconAgain() { AddTrayIcon(hwnd_); }
-
-FormQuorvant::Hit FormQuorvant::HitTest(POINT at) const {
-  // Only the navigation labels take the mouse; the frame's texts let it through, so the
-  // title strip drags wherever it is, under "Morwick" too.
-  for (const auto& label : labels_) {
-    if (label.entry && ::PtInRect(&label.rect, at)) return {Hit::Kind::NavEntry, label.entry};
-  }
-  if (::PtInRect(&imageMin_[0].rect, at)) return {Hit::Kind::Minimise, {}};
-  if (::PtInRect(&imageExit_[0].rect, at)) return {Hit::Kind::Close, {}};
-  const RECT caption = PixelRect({shell::kImageCaptionTwips.x, shell::kImageCaptionTwips.y,
-                                  shell::kImageCaptionWidthTwips, shell::kImageCaptionHeightTwips});
-  if (::PtInRect(&caption, at)) return {Hit::Kind::Caption, {}};
-  for (const auto& layout : shell::kEntries) {
-    if (::PtInRect(&navImages_[Index(layout.entry)][0].rect, at)) {
-      return {Hit::Kind::NavEntry, layout.entry};
+std::optional<LRESULT> FormQuorvant::OnTrayMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!trayListening_) return std::nullopt;
+  const bool trayEvent = message == shell::kTrayCallbackMessage;
+  if (!trayEvent && message != taskbarCreatedMsg_) return std::nullopt;
+  // Visibility matters only to the icon's events.
+  const bool echo = trayEvent && trayEcho_.IsEcho(shell::TrayEvent(lParam));
+  const shell::HookAction action = shell::DecideHook(message, lParam, taskbarCreatedMsg_,
+                                                     trayEvent && ::IsWindowVisible(hwnd_) != FALSE,
+                                                     trayEvent && LimitDialogVisible(), echo);
+  try {
+    switch (action) {
+      case shell::HookAction::RestoreWindow:
+        RestoreFromTray();
+        return 0;
+      case shell::HookAction::OpenMenu:
+        OpenTrayMenu(std::nullopt);
+        return 0;
+      case shell::HookAction::OpenMenuAtAnchor:
+        // The anchor is in screen coordinates, which may be negative on a left monitor.
+        OpenTrayMenu(POINT{static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))});
+        return 0;
+      case shell::HookAction::AddIconAgain:
+        AddTrayIcon(hwnd_);
+        return 0;
+      case shell::HookAction::Swallow:
+        return 0;
+      case shell::HookAction::PassOn:
+        break;
     }
+  } catch (...) {
+    return 0;  // the message loop never stops for an error in here
   }
-  return {Hit::Kind::Background, {}};
-}
-
-void FormQuorvant::OnMouseDown(shell::MouseButton button, POINT at) {
-  const Hit hit = HitTest(at);
-  switch (hit.kind) {
-    case Hit::Kind::Minimise:
-    case Hit::Kind::Close:
-      (hit.kind == Hit::Kind::Minimise ? imageMinButton_ : imageExitButton_).MouseDown(button);
-      InvalidateTitleButtons();
-      break;
-    case Hit::Kind::Caption:
-      if (button == shell::MouseButton::Left) {
-        // The system moves the window while the button is held.
-        (void)::ReleaseCapture();
-        (void)::SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
-      }
-      return;
-    case Hit::Kind::NavEntry:
-      if (button != shell::MouseButton::Left) return;
-      break;
-    default:
-      return;
-  }
-  pressed_ = hit;
-  (void)::SetCapture(hwnd_);
-}
-
-void FormQuorvant::OnMouseMove(POINT at) {
-  // While a title-bar button holds the mouse, every move goes to it.
-  Hit hit =
-      pressed_ && (pressed_->kind == Hit::Kind::Minimise || pressed_->kind == Hit::Kind::Close)
-          ? *pressed_
-          : HitTest(at);
-  switch (hit.kind) {
-    case Hit::Kind::Minimise:
-      imageMinButton_.MouseMove();
-      break;
-    case Hit::Kind::Close:
-      imageExitButton_.MouseMove();
-      break;
-    case Hit::Kind::Background:
-      imageMinButton_.BackgroundMove();
-      imageExitButton_.BackgroundMove();
-      break;
-    default:
-      return;
-  }
-  InvalidateTitleButtons();
-}
-
-void FormQuorvant::OnMouseUp(shell::MouseButton button, POINT at) {
-  if (!pressed_) return;
-  const Hit pressed = *pressed_;
-  pressed_.reset();
-  if (::GetCapture() == hwnd_) (void)::ReleaseCapture();
-  const bool releasedOver = HitTest(at) == pressed;
-  const bool leftClick = button == shell::MouseButton::Left && releasedOver;
-
-  if (pressed.kind == Hit::Kind::Minimise || pressed.kind == Hit::Kind::Close) {
-    shell::TitleButton& titleButton =
-        pressed.kind == Hit::Kind::Minimise ? imageMinButton_ : imageExitButton_;
-    shell::TitleButton::Action action = titleButton.MouseUp(button);
-    if (action == shell::TitleButton::Action::None && leftClick) action = titleButton.Click();
-    InvalidateTitleButtons();
-    RunTitleAction(action);
-    return;
-  }
-  if (pressed.kind == Hit::Kind::NavEntry && leftClick) SelectEntry(*pressed.entry);
+  return std::nullopt;
 }
 
 void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
@@ -538,17 +453,12 @@ void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
   }
 }
 
-void FormQuorvant::InvalidateTitleButtons() {
-  (void)::InvalidateRect(hwnd_, &imageMin_[0].rect, FALSE);
-  (void)::InvalidateRect(hwnd_, &imageExit_[0].rect, FALSE);
-}
-
 LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      OnPaint();
+      skin_.Paint();
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
@@ -567,30 +477,30 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return OnCtlColor(reinterpret_cast<HDC>(wParam));
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      OnMouseDown(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      skin_.OnMouseDown(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-      OnMouseDown(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      skin_.OnMouseDown(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
-      OnMouseDown(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      skin_.OnMouseDown(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_LBUTTONUP:
-      OnMouseUp(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      skin_.OnMouseUp(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_RBUTTONUP:
-      OnMouseUp(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      skin_.OnMouseUp(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_MBUTTONUP:
-      OnMouseUp(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      skin_.OnMouseUp(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_MOUSEMOVE:
-      OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      skin_.OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lParam) != hwnd_) pressed_.reset();
+      skin_.OnCaptureChanged(reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -618,56 +528,29 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (statusPanel_) SetShown(::IsWindowVisible(hwnd_) && !::IsIconic(hwnd_));
       return DefaultProc(message, wParam, lParam);
     case WM_DESTROY:
-      if (timers_) timers_->StopAll();
-      (void)::KillTimer(hwnd_, kTimerProcessIcons);
       // Every way the program ends passes here ("Exit", the system's close, log-off), and
       // nothing it raised or limited may outlive it.
-      if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
-      if (processPanel_) processPanel_->GiveBack();
+      GiveBackEverything();
       ::PostQuitMessage(0);
       return 0;
     case WM_ACTIVATE:
       if (!keys_) return DefaultProc(message, wParam, lParam);
       keys_->OnActivate(wParam);
       return 0;
+    case shell::kTrayCallbackMessage:
+      if (const auto handled = OnTrayMessage(message, wParam, lParam)) return *handled;
+      return DefaultProc(message, wParam, lParam);
     case WM_NEXTDLGCTL:
       MoveToNextControl(hwnd_, wParam, lParam);
       return 0;
     default:
+      // The shell restarted: a registered message, so no case of its own.
+      if (const auto handled = OnTrayMessage(message, wParam, lParam)) return *handled;
       if (message == KeyPreviewMessage()) {
         return keys_ && keys_->OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
       }
       return DefaultProc(message, wParam, lParam);
   }
-}
-
-void FormQuorvant::OnPaint() {
-  PAINTSTRUCT ps;
-  HDC dc = ::BeginPaint(hwnd_, &ps);
-  RECT client;
-  (void)::GetClientRect(hwnd_, &client);
-  // Composed off screen so the skin never flickers.
-  unique_hdc memory(::CreateCompatibleDC(dc));
-  unique_hbitmap canvas(::CreateCompatibleBitmap(dc, client.right, client.bottom));
-  {
-    ScopedSelect selectCanvas(memory.get(), canvas.get());
-    DrawBitmap(memory.get(), background_.get(), 0, 0);
-    auto draw = [&](const SkinPicture& picture) {
-      DrawBitmap(memory.get(), picture.bitmap.get(), picture.rect.left, picture.rect.top);
-    };
-    for (const auto& layout : shell::kEntries) {
-      draw(navImages_[Index(layout.entry)][navigation_.PictureIndex(layout.entry)]);
-    }
-    draw(imageMin_[static_cast<size_t>(imageMinButton_.CurrentLook())]);
-    draw(imageExit_[static_cast<size_t>(imageExitButton_.CurrentLook())]);
-    (void)::SetBkMode(memory.get(), TRANSPARENT);
-    for (const auto& label : labels_) {
-      DrawLabel(memory.get(), label.text, {label.rect.left, label.rect.top}, label.font,
-                label.color ? *label.color : ::GetSysColor(COLOR_BTNTEXT));
-    }
-    (void)::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
-  }
-  (void)::EndPaint(hwnd_, &ps);
 }
 
 LRESULT FormQuorvant::OnCtlColor(HDC dc) {

@@ -20,40 +20,48 @@
 #include "engine/win32/memory_panel.h"
 #include "engine/win32/module_get_memory_state.h"
 #include "engine/win32/process_panel.h"
+#include "engine/win32/program_effects.h"
 #include "engine/win32/status_panel.h"
 #include "shell/core/chrome.h"
 #include "shell/core/main_window_layout.h"
 #include "shell/core/resident_timers.h"
 #include "shell/core/settings.h"
+#include "shell/core/tray_hook.h"
 #include "shell/core/tray_menu.h"
 #include "shell/win32/form_menu.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/main_window_keys.h"
+#include "shell/win32/main_window_skin.h"
 #include "shell/win32/module_autorun.h"
-#include "shell/win32/module_sub_class.h"
 #include "shell/win32/window_timer_service.h"
 
 namespace quorvant::win32 {
 
 // The main window: a borderless skinned window with six panels, the settings controls and
 // the five timers that drive the speed-up features.
-class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
+class FormQuorvant final : public Window<FormQuorvant> {
  public:
   static constexpr wchar_t kClassName[] = L"FormQuorvant";
 
-  // memoryReading, when given, replaces the system's memory status (tests); it must outlive
-  // the form.
-  explicit FormQuorvant(engine::MemoryReading* memoryReading = nullptr);
+  // memoryReading, when given, replaces the system's memory status (tests); effects is what
+  // the program changes in other processes, owned by the start-up (without it, the form
+  // owns one that keeps nothing on disk). Both must outlive the form.
+  explicit FormQuorvant(engine::MemoryReading* memoryReading = nullptr,
+                        ProgramEffects* effects = nullptr);
   ~FormQuorvant() override;
 
   // Creates the window hidden and runs the start-up sequence; shows it unless the user
   // asked to start minimised to the notification area. The panels other than the status
   // panel, the process list and the tray icon follow from the message loop, right after.
   bool Create(HINSTANCE instance);
-  // The start-up's second half has run: the window is fully built.
-  bool Started() const { return started_; }
+  // The ledger of live effects, its keeper and the limit table the panels work on.
+  ProgramEffects& Effects() { return effects_; }
   // Ends the program: what the tray menu's "Exit" runs.
   void ExitProgram();
+  // Every limit lifted and every raise given back, the timers that would set them again
+  // stopped: what each way of ending does first, before any of the interface goes. Once;
+  // later calls do nothing.
+  void GiveBackEverything();
   // Select entry: shows the entry's panel and its selected picture.
   void SelectEntry(shell::Entry entry);
   shell::Entry SelectedEntry() const { return navigation_.Selected(); }
@@ -71,32 +79,8 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
-  struct SkinPicture {
-    unique_hbitmap bitmap;
-    RECT rect{};
-  };
-  // Pictures that share one place and show one at a time.
-  template <size_t N>
-  using PictureArray = std::array<SkinPicture, N>;
-  struct SkinLabel {
-    std::wstring text;
-    RECT rect{};
-    HFONT font = nullptr;
-    std::optional<Color> color;         // empty: the system's button-text colour
-    std::optional<shell::Entry> entry;  // a navigation label acts like its entry's pictures
-  };
-  // What the mouse is over, topmost first: navigation labels, title-bar buttons, title strip,
-  // entries.
-  struct Hit {
-    enum class Kind { Background, NavEntry, Minimise, Close, Caption } kind;
-    std::optional<shell::Entry> entry;
-    friend bool operator==(const Hit&, const Hit&) = default;
-  };
-
   bool Load();
   void FinishStart();
-  // The frame's pictures and labels, at the display's scale.
-  void LayOutPictures();
   void CreatePanels();
   void CreatePanelControls();
   // The panels' places and the settings and about panels' contents, at the display's scale.
@@ -111,19 +95,15 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   void RefreshFigures();
   void OnWindowPosChanging(const WINDOWPOS& pos);
 
-  void OnPaint();
-  Hit HitTest(POINT at) const;
-  void OnMouseDown(shell::MouseButton button, POINT at);
-  void OnMouseMove(POINT at);
-  void OnMouseUp(shell::MouseButton button, POINT at);
   void RunTitleAction(shell::TitleButton::Action action);
-  void InvalidateTitleButtons();
 
-  // HookTarget
-  bool LimitDialogVisible() const override;
-  void RestoreFromTray() override;
-  void OpenTrayMenu(std::optional<POINT> at) override;
-  void AddIconAgain() override;
+  // The notification icon's events and the shell's restart, while the icon is there;
+  // nothing when the message is none of them.
+  std::optional<LRESULT> OnTrayMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool LimitDialogVisible() const;
+  void RestoreFromTray();
+  // At the mouse, or at the given point (the icon's anchor when the keyboard asked).
+  void OpenTrayMenu(std::optional<POINT> at);
   void OpenHomePage(HWND owner);
   void WarnSettingsNotSaved();
   void OnCommand(WORD id, WORD code, HWND control);
@@ -144,14 +124,13 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   SystemMemoryReading systemMemory_;
   IniSettingsStore store_;
   ModuleAutorun autorun_;
+  std::unique_ptr<ProgramEffects> ownEffects_;
+  ProgramEffects& effects_;
   shell::Settings settings_;
 
-  unique_hbitmap background_;
-  PictureArray<3> imageMin_;
-  PictureArray<3> imageExit_;
-  std::array<PictureArray<2>, shell::kEntryCount> navImages_;
-  std::vector<SkinLabel> labels_;
   FontCache fonts_;
+  shell::Navigation navigation_;
+  MainWindowSkin skin_;
   unique_hbitmap aboutPicture_;
   unique_hbitmap settingPicture_;
 
@@ -166,11 +145,6 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   CheckBox checkAutoRun_;
   CheckBox checkAutoMin_;
 
-  shell::Navigation navigation_;
-  shell::TitleButton imageMinButton_{shell::TitleButton::Kind::Minimise};
-  shell::TitleButton imageExitButton_{shell::TitleButton::Kind::Close};
-  // The item a mouse button went down on, holding the capture until it comes up.
-  std::optional<Hit> pressed_;
   unique_hcursor linkCursor_;
   std::unique_ptr<FormMenu> formMenu_;
   std::unique_ptr<CpuPanel> cpuPanel_;
@@ -179,9 +153,14 @@ class FormQuorvant final : public Window<FormQuorvant>, private HookTarget {
   bool shown_ = false;
   std::unique_ptr<MainWindowKeys> keys_;
   bool exiting_ = false;
+  bool givenBack_ = false;
   // The start-up's second half has run.
   bool started_ = false;
   bool trayIconAdded_ = false;
+  // The icon's events are heard from the icon's addition until the program ends.
+  bool trayListening_ = false;
+  UINT taskbarCreatedMsg_ = 0;
+  shell::TrayMouseEcho trayEcho_;
   // A setting could not be stored: told once per run, from the tray icon.
   enum class SaveWarning { None, Pending, Shown } saveWarning_ = SaveWarning::None;
 };

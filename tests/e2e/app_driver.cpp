@@ -93,11 +93,19 @@ std::string AppFolder::ConfigBytes() const {
 }
 
 AppProcess::AppProcess(const std::wstring& exe, const std::wstring& arguments) {
+  // NUL for the standard handles: the program passes its own to the watcher it starts, and a
+  // watcher that outlived its test would otherwise keep the test runner's output open.
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  const win32::unique_hfile nowhere(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                                  OPEN_EXISTING, 0, nullptr));
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere.get();
   std::wstring commandLine = L"\"" + exe + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
-  (void)::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  (void)::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                          nullptr, &startup, &info_);
 }
 

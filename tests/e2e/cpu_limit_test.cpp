@@ -43,9 +43,8 @@ TEST(CpuLimitTest, RefreshShowsANewProcessAndOkMarksItsRowAndTheCount) {
 
   list.Select(RowOf(list, child.Id()));
   Click(limit);
-  HWND dialog = nullptr;
-  ASSERT_TRUE(
-      WaitFor([&] { return (dialog = app.FindTopLevel(L"FormSetProcessCpuPercent")) != nullptr; }));
+  const HWND dialog = WaitForDialog(app);
+  ASSERT_TRUE(dialog);
   EXPECT_EQ(WindowText(dialog), L"Limit process CPU usage");
   EXPECT_TRUE(FindDescendantByText(dialog, std::to_wstring(child.Id())));
   EXPECT_TRUE(FindDescendantByText(dialog, L"99"));
@@ -75,9 +74,8 @@ TEST(CpuLimitTest, ClosingWhileTheDialogIsOpenEndsTheProgram) {
   ASSERT_GE(row, 0);
   list.Select(row);
   Click(w.limit);
-  HWND dialog = nullptr;
-  ASSERT_TRUE(
-      WaitFor([&] { return (dialog = app.FindTopLevel(L"FormSetProcessCpuPercent")) != nullptr; }));
+  const HWND dialog = WaitForDialog(app);
+  ASSERT_TRUE(dialog);
   (void)::PostMessageW(w.main, WM_CLOSE, 0, 0);
   DWORD exitCode = 1;
   EXPECT_TRUE(app.WaitForExit(std::chrono::seconds(15), &exitCode));
@@ -123,7 +121,9 @@ TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
   EXPECT_TRUE(WaitFor([&] { return WindowText(w.count) == L"1"; }, 5s));
   const double limited = burner.Share(4s);
   EXPECT_LE(limited, 30.0 + kSlack);
-  if (quiet) EXPECT_GE(limited, 20.0);
+  if (quiet) {
+    EXPECT_GE(limited, 20.0);
+  }
 
   list.Select(RowOf(list, burner.Id()));
   Click(w.limit);

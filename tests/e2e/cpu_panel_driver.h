@@ -83,12 +83,18 @@ inline bool FindCpuPanel(const AppProcess& app, CpuPanelWindows& w) {
       std::chrono::seconds(20));
 }
 
-// The limit dialog of the program, once it shows.
+// The limit dialog of the program once it is ready for input: shown, which it is only after
+// its slider's range and first position are set. A dialog that merely exists may still be
+// setting them, and would overwrite a position the test chose.
 inline HWND WaitForDialog(const AppProcess& app) {
   HWND dialog = nullptr;
-  (void)WaitFor(
-      [&] { return (dialog = app.FindTopLevel(L"FormSetProcessCpuPercent")) != nullptr; });
-  return dialog;
+  (void)WaitFor([&] {
+    dialog = app.FindTopLevel(L"FormSetProcessCpuPercent");
+    if (!dialog || !::IsWindowVisible(dialog)) return false;
+    const HWND slider = ::FindWindowExW(dialog, nullptr, TRACKBAR_CLASSW, nullptr);
+    return slider && ::SendMessageW(slider, TBM_GETRANGEMAX, 0, 0) > 1;
+  });
+  return ::IsWindowVisible(dialog) ? dialog : nullptr;
 }
 
 // Sets the dialog's slider as the keyboard would, and tells the dialog.

@@ -40,14 +40,17 @@ TEST(MemoryReleaseEndToEnd, ClickShowsTheFigureAndLogsTheSameFigureOnceTheMessag
   AppFolder folder;
   AppProcess app(folder.Exe());
   HWND main = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
+  HWND button = nullptr;
+  HWND list = nullptr;
+  // The memory panel's controls come right after the first frame; wait for them, not for
+  // the window. The log is the list on the button's panel; other panels have lists of their own.
+  ASSERT_TRUE(WaitFor([&] {
+    main = app.MainWindow();
+    button = main ? FindDescendantByText(main, L"Release memory now") : nullptr;
+    list = button ? FindChildOfClass(::GetParent(button), WC_LISTVIEWW) : nullptr;
+    return list != nullptr;
+  }));
   app.WaitForIdle();
-
-  HWND button = FindDescendantByText(main, L"Release memory now");
-  ASSERT_NE(button, nullptr);
-  // The log is the list on the button's panel; other panels have lists of their own.
-  HWND list = FindChildOfClass(::GetParent(button), WC_LISTVIEWW);
-  ASSERT_NE(list, nullptr);
   RemoteListView log(list, app.Id());
   ASSERT_TRUE(log.Ready());
   EXPECT_EQ(log.Count(), 0);

@@ -42,18 +42,26 @@ std::string Narrow(const std::wstring& wide) {
 }
 
 // The program with the booster raising to High, the front window of a Below Normal process
-// raised, and a burner limited from the CPU panel.
+// raised, and a burner limited from the CPU panel beside an unlimited twin.
 struct Scene {
   Burner burner;
+  Burner twin;
   AppFolder folder;
   std::unique_ptr<AppProcess> app;
   std::unique_ptr<TitledWindows> alpha;
-  double free = 0;
+
+  // The limited burner runs freely again: it gets at least half of what its unlimited twin
+  // gets in the same second. A share measured earlier says nothing on a machine whose load
+  // changes meanwhile.
+  bool RunsLikeItsTwin() const {
+    const auto [share, twinShare] = burner.ShareBeside(twin, 1s);
+    std::printf("burner %.0f %%, its twin %.0f %% of a core\n", share, twinShare);
+    return twinShare > 0 && share > twinShare * 0.5;
+  }
 
   bool Set(int percent) {
     folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
     folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
-    free = burner.Share(1s);
     app = std::make_unique<AppProcess>(folder.Exe());
     CpuPanelWindows w;
     if (!FindCpuPanel(*app, w)) return false;
@@ -75,7 +83,6 @@ struct Scene {
 TEST(WatcherTest, KilledFromOutsideEveryRaiseAndSuspensionIsGivenBackAtOnce) {
   Scene scene;
   ASSERT_TRUE(scene.Set(10));
-  ASSERT_GT(scene.free, 20.0);
   EXPECT_LE(scene.burner.Share(1s), 20.0) << "limited before the kill";
   const unique_handle watcher = WatcherOf(scene.app->Id(), kWatcherAccess);
   ASSERT_TRUE(watcher);
@@ -89,7 +96,7 @@ TEST(WatcherTest, KilledFromOutsideEveryRaiseAndSuspensionIsGivenBackAtOnce) {
   EXPECT_EQ(::WaitForSingleObject(watcher.get(), 2000), WAIT_OBJECT_0);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count();
-  EXPECT_GT(scene.burner.Share(1s), std::max(scene.free * 0.5, 30.0)) << "runs freely again";
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "runs freely again";
   EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
   std::printf("everything given back %.2f s after the kill\n", seconds);
 }
@@ -114,7 +121,7 @@ TEST(WatcherTest, KilledTogetherWithItsWatcherTheNextStartRepairs) {
   scene.folder.WriteConfig(L"Process", L"EnableImproveProcess", L"0");
   AppProcess again(scene.folder.Exe());
   EXPECT_TRUE(WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }));
-  EXPECT_GT(scene.burner.Share(1s), std::max(scene.free * 0.5, 30.0)) << "resumed";
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "resumed";
   EXPECT_TRUE(WaitFor([&] { return again.MainWindow() && ::IsWindowVisible(again.MainWindow()); }));
   EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
 }

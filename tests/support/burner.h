@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "tests/support/child_process.h"
 
@@ -67,6 +68,24 @@ class Burner : public ChildProcess {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (before < 0 || after < 0 || seconds <= 0) return -1;
     return static_cast<double>(after - before) / seconds;  // 100 ticks a second = 100 %
+  }
+
+  // The shares of one core that this burner and another get over the same window: a free
+  // burner is judged against its twin at that very moment, whatever else the machine is
+  // busy with. {-1, -1} when /proc cannot be read.
+  std::pair<double, double> ShareBeside(const Burner& twin,
+                                        std::chrono::milliseconds window) const {
+    const long long before = CpuTicks(), twinBefore = twin.CpuTicks();
+    const auto start = std::chrono::steady_clock::now();
+    ::Sleep(static_cast<DWORD>(window.count()));
+    const long long after = CpuTicks(), twinAfter = twin.CpuTicks();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (before < 0 || twinBefore < 0 || after < 0 || twinAfter < 0 || seconds <= 0) {
+      return {-1, -1};
+    }
+    return {static_cast<double>(after - before) / seconds,
+            static_cast<double>(twinAfter - twinBefore) / seconds};
   }
 
   static std::wstring Command() {

@@ -11,6 +11,7 @@
 #include "engine/win32/limit_handles.h"
 #include "engine/win32/module_process.h"
 #include "engine/win32/process_throttle.h"
+#include "engine/win32/watcher.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 20;
@@ -24,7 +25,7 @@ int wmain(int argc, wchar_t** argv) {
   const auto process = quorvant::win32::IdentityOfId(std::wcstoul(argv[1], nullptr, 10));
   if (!process) return 21;
   // Leaked on purpose: the program dies with its limit live.
-  auto* throttle = new quorvant::win32::ProcessThrottle();
+  auto* throttle = new quorvant::win32::ProcessThrottle(*new quorvant::win32::LedgerKeeper());
   if (throttle->StartDutyCycle(*process, 5) != quorvant::engine::ThrottleAnswer::Done) return 22;
   // Well into the cycle, where the process spends most of its time suspended.
   ::Sleep(550);

@@ -1,4 +1,5 @@
 #include "engine/core/effect_ledger.h"
+#include "engine/core/watch_arguments.h"
 
 #include <gtest/gtest.h>
 

@@ -19,6 +19,7 @@
 #include "engine/win32/module_get_file_icon.h"
 #include "engine/win32/module_process.h"
 #include "engine/win32/process_throttle.h"
+#include "engine/win32/watcher.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
 #include "tests/win32/support/accepting_throttle.h"
@@ -104,8 +105,8 @@ class CpuPanelTest : public ::testing::Test {
   }
   void MakePanel(engine::ProcessSource* source = nullptr, bool systemThrottle = false) {
     cpu_.reset();
-    cpu_ = std::make_unique<CpuPanel>(panel_, fonts_, table_, source,
-                                      systemThrottle ? nullptr : &throttle_, ledger_);
+    cpu_ = std::make_unique<CpuPanel>(panel_, fonts_, table_, ledger_, keeper_, source,
+                                      systemThrottle ? nullptr : &throttle_);
     ASSERT_TRUE(cpu_->Create());
     cpu_->showWarning = [this](std::wstring_view text) { warnings_.emplace_back(text); };
     cpu_->dialogOpening = [this](Dialog& dialog) {
@@ -177,6 +178,8 @@ class CpuPanelTest : public ::testing::Test {
   FontCache fonts_;
   LimitSlotTable table_;
   EffectLedger ledger_;
+  // Keeps no file and has no watcher: the system's throttle shares its jobs with no one.
+  LedgerKeeper keeper_;
   AcceptingThrottle throttle_;
   std::unique_ptr<CpuPanel> cpu_;
   std::vector<std::wstring> warnings_;
@@ -636,7 +639,8 @@ TEST(ProcessThrottleTest, LimitsABurnerAndLetsItGoOnReleaseAndAtTheEnd) {
   EffectLedger ledger;
   double limitedAgain = 0;
   {
-    ProcessThrottle throttle;
+    LedgerKeeper keeper;
+    ProcessThrottle throttle(keeper);
     engine::CpuLimits limits(table, ledger, throttle);
     EXPECT_EQ(limits.Ok(target, 30).rowText, L"30%");
     BOOL inJob = FALSE;

@@ -20,6 +20,7 @@
 #include "engine/win32/cpu_panel.h"
 #include "engine/win32/module_process.h"
 #include "engine/win32/toolhelp_process_source.h"
+#include "engine/win32/watcher.h"
 #include "tests/support/child_process.h"
 #include "tests/win32/support/accepting_throttle.h"
 #include "tests/win32/support/message_pump.h"
@@ -155,7 +156,8 @@ class CpuPanelIconsTest : public ::testing::Test {
                                nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(owner_) << ::GetLastError();
     ASSERT_TRUE(panel_.Create(owner_, 0, 0, 489, 361));
-    cpu_ = std::make_unique<CpuPanel>(panel_, fonts_, table_, nullptr, &throttle_, ledger_);
+    cpu_ =
+        std::make_unique<CpuPanel>(panel_, fonts_, table_, ledger_, keeper_, nullptr, &throttle_);
     ASSERT_TRUE(cpu_->Create());
   }
   void TearDown() override {
@@ -177,6 +179,7 @@ class CpuPanelIconsTest : public ::testing::Test {
   FontCache fonts_;
   LimitSlotTable table_;
   EffectLedger ledger_;
+  LedgerKeeper keeper_;
   test_support::AcceptingThrottle throttle_;
   std::unique_ptr<CpuPanel> cpu_;
 };

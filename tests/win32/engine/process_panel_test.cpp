@@ -127,8 +127,7 @@ class ProcessPanelTest : public ::testing::Test {
     auto desktop = std::make_unique<ScriptedDesktop>();
     desktop_ = desktop.get();
     desktop_->windows = {{11, L"Alpha – ü"}, {12, L"Bravo"}, {13, L""}};
-    controller_ = std::make_unique<ProcessPanel>(
-        std::move(desktop), [] { return 0.0; }, ledger_);
+    controller_ = std::make_unique<ProcessPanel>(ledger_, std::move(desktop), [] { return 0.0; });
     ASSERT_TRUE(controller_->Create(panel_, enable_, level_, fonts_));
   }
 

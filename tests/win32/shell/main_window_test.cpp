@@ -16,7 +16,6 @@
 #include "shell/core/tray_menu.h"
 #include "shell/win32/form_quorvant.h"
 #include "shell/win32/ini_settings_store.h"
-#include "shell/win32/module_sub_class.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
@@ -108,14 +107,13 @@ class MainWindowTest : public ::testing::Test {
   HWND hwnd_ = nullptr;
 };
 
-TEST_F(MainWindowTest, IsHookedWithTheIconAdded) {
-  EXPECT_EQ(reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd_, GWLP_WNDPROC)), &HookWindowProc);
-  EXPECT_NE(PrevWndProc, nullptr);
-  EXPECT_NE(TaskbarCreatedMsg, 0u);
+TEST_F(MainWindowTest, HearsTheIconInItsOwnProcedureWithTheIconAdded) {
+  // No subclass: the icon's events are cases of the window's own message switch.
+  EXPECT_EQ(::GetWindowLongPtrW(hwnd_, GWLP_WNDPROC), ::GetClassLongPtrW(hwnd_, GCLP_WNDPROC));
   EXPECT_TRUE(TrayIconExists(hwnd_));
   EXPECT_EQ(form_->SelectedEntry(), shell::Entry::State);
   EXPECT_TRUE(PanelShown(shell::Entry::State));
-  // Any other message reaches the previous procedure unchanged.
+  // Any other message is handled as before the icon was added.
   (void)::SendMessageW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"probe"));
   wchar_t text[16] = {};
   (void)::GetWindowTextW(hwnd_, text, 16);
@@ -145,7 +143,9 @@ TEST_F(MainWindowTest, TaskbarCreatedPutsTheIconBack) {
   data.hWnd = hwnd_;
   ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
   ASSERT_FALSE(TrayIconExists(hwnd_));
-  EXPECT_EQ(::SendMessageW(hwnd_, TaskbarCreatedMsg, 0, 0), 0);
+  const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+  ASSERT_NE(taskbarCreated, 0u) << ::GetLastError();
+  EXPECT_EQ(::SendMessageW(hwnd_, taskbarCreated, 0, 0), 0);
   EXPECT_TRUE(TrayIconExists(hwnd_));
 }
 
@@ -225,11 +225,13 @@ TEST_F(MainWindowTest, ExitRemovesTheIconUnhooksAndClosesEverything) {
 TEST_F(MainWindowTest, FiguresWaitWhileHiddenAndAreCurrentBeforeTheFirstPaint) {
   // Processes that need not exist: the table is changed directly, nothing is applied.
   static constexpr ProcessIdentity kLimitedPids[] = {{4242, 1}, {4243, 1}};
+  LimitSlotTable& limits = form_->Effects().Limits();
   struct ReleaseSlots {
+    LimitSlotTable& limits;
     ~ReleaseSlots() {
-      for (const auto& pid : kLimitedPids) (void)LimitSlots().Release(pid);
+      for (const auto& pid : kLimitedPids) (void)limits.Release(pid);
     }
-  } releaseSlots;
+  } releaseSlots{limits};
   ASSERT_TRUE(
       PumpUntil([&] { return form_->Memory().LabelMemoryUsed().Text() == L"4096 MB"; }, 2s));
   ASSERT_TRUE(form_->Shown());
@@ -257,8 +259,8 @@ TEST_F(MainWindowTest, FiguresWaitWhileHiddenAndAreCurrentBeforeTheFirstPaint) {
     // What the figures stand for changes: less memory left, one more limit held.
     availableGiB -= 2;
     memory_.status.availableBytes = availableGiB << 30;
-    ASSERT_TRUE(LimitSlots().Take(*limitedPid++, L"c:\\test.exe", 50));
-    const std::wstring limited = std::to_wstring(LimitSlots().CountInUse());
+    ASSERT_TRUE(limits.Take(*limitedPid++, L"c:\\test.exe", 50));
+    const std::wstring limited = std::to_wstring(limits.CountInUse());
     // Many readout periods, and more than a second of the clock, the count and the graph.
     const auto until = std::chrono::steady_clock::now() + 1200ms;
     while (std::chrono::steady_clock::now() < until) {

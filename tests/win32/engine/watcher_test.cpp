@@ -1,7 +1,7 @@
 // The live effects on disk: written on each change and gone when nothing is live, and the
 // start-up repair of a copy a killed program left behind, on real processes.
 
-#include "engine/win32/effect_file.h"
+#include "engine/win32/watcher.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ bool SuspendProcess(HANDLE process) {
   return suspend && suspend(process) >= 0;
 }
 
-TEST(EffectFileTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive) {
+TEST(WatcherPartsTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive) {
   LedgerFolder folder;
   LedgerKeeper keeper;
   keeper.KeepAt(folder.Path());
@@ -96,7 +96,7 @@ TEST(EffectFileTest, KeeperWritesEachChangeAndRemovesTheFileWhenNothingIsLive) {
 
 // Killed together with its watcher, a program left a process raised and one suspended: the
 // next start gives both back, touches no process whose id was reused, and removes the file.
-TEST(EffectFileTest, RepairGivesBackWhatADeadProgramLeftLive) {
+TEST(WatcherPartsTest, RepairGivesBackWhatADeadProgramLeftLive) {
   LedgerFolder folder;
   ChildProcess raised;
   ChildProcess reused;
@@ -127,7 +127,7 @@ TEST(EffectFileTest, RepairGivesBackWhatADeadProgramLeftLive) {
 
 // A copy that is not a ledger is removed and nothing is done to the process its lines name;
 // a copy whose program still runs (another session's) is left to that program.
-TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
+TEST(WatcherPartsTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
   ChildProcess child;
   ASSERT_TRUE(child.Handle());
   ASSERT_TRUE(::SetPriorityClass(child.Handle(), HIGH_PRIORITY_CLASS));
@@ -171,7 +171,7 @@ TEST(EffectFileTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
 // A cap's job handle is the watcher's own before the process joins the job, named in the
 // file, and closed in the watcher once the cap is lifted. (Wine refuses the cap itself, so
 // the whole cap is not tried here.)
-TEST(EffectFileTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
+TEST(WatcherPartsTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
   LedgerFolder folder;
   ChildProcess watcher;
   ASSERT_TRUE(watcher.Handle());

@@ -9,22 +9,16 @@
 
 #include "common/win32/unique_handle.h"
 #include "engine/core/effect_ledger.h"
+#include "engine/win32/job_sharing.h"
+#include "engine/win32/ledger_file.h"
 
 namespace quorvant::win32 {
 
-// The live effects kept on disk beside Config.ini, and the watcher process that gives them
-// back when the program ends without saying goodbye: nothing the program does to another
-// process outlives it, whatever ends it.
-
-inline constexpr wchar_t kLedgerFileName[] = L"Effects.txt";
-
-// The ledger file's text, at most one byte past kMaxLedgerBytes (enough to know it is too
-// large); empty when there is no file or it cannot be read.
-std::optional<std::string> ReadLedgerFile(const std::wstring& path);
-// Replaces the file with text in one step, so a reader never sees half of it. False when
-// it could not be written.
-bool WriteLedgerFile(const std::wstring& path, std::string_view text);
-void RemoveLedgerFile(const std::wstring& path);
+// The watcher: a second copy of the program that waits for the first to end and gives back
+// what its ledger of live effects still holds, so nothing the program does to another
+// process outlives it, whatever ends it. Here are its whole life (started, run, handed job
+// handles), the lock it shares with the start-up, and the start-up's repair of a ledger that
+// a program killed together with its watcher left behind.
 
 // Held while a stored ledger is given back, so a watcher and a start never both resume one
 // process: a second resume could let go of a suspension that is not the program's.
@@ -73,16 +67,21 @@ LeftBehind RepairLeftBehind(const std::wstring& ledgerPath);
 // kWatcherRefused at once, having done nothing, for a program it cannot verify.
 inline constexpr int kWatcherRefused = 2;
 int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath);
+// The program started as its own watcher (the watch switch first among arguments, the
+// words after the program's name): the watcher's exit code once it is done. Nothing when
+// the program was started for the user.
+std::optional<int> RunWatcherIfAsked(const std::vector<std::wstring>& arguments,
+                                     const std::wstring& ledgerPath);
 
 // The program's side: the file written whenever the ledger changes (before an effect is
 // applied, since effects are recorded first), the watcher started and handed the job
 // handles it needs.
-class LedgerKeeper {
+class LedgerKeeper final : public JobSharing {
  public:
   LedgerKeeper() = default;
   LedgerKeeper(const LedgerKeeper&) = delete;
   LedgerKeeper& operator=(const LedgerKeeper&) = delete;
-  ~LedgerKeeper();
+  ~LedgerKeeper() override;
 
   // Keeps the file at ledgerPath, named for this process, from now on.
   void KeepAt(const std::wstring& ledgerPath);
@@ -95,8 +94,8 @@ class LedgerKeeper {
   void Write(const std::vector<Effect>& effects);
   // Gives the watcher its own handle to a capped process's job before the process joins
   // it. False when a watcher runs but could not be given the handle.
-  bool ShareJob(const ProcessIdentity& process, HANDLE job);
-  void UnshareJob(const ProcessIdentity& process);
+  bool ShareJob(const ProcessIdentity& process, HANDLE job) override;
+  void UnshareJob(const ProcessIdentity& process) override;
 
   HANDLE Watcher() const { return watcher_.get(); }
   const ProcessIdentity& Owner() const { return owner_; }
@@ -110,16 +109,5 @@ class LedgerKeeper {
   std::vector<Effect> effects_;
   std::vector<StoredJob> jobs_;
 };
-
-// The program's keeper, for the whole run; idle (writing nothing) until started.
-LedgerKeeper& ProgramLedgerKeeper();
-
-// Ties the program's keeper to the program's ledger: from now on every effect is on disk
-// before it is applied.
-void KeepLiveEffectsOnDisk(const std::wstring& ledgerPath);
-// Starts the program's watcher. It is not needed for the first frame, which it would
-// delay: until it runs, a program killed from outside leaves its effects to the next
-// start's repair.
-bool WatchLiveEffects(const std::wstring& exe);
 
 }  // namespace quorvant::win32
