@@ -310,14 +310,10 @@ void FormQuorvant::SetShown(bool shown) {
 }
 
 void FormQuorvant::RefreshFigures() {
-  // Every figure of the panel on screen current before the first paint: no stale value is
-  // ever on screen.
+  // Every figure current before the first paint: no stale value is ever on screen.
   TimerOnTimeStateTick();
   TimerStateTick();
-  if (cpuPanel_) {
-    const int limited = cpuPanel_->ShowLimitedCount();
-    if (navigation_.PanelVisible(shell::Entry::State)) statusPanel_->SetLimitedCount(limited);
-  }
+  if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
 }
 
 void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
@@ -353,9 +349,6 @@ void FormQuorvant::ExitProgram() {
 
 void FormQuorvant::SelectEntry(shell::Entry entry) {
   navigation_.Select(entry);
-  // Only the panel on screen has its figures written: the one coming is brought up to date
-  // before it shows.
-  if (shown_ && statusPanel_) RefreshFigures();
   for (const auto& layout : shell::kEntries) {
     const HWND panel = panels_[Index(layout.entry)].Hwnd();
     (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
@@ -625,25 +618,14 @@ void FormQuorvant::TimerProcessTick() {
     statusPanel_->SetSpeed(boost->speed);
   }
 }
-void FormQuorvant::TimerCpuTick() {
-  // Ended processes let go of their limits whichever panel shows.
-  const int limited = cpuPanel_->TimerCpuTick();
-  if (navigation_.PanelVisible(shell::Entry::State)) statusPanel_->SetLimitedCount(limited);
-}
+void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->TimerCpuTick()); }
 void FormQuorvant::TimerMemoryTick() { memoryPanel_->TimerMemoryTick(); }
-void FormQuorvant::TimerStateTick() {
-  if (navigation_.PanelVisible(shell::Entry::State)) statusPanel_->TimerStateTick();
-}
+void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
 void FormQuorvant::TimerOnTimeStateTick() {
-  // The memory figures show on the status and memory panels only: read and written while
-  // one of them is on screen. The first frame comes before the memory panel, and its figure
-  // too.
-  const bool status = navigation_.PanelVisible(shell::Entry::State);
-  const bool memory = memoryPanel_ && navigation_.PanelVisible(shell::Entry::Memory);
-  if (!status && !memory) return;
-  const int usedRate = memory ? memoryPanel_->ShowMemoryState().usedRate
-                              : engine::FiguresOf(memoryReading_->Read()).usedRate;
-  if (status) statusPanel_->SetMemoryUsage(usedRate);
+  // One reading for both panels, so their figures always agree; the first frame comes
+  // before the memory panel, and its figure too.
+  statusPanel_->SetMemoryUsage(memoryPanel_ ? memoryPanel_->ShowMemoryState().usedRate
+                                            : engine::FiguresOf(memoryReading_->Read()).usedRate);
 }
 
 }  // namespace quorvant::win32
