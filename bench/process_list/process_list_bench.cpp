@@ -1,7 +1,9 @@
-// The cost of one "Refresh" of the CPU panel (process snapshot, one module walk per
-// process, one icon per row into the image list, the list view's rows) with the processes
-// present plus extra child processes, printed as a ratio against a floor measured in the
-// same run: a bare walk of a process snapshot with one module snapshot per process.
+// The cost of one "Refresh" of the CPU panel (one system walk, one image-name query per
+// process, the icons it does not have yet, the list view's rows and images) with the
+// processes present plus extra child processes, printed as a ratio against a floor measured
+// in the same run: one system walk with one image-name query per process. Beside it, the
+// same Refresh the former way (a toolhelp snapshot, a module walk per process, every icon
+// looked up again) and the icon lookups of a Refresh where nothing started.
 // Usage: process_list_bench.exe [children] [rounds]     (defaults: 100 and 7)
 #include <windows.h>
 
@@ -22,6 +24,9 @@
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/cpu_panel.h"
+#include "engine/win32/module_process.h"
+#include "engine/win32/system_process_walk.h"
+#include "engine/win32/toolhelp_process_source.h"
 #include "engine/win32/watcher.h"
 #include "tests/support/child_process.h"
 
@@ -36,6 +41,17 @@ using Clock = std::chrono::steady_clock;
 
 // The floor: what any listing of processes with their paths must do at least.
 int BareWalk() {
+  const auto processes = WalkSystemProcesses();
+  if (!processes) return 0;
+  int paths = 0;
+  for (const auto& process : *processes) {
+    if (process.id != 0 && !ProcessImagePath(process.id).empty()) ++paths;
+  }
+  return paths;
+}
+
+// The former floor: a toolhelp snapshot with one module snapshot per process.
+int FormerBareWalk() {
   int processes = 0;
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
@@ -89,35 +105,72 @@ int Run(int children, int rounds) {
   (void)::RegisterClassExW(&wc);
   const HWND owner = ::CreateWindowExW(0, wc.lpszClassName, L"bench", WS_POPUP, 0, 0, 500, 380,
                                        nullptr, nullptr, wc.hInstance, nullptr);
-  Panel panel;
+  Panel panel, formerPanel;
   FontCache fonts;
   LimitSlotTable table;
   EffectLedger ledger;
   LedgerKeeper keeper;
-  if (!owner || !panel.Create(owner, 0, 0, 489, 361)) return 1;
+  if (!owner || !panel.Create(owner, 0, 0, 489, 361) ||
+      !formerPanel.Create(owner, 0, 0, 489, 361)) {
+    return 1;
+  }
   CpuPanel cpu(panel, fonts, table, ledger, keeper);
-  if (!cpu.Create()) return 1;
+  ToolhelpProcessSource toolhelp;
+  CpuPanel former(formerPanel, fonts, table, ledger, keeper, &toolhelp);
+  former.SetFormerMethod(true);
+  if (!cpu.Create() || !former.Create()) return 1;
 
-  // Warm both paths once (shell icon cache, snapshots), then alternate them.
+  // Warm every path once (shell icon cache, snapshots, the kept icons), then alternate them.
   const int listed = BareWalk();
+  (void)FormerBareWalk();
   cpu.CommandRefreshProcessClick();
-  std::vector<double> floor, shared, perRow;
+  former.CommandRefreshProcessClick();
+  std::vector<double> floor, formerFloor, refresh, formerRefresh, rowsOnly, noIcons, fill;
+  SystemProcessSource walk;
+  std::vector<double> noChangeLookups;
   for (int round = 0; round < rounds; ++round) {
     floor.push_back(TimeMs([] { (void)BareWalk(); }));
-    cpu.SetIconSharing(true);
-    shared.push_back(TimeMs([&] { cpu.CommandRefreshProcessClick(); }));
-    cpu.SetIconSharing(false);
-    perRow.push_back(TimeMs([&] { cpu.CommandRefreshProcessClick(); }));
+    rowsOnly.push_back(TimeMs([&] { (void)engine::BuildProcessList(walk, [](const auto&) {}); }));
+    const auto lookups = cpu.IconLookups();
+    refresh.push_back(TimeMs([&] { cpu.CommandRefreshProcessClick(); }));
+    noChangeLookups.push_back(static_cast<double>(cpu.IconLookups() - lookups));
+    noIcons.push_back(TimeMs([&] { cpu.RefreshWithoutIcons(); }));
+    fill.push_back(TimeMs([&] { cpu.FillPendingIcons(); }));
+    formerFloor.push_back(TimeMs([] { (void)FormerBareWalk(); }));
+    formerRefresh.push_back(TimeMs([&] { former.CommandRefreshProcessClick(); }));
   }
-  const double f = Median(floor), s = Median(shared), p = Median(perRow);
-  std::printf("processes with readable modules: %d (%d extra children), rows listed: %d\n", listed,
-              children, cpu.List().Count());
-  std::printf("median of %d rounds: floor (bare walk) %.1f ms\n", rounds, f);
-  std::printf("refresh, one icon per distinct path: %.1f ms  ratio %.2f\n", s, s / f);
-  std::printf("refresh, one icon per row:           %.1f ms  ratio %.2f\n", p, p / f);
-  const std::string conditions =
-      "Wine, " + std::to_string(listed) + " processes, floor process + module snapshots";
-  TableRow("cpu: Refresh of the process list", s, f, "ms", conditions.c_str());
+  const double f = Median(floor), r = Median(refresh);
+  const double ff = Median(formerFloor), fr = Median(formerRefresh);
+  const double lookups = Median(noChangeLookups);
+  std::printf("processes with readable paths: %d (%d extra children), rows listed: %d and %d\n",
+              listed, children, cpu.List().Count(), former.List().Count());
+  std::printf("median of %d rounds:\n", rounds);
+  std::printf("  floor: one system walk + one image-name query each  %8.1f ms\n", f);
+  std::printf("  the rows' contents alone, without the list view      %8.1f ms\n",
+              Median(rowsOnly));
+  std::printf("  the same with the list's rows, no icons               %8.1f ms\n",
+              Median(noIcons));
+  std::printf("  the kept icons put into the image list then           %8.1f ms\n", Median(fill));
+  std::printf("  Refresh, one walk, icons kept                        %8.1f ms  ratio %.2f\n", r,
+              r / f);
+  std::printf("  former floor: toolhelp + a module walk each          %8.1f ms\n", ff);
+  std::printf(
+      "  Refresh the former way                               %8.1f ms  ratio %.2f to "
+      "its floor, %.1fx the new Refresh\n",
+      fr, fr / ff, fr / r);
+  std::printf("  icon lookups in a Refresh where nothing started: median %.0f, most %.0f\n",
+              lookups, *std::max_element(noChangeLookups.begin(), noChangeLookups.end()));
+  const std::string conditions = "Wine, " + std::to_string(listed) +
+                                 " processes, floor one system walk + one image-name query each";
+  TableRow("cpu: Refresh of the process list", r, f, "ms", conditions.c_str());
+  const std::string formerConditions =
+      "same run; figure the former Refresh (toolhelp, module walks, every icon again), floor "
+      "the new Refresh: the ratio is the speed-up";
+  TableRow("cpu: Refresh the former way", fr, r, "ms", formerConditions.c_str());
+  std::printf(
+      "@table cpu: icon lookups in a Refresh where nothing started|%.0f|0|n/a|median of "
+      "%d Refreshes after the first\n",
+      lookups, rounds);
   (void)::DestroyWindow(owner);
   return 0;
 }

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -38,10 +39,18 @@ struct Program {
   const wchar_t* className;
   const wchar_t* title;
   std::vector<const wchar_t*> companions;  // files the program expects beside it
+  const wchar_t* exeFolder = nullptr;      // where exe is, below this driver's folder
 };
 
 const Program kQuorvant{
     "quorvant.exe", L"quorvant.exe", L"FormQuorvant", L"Quorvant", {L"ico.ico"}};
+// The program as linked, with its debugging information, which the build strips.
+const Program kUnstripped{"unstripped quorvant.exe",
+                          L"quorvant.exe",
+                          L"FormQuorvant",
+                          L"Quorvant",
+                          {L"ico.ico"},
+                          L"unstripped"};
 const Program kFloor{"floor_window.exe", L"floor_window.exe", L"FloorWindow", L"Floor", {}};
 
 // A Config.ini entry written beside the copy before it starts.
@@ -117,10 +126,11 @@ class Launch {
               L"-" + std::to_wstring(++counter);
     if (!::CreateDirectoryW(folder_.c_str(), nullptr)) throw std::runtime_error("no temp folder");
     const std::wstring from = DriverFolder();
-    std::vector<const wchar_t*> files = program.companions;
-    files.push_back(program.exe);
-    for (const wchar_t* file : files) {
-      if (!::CopyFileW((from + L"\\" + file).c_str(), (folder_ + L"\\" + file).c_str(), FALSE)) {
+    std::vector<std::pair<std::wstring, const wchar_t*>> files;
+    for (const wchar_t* file : program.companions) files.emplace_back(from, file);
+    files.emplace_back(program.exeFolder ? from + L"\\" + program.exeFolder : from, program.exe);
+    for (const auto& [source, file] : files) {
+      if (!::CopyFileW((source + L"\\" + file).c_str(), (folder_ + L"\\" + file).c_str(), FALSE)) {
         throw std::runtime_error(std::string("cannot copy a file of ") + program.name);
       }
     }
@@ -213,6 +223,14 @@ class Launch {
     }
   }
 
+  // The process's working set now, in megabytes; 0 when it cannot be read.
+  double WorkingSetMb() const {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!::GetProcessMemoryInfo(process_.get(), &counters, sizeof(counters))) return 0;
+    return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
+  }
+
   // User plus kernel time of the process, as GetProcessTimes reports it.
   double ProcessCpuSeconds() const {
     FILETIME created, exited, kernel, user;
@@ -301,7 +319,8 @@ double BareProcessWalkSeconds() {
   process.dwSize = sizeof(process);
   for (BOOL more = processes && ::Process32FirstW(processes.get(), &process); more;
        more = ::Process32NextW(processes.get(), &process)) {
-    const unique_snapshot modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.th32ProcessID));
+    const unique_snapshot modules(
+        ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.th32ProcessID));
     MODULEENTRY32W module{};
     module.dwSize = sizeof(module);
     if (modules) (void)::Module32FirstW(modules.get(), &module);
@@ -356,6 +375,69 @@ void PrintRatio(double quorvant, double floor) {
   } else {
     std::printf(" %16s", "n/a");
   }
+}
+
+double FileMb(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return static_cast<double>(size) / (1024.0 * 1024.0);
+}
+
+// The shipped program against the same program as linked, with its debugging information:
+// file size, launch to window shown and icons in place, working set shown (once start-up has
+// settled) and after a while idle.
+void CompareStripped(int runs) {
+  constexpr DWORD kIdleMs = 10000;
+  struct Figures {
+    std::vector<double> shown, icons, setShown, setIdle;
+  } figures[2];
+  const Program* programs[2] = {&kQuorvant, &kUnstripped};
+  for (int i = 0; i < runs; ++i) {
+    for (int k = 0; k < 2; ++k) {
+      const int which = i % 2 == 0 ? k : 1 - k;  // alternating, as above
+      Figures& f = figures[which];
+      {
+        const Launch launch(*programs[which], L"");
+        f.shown.push_back(launch.WaitForWindow());
+        f.icons.push_back(launch.WaitForIcons());
+        ::Sleep(kSettleMs);
+        f.setShown.push_back(launch.WorkingSetMb());
+        ::Sleep(kIdleMs);
+        f.setIdle.push_back(launch.WorkingSetMb());
+      }
+      ::Sleep(kPauseBetweenLaunchesMs);
+    }
+  }
+  const double stripped = FileMb(DriverFolder() + L"\\quorvant.exe");
+  const double unstripped = FileMb(DriverFolder() + L"\\unstripped\\quorvant.exe");
+  std::printf("Shipped (stripped) against unstripped quorvant.exe, median of %d launches each:\n",
+              runs);
+  std::printf("  %-34s %14s %14s\n", "", "stripped", "unstripped");
+  std::printf("  %-34s %14.2f %14.2f\n", "file size, MB", stripped, unstripped);
+  const auto& s = figures[0];
+  const auto& u = figures[1];
+  std::printf("  %-34s %14.1f %14.1f\n", "launch to window shown, ms", Median(s.shown) * 1000,
+              Median(u.shown) * 1000);
+  std::printf("  %-34s %14.1f %14.1f\n", "launch to icons in place, ms", Median(s.icons) * 1000,
+              Median(u.icons) * 1000);
+  std::printf("  %-34s %14.2f %14.2f\n", "working set shown, MB", Median(s.setShown),
+              Median(u.setShown));
+  std::printf("  %-34s %14.2f %14.2f\n", "working set after 10 s idle, MB", Median(s.setIdle),
+              Median(u.setIdle));
+  using quorvant::bench::TableRow;
+  const std::string conditions =
+      "Wine, floor the unstripped program, median of " + std::to_string(runs) + " launches each";
+  TableRow("exe: file size, stripped", stripped, unstripped, "MB", "floor the unstripped program");
+  TableRow("exe: launch to window shown, stripped", Median(s.shown) * 1000, Median(u.shown) * 1000,
+           "ms", conditions.c_str());
+  TableRow("exe: launch to icons in place, stripped", Median(s.icons) * 1000,
+           Median(u.icons) * 1000, "ms", conditions.c_str());
+  TableRow("exe: working set shown, stripped", Median(s.setShown), Median(u.setShown), "MB",
+           conditions.c_str());
+  TableRow("exe: working set after 10 s idle shown, stripped", Median(s.setIdle), Median(u.setIdle),
+           "MB", conditions.c_str());
+  std::fflush(stdout);
 }
 
 void PrintLaunchTimes(const Program& program, const std::vector<double>& seconds) {
@@ -429,6 +511,8 @@ int main(int argc, char** argv) {
         "every row of the list, median of %d launches\n",
         icons * 1000, runs);
     std::fflush(stdout);
+
+    CompareStripped(std::max(3, runs / 3));
 
     // One after the other, so that Wine's server time can be told apart per program.
     const std::vector<ConfigEntry> trayOnly = {{L"Setting", L"Automin", L"1"}};

@@ -37,12 +37,26 @@ class ProcessSource {
   virtual std::wstring Upper(std::wstring_view text) = 0;
 };
 
-// The lower-cased path of the first module of process id whose path contains name,
-// compared without regard to case; when none does (a module path too long for the module
-// entry, or modules that cannot be read), the executable's own path under the same rule;
-// empty when that does not contain the name either. Not a file-name comparison: a module
-// earlier in the list whose folder holds the name wins.
-std::wstring GetProcessPath(ProcessSource& source, std::uint32_t id, std::wstring_view name);
+// How a process's executable path is found.
+enum class PathRule {
+  // The executable's image name from the system, one query per process; the modules are
+  // walked only where that name cannot be read or does not hold the process name.
+  ImageName,
+  // The first of the process's modules whose path holds the name, the image name only where
+  // none does: a module walk per process, the way the list was built before it came from
+  // one system walk. Kept as the yardstick the list's tests and benchmark compare against.
+  Modules,
+};
+
+// The lower-cased path of process id's executable, found by rule: a path that contains
+// name, compared without regard to case; empty when none does or id is 0, which names no
+// process (a module walk of id 0 would read this program's own modules). Not a file-name
+// comparison: under the module rule a module earlier in the list whose folder holds the
+// name wins. Both rules give the same path whenever the system names the executable's file
+// as its loader does; where they could differ (a path reached through a substituted drive
+// or a short name), the image name is the system's own and is kept.
+std::wstring GetProcessPath(ProcessSource& source, std::uint32_t id, std::wstring_view name,
+                            PathRule rule = PathRule::ImageName);
 
 // One row of the process list as it is added.
 struct ListedProcess {
@@ -53,10 +67,11 @@ struct ListedProcess {
   std::wstring imageKey;  // its small icon's key in the image list
 };
 
-// Walks a fresh snapshot and hands each process whose path can be found to add, in
+// Walks a fresh snapshot and hands each process whose path can be found by rule to add, in
 // snapshot order; processes without a readable path or with an empty name are passed over
 // and leave no gap in the row numbers. Returns the number of rows.
-int BuildProcessList(ProcessSource& source, const std::function<void(const ListedProcess&)>& add);
+int BuildProcessList(ProcessSource& source, const std::function<void(const ListedProcess&)>& add,
+                     PathRule rule = PathRule::ImageName);
 
 // The image-list key of a row's icon, taken when the list holds rowCount rows including
 // the new one: "P" followed by rowCount + 1 (the first row's key is "P2").

@@ -32,7 +32,7 @@ CpuPanel::CpuPanel(Panel& panel, FontCache& fonts, LimitSlotTable& table, Effect
       limits_(table, ledger, throttle_) {
   systemThrottle_ = static_cast<ProcessThrottle*>(ownThrottle_.get());
   if (!source_) {
-    ownSource_ = std::make_unique<ToolhelpProcessSource>();
+    ownSource_ = std::make_unique<SystemProcessSource>();
     source_ = ownSource_.get();
   }
   showWarning = [this](std::wstring_view text) {
@@ -123,58 +123,111 @@ void CpuPanel::RefreshWithoutIcons() {
   MarkLimitedRows();
 }
 
+void CpuPanel::SetFormerMethod(bool former) {
+  formerMethod_ = former;
+  // The former way empties the image list at every rebuild: no place in it is kept.
+  icons_.Clear();
+  freeImages_.clear();
+  List().SetSmallImages(nullptr);
+  if (images_) ImageList(images_.get()).RemoveAll();
+}
+
 void CpuPanel::RefreshProcessList(bool withIcons) {
   const ListView list = List();
+  // Nothing is painted or let through while the list is rebuilt, so the list is drawn, given
+  // its images and scrolled once, at the end, instead of for every row it gets.
+  const bool batched = !formerMethod_;
+  if (batched) (void)::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   list.DeleteAll();
   lastSelected_ = -1;
-  // The list has no image source while the images change.
-  list.SetSmallImages(nullptr);
-  const ImageList images(images_.get());
-  if (images_) images.RemoveAll();
   imageIndex_.clear();
   pendingIcons_.clear();
+  if (formerMethod_) {
+    // The list has no image source while the images change.
+    list.SetSmallImages(nullptr);
+    if (images_) ImageList(images_.get()).RemoveAll();
+  }
 
-  // Fetching a file's icon is the slow part of a rebuild: each distinct path's icon is
-  // fetched once and copied into the image list for every row that shows it.
-  std::map<std::wstring, IconPicture> icons;
-  (void)engine::BuildProcessList(*source_, [&](const engine::ListedProcess& process) {
-    const int row = list.AddRow(std::to_wstring(process.number));
-    if (row < 0) return;
-    list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
-    list.SetText(row, layout::kColumnProcess, process.name);
-    if (withIcons) {
-      AddRowIcon(row, process.path, process.imageKey, icons);
-    } else {
-      // Attached already, so the rows keep their places when the icons come.
-      list.SetSmallImages(images_.get());
-      list.SetImage(row, I_IMAGENONE);
-      pendingIcons_.push_back({row, process.path, process.imageKey});
-    }
-    list.EnsureVisible(row);
-  });
+  // Fetching a file's icon and putting it into the image list are the slow part of a
+  // rebuild: each path's image is kept from one rebuild to the next and shown by every row
+  // of that path.
+  std::map<std::wstring, IconPicture> formerIcons;
+  icons_.BeginRound();
+  int lastRow = -1;
+  (void)engine::BuildProcessList(
+      *source_,
+      [&](const engine::ListedProcess& process) {
+        const int row = list.AddRow(std::to_wstring(process.number));
+        if (row < 0) return;
+        lastRow = row;
+        list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
+        list.SetText(row, layout::kColumnProcess, process.name);
+        if (withIcons) {
+          AddRowIcon(row, process.path, process.imageKey, formerIcons);
+        } else {
+          // Attached already, so the rows keep their places when the icons come.
+          if (!batched) list.SetSmallImages(images_.get());
+          list.SetImage(row, I_IMAGENONE);
+          pendingIcons_.push_back({row, process.path, process.imageKey});
+        }
+        if (!batched) list.EnsureVisible(row);
+      },
+      formerMethod_ ? engine::PathRule::Modules : engine::PathRule::ImageName);
+  if (withIcons) EndIconRound();
+  if (batched) {
+    list.SetSmallImages(lastRow >= 0 ? images_.get() : nullptr);
+    (void)::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    if (lastRow >= 0) list.EnsureVisible(lastRow);
+    (void)::InvalidateRect(list_, nullptr, TRUE);
+  }
 }
 
 void CpuPanel::FillPendingIcons() {
-  std::map<std::wstring, IconPicture> icons;
+  std::map<std::wstring, IconPicture> formerIcons;
   for (const auto& pending : pendingIcons_) {
-    AddRowIcon(pending.row, pending.path, pending.imageKey, icons);
+    AddRowIcon(pending.row, pending.path, pending.imageKey, formerIcons);
   }
   pendingIcons_.clear();
+  EndIconRound();
+}
+
+void CpuPanel::EndIconRound() {
+  for (const int image : icons_.EndRound()) {
+    if (image >= 0) freeImages_.push_back(image);
+  }
+}
+
+int CpuPanel::AddPathImage(const std::wstring& path) {
+  const IconPicture icon = GetFileIcon(path, true);
+  if (!icon || !images_) return -1;
+  // The image list copies the icon.
+  if (!freeImages_.empty()) {
+    const int place = freeImages_.back();
+    if (::ImageList_ReplaceIcon(images_.get(), place, icon.get()) == place) {
+      freeImages_.pop_back();
+      return place;
+    }
+  }
+  return ImageList(images_.get()).AddIcon(icon.get());
 }
 
 void CpuPanel::AddRowIcon(int row, const std::wstring& path, const std::wstring& imageKey,
-                          std::map<std::wstring, IconPicture>& icons) {
+                          std::map<std::wstring, IconPicture>& formerIcons) {
   const ListView list = List();
-  auto found = icons.find(path);
-  if (found == icons.end() || !shareIcons_) {
-    found = icons.insert_or_assign(path, GetFileIcon(path, true)).first;
+  int image = -1;
+  if (formerMethod_) {
+    auto found = formerIcons.find(path);
+    if (found == formerIcons.end()) {
+      ++formerLookups_;
+      found = formerIcons.emplace(path, GetFileIcon(path, true)).first;
+    }
+    if (found->second && images_) image = ImageList(images_.get()).AddIcon(found->second.get());
+    // The former way attached the images to the list again for every row.
+    list.SetSmallImages(images_.get());
+  } else {
+    image = icons_.For(path);
   }
-  int image = I_IMAGENONE;
-  if (found->second && images_) {
-    image = ImageList(images_.get()).AddIcon(found->second.get());
-    if (image >= 0) imageIndex_[imageKey] = image;
-  }
-  list.SetSmallImages(images_.get());
+  if (image >= 0) imageIndex_[imageKey] = image;
   list.SetImage(row, image < 0 ? I_IMAGENONE : image);
 }
 

@@ -20,6 +20,7 @@
 #include "engine/core/cpu_limits.h"
 #include "engine/core/effect_ledger.h"
 #include "engine/core/limit_slots.h"
+#include "engine/core/path_icons.h"
 #include "engine/core/process_list.h"
 #include "engine/win32/form_set_process_cpu_percent.h"
 #include "engine/win32/job_sharing.h"
@@ -107,9 +108,13 @@ class CpuPanel {
   Command& LimitButton() { return limit_; }
   const LiveLabel& LimitedCountLabel() const { return limitedCount_; }
 
-  // Whether a rebuild fetches each distinct path's icon once and copies it to every row
-  // that shows it (the default), or fetches one per row; the benchmark compares the two.
-  void SetIconSharing(bool shared) { shareIcons_ = shared; }
+  // Whether a rebuild finds paths by the module rule and looks up every distinct path's icon
+  // again, as the list was built before it came from one system walk with its icons kept
+  // between rebuilds; the benchmark compares the two.
+  void SetFormerMethod(bool former);
+  // Shell icon lookups made for the list so far, and whether an icon is kept for path.
+  std::size_t IconLookups() const { return icons_.Lookups() + formerLookups_; }
+  bool HoldsIconFor(const std::wstring& path) const { return icons_.Holds(path); }
 
   // Where the refusal of a fourth limit, or of a limit by the system, goes; a warning
   // message box unless replaced.
@@ -119,8 +124,10 @@ class CpuPanel {
 
  private:
   void RefreshProcessList(bool withIcons);
+  // A rebuild's rows all have their icons: the places of paths no row shows are freed.
+  void EndIconRound();
   void AddRowIcon(int row, const std::wstring& path, const std::wstring& imageKey,
-                  std::map<std::wstring, IconPicture>& icons);
+                  std::map<std::wstring, IconPicture>& formerIcons);
   void MarkLimitedRows();
   // The row that shows process, -1 when none does (a rebuild has dropped it).
   int RowOf(const ProcessIdentity& process) const;
@@ -146,6 +153,11 @@ class CpuPanel {
     std::wstring imageKey;
   };
   std::vector<PendingIcon> pendingIcons_;
+  // Each path's icon has one place in the image list, kept while a row shows the path; the
+  // places of paths gone are reused for the next new ones.
+  int AddPathImage(const std::wstring& path);
+  engine::PathIcons<int> icons_{[this](const std::wstring& path) { return AddPathImage(path); }};
+  std::vector<int> freeImages_;
   // The row selected last: a click on the list's empty strip clears the selection just
   // before the double click that should act on it.
   int lastSelected_ = -1;
@@ -156,7 +168,8 @@ class CpuPanel {
   LiveLabel limitedCount_;
   FormSetProcessCpuPercent* dialog_ = nullptr;
   bool limitRunning_ = false;
-  bool shareIcons_ = true;
+  bool formerMethod_ = false;
+  std::size_t formerLookups_ = 0;
 };
 
 }  // namespace quorvant::win32

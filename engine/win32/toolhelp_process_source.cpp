@@ -1,6 +1,7 @@
 #include "engine/win32/toolhelp_process_source.h"
 
 #include "engine/win32/module_process.h"
+#include "engine/win32/system_process_walk.h"
 
 namespace quorvant::win32 {
 
@@ -11,6 +12,15 @@ void ToolhelpProcessSource::ForEachProcess(const std::function<void(const Proces
 void ToolhelpProcessSource::ForEachModulePath(std::uint32_t id,
                                               const std::function<bool(std::wstring_view)>& visit) {
   win32::ForEachModulePath(id, visit);
+}
+
+void SystemProcessSource::ForEachProcess(const std::function<void(const Process&)>& visit) {
+  const auto processes = WalkSystemProcesses();
+  if (!processes) {
+    ToolhelpProcessSource::ForEachProcess(visit);
+    return;
+  }
+  for (const auto& process : *processes) visit({process.id, process.imageName});
 }
 
 std::wstring ToolhelpProcessSource::ImagePath(std::uint32_t id) { return ProcessImagePath(id); }

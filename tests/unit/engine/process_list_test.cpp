@@ -62,15 +62,15 @@ class FakeProcessSource final : public ProcessSource {
   std::map<std::uint32_t, std::wstring> images_;
 };
 
-std::vector<ListedProcess> Build(FakeProcessSource& source) {
+std::vector<ListedProcess> Build(FakeProcessSource& source, PathRule rule = PathRule::ImageName) {
   std::vector<ListedProcess> rows;
-  const int count =
-      BuildProcessList(source, [&](const ListedProcess& row) { rows.push_back(row); });
+  const int count = BuildProcessList(
+      source, [&](const ListedProcess& row) { rows.push_back(row); }, rule);
   EXPECT_EQ(count, static_cast<int>(rows.size()));
   return rows;
 }
 
-TEST(GetProcessPathTest, FirstModuleWhosePathContainsTheName) {
+TEST(GetProcessPathTest, ModuleRuleTakesTheFirstModuleWhosePathContainsTheName) {
   struct Case {
     const char* what;
     std::vector<std::wstring> modules;
@@ -117,31 +117,88 @@ TEST(GetProcessPathTest, FirstModuleWhosePathContainsTheName) {
   for (const auto& c : cases) {
     FakeProcessSource source;
     source.Add(42, c.name, c.modules, c.image);
-    EXPECT_EQ(GetProcessPath(source, 42, c.name), c.path) << c.what;
+    EXPECT_EQ(GetProcessPath(source, 42, c.name, PathRule::Modules), c.path) << c.what;
+  }
+}
+
+// The list's rule: a walk's entry (id and name) merged with the system's image name of the
+// executable, the modules read only where that name does not give the path.
+TEST(GetProcessPathTest, ImageNameFirstModulesOnlyWhereItFails) {
+  const std::wstring deep = L"C:\\" + std::wstring(300, L'D') + L"\\Tool.exe";
+  struct Case {
+    const char* what;
+    std::uint32_t id;
+    std::wstring image;
+    std::vector<std::wstring> modules;
+    std::wstring path;
+    int moduleWalks;
+    int imageReads;
+  };
+  const Case cases[] = {
+      // Even where a module before it would hold the name: the image name is the system's
+      // own name for the executable.
+      {"image name holds the name",
+       42,
+       L"C:\\Apps\\Tool.EXE",
+       {L"C:\\tool.exe.cache\\hook.dll", L"C:\\Apps\\Tool.EXE"},
+       L"c:\\apps\\tool.exe",
+       0,
+       1},
+      {"path too long for a module entry",
+       42,
+       deep,
+       {deep.substr(0, 259)},
+       L"c:\\" + std::wstring(300, L'd') + L"\\tool.exe",
+       0,
+       1},
+      {"image name unreadable, modules readable",
+       42,
+       L"",
+       {L"C:\\Windows\\ntdll.dll", L"E:\\Tool.exe"},
+       L"e:\\tool.exe",
+       1,
+       1},
+      {"image name without the process name",
+       42,
+       L"C:\\Wine\\start.exe",
+       {L"C:\\Games\\tool.exe"},
+       L"c:\\games\\tool.exe",
+       1,
+       1},
+      // Only a name: a process the program may not open, or one gone between the walk and
+      // the query.
+      {"name only", 42, L"", {}, L"", 1, 1},
+      // Id 0 is no process: a module walk of it would read this program's own modules.
+      {"zero id", 0, L"C:\\Apps\\tool.exe", {L"C:\\Apps\\tool.exe"}, L"", 0, 0},
+  };
+  for (const auto& c : cases) {
+    FakeProcessSource source;
+    source.Add(c.id, L"tool.exe", c.modules, c.image);
+    EXPECT_EQ(GetProcessPath(source, c.id, L"tool.exe"), c.path) << c.what;
+    EXPECT_EQ(source.moduleWalks, c.moduleWalks) << c.what;
+    EXPECT_EQ(source.imageReads, c.imageReads) << c.what;
   }
 }
 
 TEST(GetProcessPathTest, StopsReadingModulesAtTheMatch) {
   FakeProcessSource source;
   source.Add(7, L"a.exe", {L"C:\\a.exe", L"C:\\b.dll", L"C:\\c.dll"});
-  (void)GetProcessPath(source, 7, L"a.exe");
+  (void)GetProcessPath(source, 7, L"a.exe", PathRule::Modules);
   EXPECT_EQ(source.modulesRead, 1);
   EXPECT_EQ(source.imageReads, 0);
 }
 
 TEST(BuildProcessListTest, SkippedProcessesLeaveNoGapInRowNumbersOrKeys) {
   FakeProcessSource source;
-  source.Add(0, L"[System Process]", {});
+  source.Add(0, L"[System Process]", {L"C:\\quorvant\\[System Process].dll"});
   source.Add(4, L"System", {});
-  source.Add(100, L"Explorer.EXE", {L"C:\\Windows\\Explorer.EXE"});
+  source.Add(100, L"Explorer.EXE", {L"C:\\Windows\\Explorer.EXE"}, L"C:\\Windows\\Explorer.EXE");
   source.Add(200, L"denied.exe", {});
   source.Add(300, L" notepad.exe \0\0"s, {L"C:\\Windows\\ntdll.dll", L"C:\\Windows\\NOTEPAD.EXE"});
   source.Add(400, L"gone.exe", {L"C:\\other.dll"});
-  source.Add(500, L"explorer.exe", {L"C:\\Windows\\explorer.exe"});
+  source.Add(500, L"explorer.exe", {L"C:\\Windows\\explorer.exe"}, L"C:\\Windows\\explorer.exe");
   source.Add(600, L" \0"s, {L"C:\\Windows\\half-started.exe"});  // no name yet
 
-  const auto rows = Build(source);
-  ASSERT_EQ(rows.size(), 3u);
   struct Expected {
     int number;
     std::uint32_t id;
@@ -154,14 +211,21 @@ TEST(BuildProcessListTest, SkippedProcessesLeaveNoGapInRowNumbersOrKeys) {
       {2, 300, L"notepad.exe", L"c:\\windows\\notepad.exe", L"P3"},
       {3, 500, L"explorer.exe", L"c:\\windows\\explorer.exe", L"P4"},
   };
-  for (size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_EQ(rows[i].number, expected[i].number) << i;
-    EXPECT_EQ(rows[i].id, expected[i].id) << i;
-    EXPECT_EQ(rows[i].name, expected[i].name) << i;
-    EXPECT_EQ(rows[i].path, expected[i].path) << i;
-    EXPECT_EQ(rows[i].imageKey, expected[i].key) << i;
+  // Both rules list the same rows; the image name spares the module walks of 100 and 500.
+  for (const auto& [rule, moduleWalks] :
+       {std::pair{PathRule::ImageName, 4}, std::pair{PathRule::Modules, 6}}) {
+    source.moduleWalks = 0;
+    const auto rows = Build(source, rule);
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(rows[i].number, expected[i].number) << i;
+      EXPECT_EQ(rows[i].id, expected[i].id) << i;
+      EXPECT_EQ(rows[i].name, expected[i].name) << i;
+      EXPECT_EQ(rows[i].path, expected[i].path) << i;
+      EXPECT_EQ(rows[i].imageKey, expected[i].key) << i;
+    }
+    EXPECT_EQ(source.moduleWalks, moduleWalks);
   }
-  EXPECT_EQ(source.moduleWalks, 7);  // one module walk per named process
 }
 
 TEST(BuildProcessListTest, NoSnapshotGivesNoRows) {
