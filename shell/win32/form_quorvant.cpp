@@ -235,10 +235,12 @@ void FormQuorvant::CreatePanelControls() {
   (void)NameForScreenReaders(comboSpeed_.Hwnd(), L"Speed up level");
   checkCalmBackground_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Calm background processes",
                                                 kCheck, kIdCheckCalmBackground));
-  // A process the user limited is theirs to govern; so is the watcher.
+  // A process the user limited, or a program rule holds, is theirs to govern; so is the
+  // watcher.
   CalmHooks calm;
   calm.held = [this](const ProcessIdentity& p) {
-    return effects_.Limits().FindLive(p).has_value();
+    return effects_.Limits().FindLive(p).has_value() ||
+           (rules_ && rules_->Engine().HoldsProcess(p));
   };
   calm.watcher = [this] { return effects_.Keeper().Watcher(); };
   processPanel_ =
