@@ -77,8 +77,17 @@ wine_pid=$!
 trap 'kill "$wine_pid" 2>/dev/null; [[ -n ${burner_pid:-} ]] && kill "$burner_pid" 2>/dev/null; rm -f "$out"; kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$folder"' EXIT
 burner_started() { burner_pid=$(head -n1 "$out" 2>/dev/null | tr -d '\r'); [[ -n $burner_pid && -e /proc/$burner_pid ]]; }
 wait_until "the burner running" 20 burner_started
-ledger_holds_a_limit() { grep -aqE '^(duty|cap) ' "$folder/Effects.txt" 2>/dev/null; }
-wait_until "the burner's limit in the ledger within 2 s" 2 ledger_holds_a_limit
+# The ledger of live effects is the user's and the session's, in the local application data.
+ledger_holds_a_limit() {
+  local file
+  for file in "$WINEPREFIX"/drive_c/users/*/AppData/Local/Quorvant/Effects.*.txt; do
+    [[ $file == *.left.txt ]] && continue
+    grep -aqE '^(duty|cap) ' "$file" 2>/dev/null && return 0
+  done
+  return 1
+}
+# How soon a rule takes hold is the benchmark's to measure; here only that it does.
+wait_until "the burner's limit in the ledger" 10 ledger_holds_a_limit
 limited=$(share)
 echo "limited burner: $limited % of a core"
 ((limited <= 30)) || fail "the burner ran at $limited % of a core under a 20 % rule"
