@@ -21,8 +21,8 @@ struct CalmHooks {
   BackgroundCalm::Held held;
   // The program's watcher, never calmed; null while there is none.
   std::function<HANDLE()> watcher;
-  // The machine's samples; the system's by default.
-  SystemBackgroundCalm::Sampler sampler = SampleMachineCpu;
+  // The machine's samples; by default the system's, from a walk the calm keeps and offers.
+  SystemBackgroundCalm::Sampler sampler;
 };
 
 // The "Speed up process" panel: its texts, the boost count, the current target with its
@@ -60,6 +60,8 @@ class ProcessPanel {
   bool CalmOn() const { return checkCalmBackground_.Value() != 0; }
   // One sample of the machine judged by the calm; what it did goes to the log.
   void TimerCalmTick();
+  // The walk of the system the last calm tick made, for the rules to share; null when none.
+  const std::vector<engine::SystemProcess>* CalmWalk() const { return calm_.LastWalk(); }
   // The calm switched off: every calmed process given back, each with a row.
   void SwitchCalmOff();
   // The program ending: every calmed process given back, without rows.

@@ -150,6 +150,7 @@ void FormQuorvant::FinishStart() {
   TimerProcessTick();
   effects_.Limits().ReleaseSlotsWithoutProcess();
   // The rules reach the running processes before the list's first build shows their marks.
+  rules_->ShareWalks(processPanel_->CalmOn());
   rules_->Start();
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
@@ -271,6 +272,10 @@ void FormQuorvant::CreatePanelControls() {
   rules_ = std::make_unique<RuleKeeper>(store_.Path(), effects_.Ledger(), cpuPanel_->Throttle(),
                                         effects_.Limits(), &effects_.Keeper());
   cpuPanel_->SetRules(rules_.get());
+  // A row's "CPU Usage limited" follows a rule applied or lifted by a walk, hidden or shown.
+  rules_->limitsChanged = [this](const std::vector<ProcessIdentity>& processes) {
+    if (cpuPanel_ && !exiting_) cpuPanel_->ShowRuleMarks(processes);
+  };
   processPanel_->SetRules(&rules_->Engine());
   memoryPanel_->SetRules(&rules_->Engine());
   {
@@ -335,10 +340,14 @@ void FormQuorvant::StartTimers() {
           // The count of the automatic release shows nowhere: the timer sleeps until the
           // tick that releases.
           // Hidden or shown, once a second while it is on.
+          // Its walk of the system serves the rules too, whose own timer rests meanwhile.
           shell::FeatureTimer(
               kTimerCalm, kCalmSampleMs, kCalmSampleMs / 10,
               [this] { return processPanel_->CalmOn(); },
-              [this] { processPanel_->TimerCalmTick(); }),
+              [this] {
+                processPanel_->TimerCalmTick();
+                if (rules_) rules_->WalkFrom(processPanel_->CalmWalk());
+              }),
           shell::SleepingFeatureTimer(
               kTimerMemory, 1000, 16, [this] { return memoryPanel_->AutoReleaseOn(); },
               [this] { TimerMemoryTick(); },
@@ -661,6 +670,7 @@ void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
         // Off gives every calmed process back now, and its timer stops.
         if (value == shell::kUnchecked) processPanel_->SwitchCalmOff();
         if (timers_) timers_->Update(shown_);
+        if (rules_) rules_->ShareWalks(processPanel_->CalmOn());
         return;
       }
       default:
