@@ -2,14 +2,12 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windowsx.h>
 
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/program_files.h"
 #include "shell/win32/program_rules_dialog.h"
-#include "shell/win32/tray_icon.h"
 #include "skin/resource.h"
 
 namespace quorvant::win32 {
@@ -51,7 +49,9 @@ FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading, ProgramEffects*
                [this] {
                  if (timers_) timers_->Rearm(kTimerMemory);
                },
-               [this] { OpenHomePage(hwnd_); }, [this] { OpenProgramRules(); }}) {}
+               [this] { OpenHomePage(hwnd_); }, [this] { OpenProgramRules(); }}),
+      tray_({[this] { RestoreFromTray(); }, [this](shell::MenuItem item) { RunMenuItem(item); },
+             [this] { return LimitDialogVisible(); }}) {}
 
 FormQuorvant::~FormQuorvant() = default;
 
@@ -90,7 +90,7 @@ bool FormQuorvant::Load() {
   (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
+  settings_.writeFailed = [this](shell::SettingKey) { tray_.WarnSettingsNotSaved(); };
   skin_.LayOut();
   panels_.CreateWindows(hwnd_);
   // Status is the selected entry at start.
@@ -121,14 +121,7 @@ void FormQuorvant::FinishStart() {
   // its cache.
   panels_.Cpu()->RefreshWithoutIcons();
 
-  taskbarCreatedMsg_ = ::RegisterWindowMessageW(L"TaskbarCreated");
-  // Run elevated, the window would not hear a restarted shell's broadcast and the icon
-  // would never come back.
-  (void)::ChangeWindowMessageFilterEx(hwnd_, taskbarCreatedMsg_, MSGFLT_ALLOW, nullptr);
-  trayListening_ = true;
-  AddTrayIcon(hwnd_);
-  trayIconAdded_ = true;
-  if (saveWarning_ == SaveWarning::Pending) WarnSettingsNotSaved();
+  tray_.Add(hwnd_);
   // The panels just built show their figures at once, not at their first timer tick.
   if (shown_) RefreshFigures();
   StartTimers();
@@ -229,9 +222,7 @@ void FormQuorvant::ExitProgram() {
   exiting_ = true;
   GiveBackEverything();
   // Each step of the teardown runs whatever happened to the one before it.
-  RemoveTrayIcon();
-  trayListening_ = false;
-  if (formMenu_) formMenu_->Close();
+  tray_.Remove();
   if (panels_.Cpu() && panels_.Cpu()->LimitDialog()) {
     (void)::DestroyWindow(panels_.Cpu()->LimitDialog());
   }
@@ -266,15 +257,6 @@ void FormQuorvant::OpenHomePage(HWND owner) {
                         SW_SHOWNORMAL);
 }
 
-void FormQuorvant::WarnSettingsNotSaved() {
-  if (saveWarning_ == SaveWarning::Shown) return;
-  saveWarning_ = SaveWarning::Pending;
-  if (!trayIconAdded_) return;
-  saveWarning_ = SaveWarning::Shown;
-  ShowTrayWarning(std::wstring(shell::kProductName),
-                  L"Settings could not be saved. Your changes apply until Quorvant ends.");
-}
-
 bool FormQuorvant::LimitDialogVisible() const {
   const CpuPanel* cpu = panels_.Cpu();
   return cpu && cpu->LimitDialog() && ::IsWindowVisible(cpu->LimitDialog());
@@ -284,49 +266,6 @@ void FormQuorvant::RestoreFromTray() {
   (void)::ShowWindow(hwnd_, SW_SHOW);
   (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
   keys_->Shown();
-}
-
-void FormQuorvant::OpenTrayMenu(std::optional<POINT> at) {
-  if (!formMenu_) {
-    formMenu_ = std::make_unique<FormMenu>([this](shell::MenuItem item) { RunMenuItem(item); });
-  }
-  if (!formMenu_->Create()) return;
-  formMenu_->PopUp(at);
-}
-
-std::optional<LRESULT> FormQuorvant::OnTrayMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!trayListening_) return std::nullopt;
-  const bool trayEvent = message == shell::kTrayCallbackMessage;
-  if (!trayEvent && message != taskbarCreatedMsg_) return std::nullopt;
-  // Visibility matters only to the icon's events.
-  const bool echo = trayEvent && trayEcho_.IsEcho(shell::TrayEvent(lParam));
-  const shell::HookAction action = shell::DecideHook(message, lParam, taskbarCreatedMsg_,
-                                                     trayEvent && ::IsWindowVisible(hwnd_) != FALSE,
-                                                     trayEvent && LimitDialogVisible(), echo);
-  try {
-    switch (action) {
-      case shell::HookAction::RestoreWindow:
-        RestoreFromTray();
-        return 0;
-      case shell::HookAction::OpenMenu:
-        OpenTrayMenu(std::nullopt);
-        return 0;
-      case shell::HookAction::OpenMenuAtAnchor:
-        // The anchor is in screen coordinates, which may be negative on a left monitor.
-        OpenTrayMenu(POINT{static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))});
-        return 0;
-      case shell::HookAction::AddIconAgain:
-        AddTrayIcon(hwnd_);
-        return 0;
-      case shell::HookAction::Swallow:
-        return 0;
-      case shell::HookAction::PassOn:
-        break;
-    }
-  } catch (...) {
-    return 0;  // the message loop never stops for an error in here
-  }
-  return std::nullopt;
 }
 
 void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
@@ -346,6 +285,7 @@ void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
 LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT skinAnswer = 0;
   if (skin_.HandleAccessibility(hwnd_, message, wParam, lParam, skinAnswer)) return skinAnswer;
+  if (skin_.HandleMouse(message, lParam)) return 0;
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
@@ -371,33 +311,6 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return OnCtlColor(reinterpret_cast<HDC>(wParam));
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      skin_.OnMouseDown(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-      skin_.OnMouseDown(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-      skin_.OnMouseDown(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_LBUTTONUP:
-      skin_.OnMouseUp(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_RBUTTONUP:
-      skin_.OnMouseUp(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_MBUTTONUP:
-      skin_.OnMouseUp(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_MOUSEMOVE:
-      skin_.OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_CAPTURECHANGED:
-      skin_.OnCaptureChanged(reinterpret_cast<HWND>(lParam));
-      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -435,14 +348,14 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       keys_->OnActivate(wParam);
       return 0;
     case shell::kTrayCallbackMessage:
-      if (const auto handled = OnTrayMessage(message, wParam, lParam)) return *handled;
+      if (const auto handled = tray_.OnMessage(message, wParam, lParam)) return *handled;
       return DefaultProc(message, wParam, lParam);
     case WM_NEXTDLGCTL:
       MoveToNextControl(hwnd_, wParam, lParam);
       return 0;
     default:
       // The shell restarted: a registered message, so no case of its own.
-      if (const auto handled = OnTrayMessage(message, wParam, lParam)) return *handled;
+      if (const auto handled = tray_.OnMessage(message, wParam, lParam)) return *handled;
       if (message == KeyPreviewMessage()) {
         const MSG* key = PreviewedKey(lParam);
         return keys_ && key && keys_->OnKeyPreview(*key) ? 1 : 0;
@@ -481,13 +394,7 @@ void FormQuorvant::TimerProcessTick() {
   if (const auto boost = panels_.Process()->TimerProcessTick()) {
     panels_.Status()->SetNowImproving(boost->title);
     panels_.Status()->SetSpeed(boost->speed);
-    // Told once, from the tray icon: the booster tries again at every new front window.
-    if (boost->notKept && trayIconAdded_ && !raiseWarningShown_) {
-      raiseWarningShown_ = true;
-      ShowTrayWarning(std::wstring(shell::kProductName),
-                      L"Could not raise the front program: Quorvant could not save how to undo "
-                      L"it.");
-    }
+    if (boost->notKept) tray_.WarnRaiseNotKept();
   }
 }
 void FormQuorvant::TimerCpuTick() {

@@ -20,14 +20,13 @@
 #include "shell/core/main_window_layout.h"
 #include "shell/core/resident_timers.h"
 #include "shell/core/settings.h"
-#include "shell/core/tray_hook.h"
 #include "shell/core/tray_menu.h"
 #include "shell/win32/autorun.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/main_window_keys.h"
 #include "shell/win32/main_window_panels.h"
 #include "shell/win32/main_window_skin.h"
-#include "shell/win32/tray_menu.h"
+#include "shell/win32/main_window_tray.h"
 #include "shell/win32/window_timer_service.h"
 
 namespace quorvant::win32 {
@@ -62,7 +61,7 @@ class FormQuorvant final : public Window<FormQuorvant> {
   shell::Entry SelectedEntry() const { return navigation_.Selected(); }
   // A tray menu item's action.
   void RunMenuItem(shell::MenuItem item);
-  HWND MenuWindow() const { return formMenu_ ? formMenu_->Hwnd() : nullptr; }
+  HWND MenuWindow() const { return tray_.MenuWindow(); }
   // The panels' controllers, for tests.
   const StatusPanel& Status() const { return *panels_.Status(); }
   const MemoryPanel& Memory() const { return *panels_.Memory(); }
@@ -89,15 +88,9 @@ class FormQuorvant final : public Window<FormQuorvant> {
 
   void RunTitleAction(shell::TitleButton::Action action);
 
-  // The notification icon's events and the shell's restart, while the icon is there;
-  // nothing when the message is none of them.
-  std::optional<LRESULT> OnTrayMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool LimitDialogVisible() const;
   void RestoreFromTray();
-  // At the mouse, or at the given point (the icon's anchor when the keyboard asked).
-  void OpenTrayMenu(std::optional<POINT> at);
   void OpenHomePage(HWND owner);
-  void WarnSettingsNotSaved();
   // "Program rules" on the settings panel: the rules dialog, modal.
   void OpenProgramRules();
   void OnTimer(UINT_PTR id);
@@ -123,8 +116,8 @@ class FormQuorvant final : public Window<FormQuorvant> {
   shell::Navigation navigation_;
   MainWindowSkin skin_;
   MainWindowPanels panels_;
+  MainWindowTray tray_;
 
-  std::unique_ptr<FormMenu> formMenu_;
   WindowTimerService timerService_;
   std::unique_ptr<shell::ResidentTimers> timers_;
   bool shown_ = false;
@@ -133,15 +126,6 @@ class FormQuorvant final : public Window<FormQuorvant> {
   bool givenBack_ = false;
   // The start-up's second half has run.
   bool started_ = false;
-  bool trayIconAdded_ = false;
-  // A raise refused because the ledger could not be written: told once per run.
-  bool raiseWarningShown_ = false;
-  // The icon's events are heard from the icon's addition until the program ends.
-  bool trayListening_ = false;
-  UINT taskbarCreatedMsg_ = 0;
-  shell::TrayMouseEcho trayEcho_;
-  // A setting could not be stored: told once per run, from the tray icon.
-  enum class SaveWarning { None, Pending, Shown } saveWarning_ = SaveWarning::None;
 };
 
 }  // namespace quorvant::win32
