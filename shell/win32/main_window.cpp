@@ -398,11 +398,15 @@ void FormQuorvant::ExitProgram() {
   if (exiting_) return;
   exiting_ = true;
   GiveBackEverything();
-  // Each step of the teardown runs whatever happened to the one before it.
-  RemoveTrayIcon();
+  // Each step of the teardown runs whatever happened to the one before it. The window leaves
+  // the screen at once, while the shell removes the icon: either may wait on the desktop.
   trayListening_ = false;
+  std::optional<TrayIconRemoval> iconRemoval;
+  if (trayIconAdded_) iconRemoval.emplace();
+  (void)::ShowWindow(hwnd_, SW_HIDE);
   if (formMenu_) formMenu_->Close();
   if (cpuPanel_ && cpuPanel_->LimitDialog()) (void)::DestroyWindow(cpuPanel_->LimitDialog());
+  if (iconRemoval) iconRemoval->Wait();
   (void)::DestroyWindow(hwnd_);
 }
 
