@@ -1,6 +1,6 @@
-// quorvant.exe ended by the system's messages: a close or the end of the session gives every
-// raise back before the interface is taken down; a session end another program cancels
-// leaves every limit and raise as it was.
+// Endings: quorvant.exe closed by the system's messages gives every raise back before the
+// interface is taken down; a session end another program cancels leaves every limit and raise
+// as it was; a limited process that ends while the window is hidden is let go at once.
 
 #include <windows.h>
 
@@ -128,6 +128,33 @@ TEST(EndingTest, ACancelledSessionEndKeepsEveryLimitAndRaise) {
   const auto [share, twinShare] = burner.ShareBeside(twin, 1s);
   EXPECT_GT(share, twinShare * 0.5)
       << "runs freely again: " << share << " % beside its twin's " << twinShare << " %";
+}
+
+// Hidden in the tray, no timer of the CPU panel runs; the limit of a process that ends is let go
+// all the same, at its end (its job and handles with it): nothing is left live, so the ledger
+// goes. Its slot and row mark stay, as ever, until the list's next Refresh.
+TEST(EndingTest, ALimitedProcessThatEndsWhileHiddenIsLetGoAtOnce) {
+  AppFolder folder;
+  AppProcess app(folder.Exe());
+  CpuPanelWindows w;
+  ASSERT_TRUE(FindCpuPanel(app, w));
+  RemoteListView list(w.list, app.Id());
+  ASSERT_TRUE(list.Ready());
+  Burner burner;
+  ASSERT_TRUE(WaitFor([&] {
+    SendClick(w.refresh);
+    return RowOf(list, burner.Id()) >= 0;
+  }));
+  ASSERT_TRUE(LimitThroughDialog(app, w, list, burner.Id(), 10));
+  const std::wstring ledger = folder.LedgerFile();
+  ASSERT_NE(::GetFileAttributesW(ledger.c_str()), INVALID_FILE_ATTRIBUTES) << "the limit is live";
+
+  (void)::ShowWindow(w.main, SW_HIDE);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(w.main); }));
+  burner.End();
+  EXPECT_TRUE(WaitFor([&] {
+    return ::GetFileAttributesW(ledger.c_str()) == INVALID_FILE_ATTRIBUTES;
+  })) << "let go while hidden";
 }
 
 }  // namespace
