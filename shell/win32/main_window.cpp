@@ -222,10 +222,12 @@ void FormQuorvant::ExitProgram() {
   exiting_ = true;
   GiveBackEverything();
   // Each step of the teardown runs whatever happened to the one before it.
-  tray_.Remove();
-  if (panels_.Cpu() && panels_.Cpu()->LimitDialog()) {
-    (void)::DestroyWindow(panels_.Cpu()->LimitDialog());
-  }
+  tray_.Remove([this] {
+    (void)::ShowWindow(hwnd_, SW_HIDE);
+    if (panels_.Cpu() && panels_.Cpu()->LimitDialog()) {
+      (void)::DestroyWindow(panels_.Cpu()->LimitDialog());
+    }
+  });
   (void)::DestroyWindow(hwnd_);
 }
 

@@ -23,11 +23,15 @@ void MainWindowTray::Add(HWND window) {
   if (saveWarning_ == SaveWarning::Pending) WarnSettingsNotSaved();
 }
 
-void MainWindowTray::Remove() {
-  // Each step runs whatever happened to the one before it.
-  RemoveTrayIcon();
+void MainWindowTray::Remove(const std::function<void()>& meanwhile) {
+  // Each step runs whatever happened to the one before it. The shell removes the icon on a
+  // thread of its own while the window leaves the screen: either may wait on the desktop.
   listening_ = false;
+  std::optional<TrayIconRemoval> iconRemoval;
+  if (added_) iconRemoval.emplace();
   if (formMenu_) formMenu_->Close();
+  if (meanwhile) meanwhile();
+  if (iconRemoval) iconRemoval->Wait();
 }
 
 HWND MainWindowTray::MenuWindow() const { return formMenu_ ? formMenu_->Hwnd() : nullptr; }

@@ -34,8 +34,10 @@ class MainWindowTray {
   // Adds the icon for window; its events are heard from now on, and a warning held back
   // until there was an icon is told.
   void Add(HWND window);
-  // The program is ending: the icon removed, its events no longer heard, the menu closed.
-  void Remove();
+  // The program is ending: the icon's events no longer heard, the menu closed and the icon
+  // removed, with meanwhile run while the shell removes it. The window must live until this
+  // returns, since the shell finds the icon by it.
+  void Remove(const std::function<void()>& meanwhile);
   HWND MenuWindow() const;
 
   // The icon's events and the shell's restart, while the icon is there; nothing when the
