@@ -365,10 +365,14 @@ void FormQuorvant::SetShown(bool shown) {
 }
 
 void FormQuorvant::RefreshFigures() {
-  // Every figure current before the first paint: no stale value is ever on screen.
+  // Every figure of the panel on screen current before the first paint: no stale value is
+  // ever on screen.
   TimerOnTimeStateTick();
   TimerStateTick();
-  if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
+  if (cpuPanel_) {
+    const int limited = cpuPanel_->ShowLimitedCount();
+    if (navigation_.PanelVisible(shell::Entry::State)) statusPanel_->SetLimitedCount(limited);
+  }
 }
 
 void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
@@ -408,6 +412,9 @@ void FormQuorvant::ExitProgram() {
 
 void FormQuorvant::SelectEntry(shell::Entry entry) {
   navigation_.Select(entry);
+  // Only the panel on screen has its figures written: the one coming is brought up to date
+  // before it shows.
+  if (shown_ && statusPanel_) RefreshFigures();
   for (const auto& layout : shell::kEntries) {
     const HWND panel = panels_[Index(layout.entry)].Hwnd();
     (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
@@ -710,14 +717,25 @@ void FormQuorvant::TimerProcessTick() {
     }
   }
 }
-void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->TimerCpuTick()); }
+void FormQuorvant::TimerCpuTick() {
+  // Ended processes let go of their limits whichever panel shows.
+  const int limited = cpuPanel_->TimerCpuTick();
+  if (navigation_.PanelVisible(shell::Entry::State)) statusPanel_->SetLimitedCount(limited);
+}
 void FormQuorvant::TimerMemoryTick() { memoryPanel_->TimerMemoryTick(); }
-void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
+void FormQuorvant::TimerStateTick() {
+  if (navigation_.PanelVisible(shell::Entry::State)) statusPanel_->TimerStateTick();
+}
 void FormQuorvant::TimerOnTimeStateTick() {
-  // One reading for both panels, so their figures always agree; the first frame comes
-  // before the memory panel, and its figure too.
-  statusPanel_->SetMemoryUsage(memoryPanel_ ? memoryPanel_->ShowMemoryState().usedRate
-                                            : engine::FiguresOf(memoryReading_->Read()).usedRate);
+  // The memory figures show on the status and memory panels only: read and written while
+  // one of them is on screen. The first frame comes before the memory panel, and its figure
+  // too.
+  const bool status = navigation_.PanelVisible(shell::Entry::State);
+  const bool memory = memoryPanel_ && navigation_.PanelVisible(shell::Entry::Memory);
+  if (!status && !memory) return;
+  const int usedRate = memory ? memoryPanel_->ShowMemoryState().usedRate
+                              : engine::FiguresOf(memoryReading_->Read()).usedRate;
+  if (status) statusPanel_->SetMemoryUsage(usedRate);
 }
 
 }  // namespace quorvant::win32
