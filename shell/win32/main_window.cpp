@@ -345,8 +345,17 @@ void FormQuorvant::StartTimers() {
               [this](std::int64_t missed) { memoryPanel_->CreditMissedTicks(missed); },
               [this] { return memoryPanel_->TicksUntilAutoRelease(); }),
           shell::ShownTimer(kTimerCpu, 1100, 110, [this] { TimerCpuTick(); }),
-          shell::ShownTimer(kTimerState, 100, 10, [this] { TimerStateTick(); }),
-          shell::ShownTimer(kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); }),
+          // The clock and the memory readout wake only while a panel that shows them is
+          // on screen; selecting one brings it current (SelectEntry).
+          shell::ShownTimer(
+              kTimerState, 100, 10, [this] { TimerStateTick(); },
+              [this] { return navigation_.PanelVisible(shell::Entry::State); }),
+          shell::ShownTimer(
+              kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); },
+              [this] {
+                return navigation_.PanelVisible(shell::Entry::State) ||
+                       navigation_.PanelVisible(shell::Entry::Memory);
+              }),
       });
   timers_->Update(shown_);
 }
@@ -412,9 +421,15 @@ void FormQuorvant::ExitProgram() {
 
 void FormQuorvant::SelectEntry(shell::Entry entry) {
   navigation_.Select(entry);
+  // The graph's history runs on behind another panel (the user looks back at what a limit
+  // did); only its drawing waits, and is done again before the status panel shows.
+  if (statusPanel_ && statusPanel_->Monitor()) {
+    statusPanel_->Monitor()->HoldDrawing(!navigation_.PanelVisible(shell::Entry::State));
+  }
   // Only the panel on screen has its figures written: the one coming is brought up to date
   // before it shows.
   if (shown_ && statusPanel_) RefreshFigures();
+  if (timers_) timers_->Update(shown_);
   for (const auto& layout : shell::kEntries) {
     const HWND panel = panels_[Index(layout.entry)].Hwnd();
     (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
