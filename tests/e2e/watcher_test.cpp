@@ -169,8 +169,8 @@ TEST(WatcherTest, ADamagedOrPlantedLedgerFileChangesNoProcess) {
   }
 }
 
-// The watcher acts only for the program that started it: started by anyone else, or with
-// anything else after its switch, it ends at once and shows nothing.
+// The watcher acts only for the program beside it, on its session's ledger: started by
+// anyone else, or with anything else after its switch, it ends at once and shows nothing.
 TEST(WatcherTest, AWatcherForAnyoneButItsOwnProgramEndsAtOnce) {
   FILETIME created{}, exited{}, kernel{}, user{};
   ASSERT_TRUE(::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user));
@@ -179,20 +179,29 @@ TEST(WatcherTest, AWatcherForAnyoneButItsOwnProgramEndsAtOnce) {
   const std::wstring self =
       std::to_wstring(::GetCurrentProcessId()) + L" " + std::to_wstring(started);
   AppFolder folder;
+  const std::wstring ledger = L" \"" + folder.LedgerFile() + L"\"";
   const std::wstring cases[] = {
-      L"--watch " + self,  // a program that is not quorvant.exe
-      L"--watch " + std::to_wstring(::GetCurrentProcessId()) + L" 1",  // not this process
-      L"--watch 1 2",
+      L"--watch " + self + ledger,  // a program that is not the quorvant.exe beside it
+      L"--start " + self + ledger,  // its watcher would refuse it in the same way
+      L"--watch " + std::to_wstring(::GetCurrentProcessId()) + L" 1" + ledger,  // not this one
+      L"--watch 1 2" + ledger,
+      L"--watch " + self + L" \"" + folder.Path() + L"\\Config.ini\"",  // not a ledger
       L"--watch",
-      L"--watch " + self + L" extra",
-      L"--watch x y",
+      L"--watch " + self,
+      L"--watch " + self + ledger + L" extra",
+      L"--watch x y" + ledger,
   };
   for (const std::wstring& arguments : cases) {
-    AppProcess watcher(folder.Exe(), arguments);
+    AppProcess watcher(folder.WatcherExe(), arguments);
     DWORD exitCode = 0;
     EXPECT_TRUE(watcher.WaitForExit(10s, &exitCode)) << Narrow(arguments);
+    if (arguments.rfind(L"--start", 0) == 0) {
+      // The starter starts a watcher and ends with its id; that watcher refuses at once.
+      const unique_handle started(::OpenProcess(SYNCHRONIZE, FALSE, exitCode));
+      if (started) EXPECT_EQ(::WaitForSingleObject(started.get(), 10000), WAIT_OBJECT_0);
+      continue;
+    }
     EXPECT_EQ(exitCode, static_cast<DWORD>(kWatcherRefused)) << Narrow(arguments);
-    EXPECT_EQ(watcher.MainWindow(), nullptr);
   }
 }
 
