@@ -22,7 +22,7 @@
 #include "bench/table_row.h"
 #include "engine/core/limit_slots.h"
 #include "engine/win32/memory_release_walk.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/process_throttle.h"
 #include "engine/win32/rule_keeper.h"
 #include "engine/win32/system_process_walk.h"

@@ -28,7 +28,7 @@
 #include "engine/core/booster.h"
 #include "engine/core/limit_slots.h"
 #include "engine/win32/booster_desktop.h"
-#include "engine/win32/cpu_panel.h"
+#include "shell/win32/cpu_panel.h"
 #include "engine/win32/watcher.h"
 #include "tests/e2e/app_driver.h"
 #include "tests/e2e/cpu_panel_driver.h"

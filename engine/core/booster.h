@@ -11,7 +11,7 @@
 #include "engine/core/effect_ledger.h"
 #include "engine/core/priority_class.h"
 #include "engine/core/process_identity.h"
-#include "engine/core/public_function.h"
+#include "engine/core/text_tools.h"
 #include "engine/core/rule_holds.h"
 
 namespace quorvant {

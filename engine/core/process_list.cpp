@@ -1,6 +1,6 @@
 #include "engine/core/process_list.h"
 
-#include "engine/core/public_function.h"
+#include "engine/core/text_tools.h"
 
 namespace quorvant::engine {
 

@@ -1,8 +1,8 @@
 #include "engine/win32/background_calm_system.h"
 
 #include "common/win32/unique_handle.h"
-#include "engine/win32/module_process.h"
-#include "engine/win32/module_public_function.h"
+#include "engine/win32/processes.h"
+#include "engine/win32/time_of_day.h"
 #include "engine/win32/system_process_walk.h"
 
 namespace quorvant::win32 {

@@ -1,7 +1,7 @@
 #include "engine/win32/booster_desktop.h"
 
-#include "engine/win32/module_process.h"
-#include "engine/win32/module_public_function.h"
+#include "engine/win32/processes.h"
+#include "engine/win32/time_of_day.h"
 
 namespace quorvant::win32 {
 

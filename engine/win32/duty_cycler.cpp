@@ -5,7 +5,7 @@
 
 #include "engine/core/duty_cycle.h"
 #include "engine/win32/limit_handles.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 
 namespace quorvant::win32 {
 

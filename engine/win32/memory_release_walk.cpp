@@ -1,7 +1,7 @@
 #include "engine/win32/memory_release_walk.h"
 
 #include "common/win32/pending_events.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 
 namespace quorvant::win32 {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/win32/limit_handles.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 
 namespace quorvant::win32 {
 

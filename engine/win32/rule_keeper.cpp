@@ -1,7 +1,7 @@
 #include "engine/win32/rule_keeper.h"
 
 #include "common/win32/coalescable_timer.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/system_process_walk.h"
 
 namespace quorvant::win32 {

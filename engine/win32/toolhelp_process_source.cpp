@@ -1,6 +1,6 @@
 #include "engine/win32/toolhelp_process_source.h"
 
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/system_process_walk.h"
 
 namespace quorvant::win32 {

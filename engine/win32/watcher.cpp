@@ -7,7 +7,7 @@
 
 #include "engine/core/watch_arguments.h"
 #include "engine/win32/limit_handles.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/program_log.h"
 
 namespace quorvant::win32 {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/core/public_function.h"
+#include "engine/core/text_tools.h"
 
 namespace quorvant::shell {
 

@@ -8,7 +8,7 @@
 #include <array>
 
 #include "common/win32/unique_handle.h"
-#include "engine/core/public_function.h"
+#include "engine/core/text_tools.h"
 #include "engine/win32/ledger_file.h"
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/program_files.h"

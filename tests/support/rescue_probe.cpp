@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "engine/win32/limit_handles.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/process_throttle.h"
 #include "engine/win32/watcher.h"
 

@@ -11,8 +11,8 @@
 #include "common/win32/link_label.h"
 #include "common/win32/pending_events.h"
 #include "engine/core/limit_slots.h"
-#include "engine/win32/form_set_process_cpu_percent.h"
-#include "engine/win32/module_process.h"
+#include "shell/win32/limit_dialog.h"
+#include "engine/win32/processes.h"
 #include "tests/win32/support/accepting_throttle.h"
 #include "tests/win32/support/message_pump.h"
 

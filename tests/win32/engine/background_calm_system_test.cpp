@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "tests/e2e/app_driver.h"
 #include "tests/e2e/titled_windows_driver.h"
 #include "tests/support/child_process.h"

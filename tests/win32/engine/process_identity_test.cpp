@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "tests/support/child_process.h"
 
 namespace quorvant::win32 {

@@ -10,7 +10,7 @@
 #include "engine/core/priority_class.h"
 #include "engine/win32/ini_rule_store.h"
 #include "engine/win32/memory_release_walk.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/process_throttle.h"
 #include "engine/win32/rule_keeper.h"
 #include "tests/support/burner.h"

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <optional>
 
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
 

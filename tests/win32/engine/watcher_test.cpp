@@ -12,7 +12,7 @@
 
 #include "engine/core/priority_class.h"
 #include "engine/win32/limit_handles.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/program_log.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"

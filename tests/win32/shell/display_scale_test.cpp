@@ -12,7 +12,7 @@
 #include "common/core/twips.h"
 #include "common/win32/display_scale.h"
 #include "common/win32/panel.h"
-#include "shell/win32/form_quorvant.h"
+#include "shell/win32/main_window.h"
 #include "skin/resource.h"
 #include "tests/win32/support/message_pump.h"
 #include "tests/win32/support/window_shot.h"

@@ -15,11 +15,11 @@
 
 #include "engine/core/limit_slots.h"
 #include "engine/core/memory_state.h"
-#include "engine/win32/module_public_function.h"
+#include "engine/win32/time_of_day.h"
 #include "shell/core/skin_access.h"
 #include "shell/core/tray_hook.h"
 #include "shell/core/tray_menu.h"
-#include "shell/win32/form_quorvant.h"
+#include "shell/win32/main_window.h"
 #include "shell/win32/ini_settings_store.h"
 #include "tests/win32/support/message_pump.h"
 

@@ -7,7 +7,7 @@
 
 #include "shell/core/autorun_value.h"
 #include "shell/win32/ini_settings_store.h"
-#include "shell/win32/module_autorun.h"
+#include "shell/win32/autorun.h"
 
 namespace quorvant::win32 {
 namespace {

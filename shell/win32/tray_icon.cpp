@@ -1,4 +1,4 @@
-#include "shell/win32/module_tray_icon.h"
+#include "shell/win32/tray_icon.h"
 
 #include <shellapi.h>
 

@@ -13,8 +13,8 @@
 
 #include "common/core/twips.h"
 #include "engine/win32/booster_desktop.h"
-#include "engine/win32/module_process.h"
-#include "engine/win32/process_panel.h"
+#include "engine/win32/processes.h"
+#include "shell/win32/process_panel.h"
 #include "tests/support/child_process.h"
 
 namespace quorvant::win32 {

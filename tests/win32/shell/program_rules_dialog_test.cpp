@@ -1,4 +1,4 @@
-#include "engine/win32/form_program_rules.h"
+#include "shell/win32/program_rules_dialog.h"
 
 #include <windows.h>
 
@@ -11,8 +11,8 @@
 
 #include "common/win32/display_scale.h"
 #include "engine/core/priority_class.h"
-#include "engine/win32/form_set_process_cpu_percent.h"
-#include "engine/win32/module_process.h"
+#include "shell/win32/limit_dialog.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/process_throttle.h"
 #include "tests/support/child_process.h"
 #include "tests/win32/support/accepting_throttle.h"

@@ -1,4 +1,4 @@
-#include "engine/win32/form_program_rules.h"
+#include "shell/win32/program_rules_dialog.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -10,8 +10,8 @@
 #include "common/win32/display_scale.h"
 #include "common/win32/panel.h"
 #include "common/win32/pixel_rect.h"
-#include "engine/win32/module_get_file_icon.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/file_icon.h"
+#include "engine/win32/processes.h"
 #include "skin/resource.h"
 
 namespace quorvant::win32 {

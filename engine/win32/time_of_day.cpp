@@ -1,4 +1,4 @@
-#include "engine/win32/module_public_function.h"
+#include "engine/win32/time_of_day.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "engine/core/public_function.h"
+#include "engine/core/text_tools.h"
 
 #include <chrono>
 #include <random>

@@ -1,4 +1,4 @@
-#include "engine/win32/memory_panel.h"
+#include "shell/win32/memory_panel.h"
 
 #include <commctrl.h>
 
@@ -7,7 +7,7 @@
 #include "button/core/button_properties.h"
 #include "common/core/twips.h"
 #include "common/win32/pixel_rect.h"
-#include "engine/win32/module_public_function.h"
+#include "engine/win32/time_of_day.h"
 
 namespace quorvant::win32 {
 

@@ -1,4 +1,4 @@
-#include "shell/win32/form_menu.h"
+#include "shell/win32/tray_menu.h"
 
 #include <string>
 

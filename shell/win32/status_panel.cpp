@@ -1,4 +1,4 @@
-#include "engine/win32/status_panel.h"
+#include "shell/win32/status_panel.h"
 
 #include <optional>
 #include <string>
@@ -8,7 +8,7 @@
 #include "common/win32/display_scale.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/memory_state.h"
-#include "engine/win32/module_public_function.h"
+#include "engine/win32/time_of_day.h"
 #include "skin/resource.h"
 
 namespace quorvant::win32 {

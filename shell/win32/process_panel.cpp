@@ -1,4 +1,4 @@
-#include "engine/win32/process_panel.h"
+#include "shell/win32/process_panel.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "shell/win32/module_get_more_privilege.h"
+#include "shell/win32/debug_privilege.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "shell/win32/form_quorvant.h"
+#include "shell/win32/main_window.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -11,10 +11,10 @@
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/limit_slots.h"
-#include "engine/win32/form_program_rules.h"
+#include "shell/win32/program_rules_dialog.h"
 #include "shell/core/fixed_texts.h"
-#include "shell/win32/module_get_more_privilege.h"
-#include "shell/win32/module_tray_icon.h"
+#include "shell/win32/debug_privilege.h"
+#include "shell/win32/tray_icon.h"
 #include "shell/win32/program_files.h"
 #include "skin/resource.h"
 

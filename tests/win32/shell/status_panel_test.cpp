@@ -1,4 +1,4 @@
-#include "engine/win32/status_panel.h"
+#include "shell/win32/status_panel.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/core/twips.h"
-#include "engine/win32/module_public_function.h"
+#include "engine/win32/time_of_day.h"
 
 namespace quorvant::win32 {
 namespace {

@@ -22,9 +22,9 @@
 #include "engine/core/limit_slots.h"
 #include "engine/core/path_icons.h"
 #include "engine/core/process_list.h"
-#include "engine/win32/form_set_process_cpu_percent.h"
+#include "shell/win32/limit_dialog.h"
 #include "engine/win32/job_sharing.h"
-#include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/file_icon.h"
 #include "engine/win32/rule_keeper.h"
 #include "engine/win32/toolhelp_process_source.h"
 

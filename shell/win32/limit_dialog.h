@@ -16,7 +16,7 @@
 #include "common/win32/window.h"
 #include "engine/core/cpu_limits.h"
 #include "engine/core/limit_slots.h"
-#include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/file_icon.h"
 
 namespace quorvant::win32 {
 

@@ -15,10 +15,10 @@
 
 #include "common/win32/font_cache.h"
 #include "common/win32/panel.h"
-#include "engine/win32/memory_panel.h"
+#include "shell/win32/memory_panel.h"
 #include "engine/win32/memory_release_walk.h"
-#include "engine/win32/module_get_memory_state.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/memory_reading.h"
+#include "engine/win32/processes.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {

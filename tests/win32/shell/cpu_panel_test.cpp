@@ -16,10 +16,10 @@
 
 #include "common/win32/panel.h"
 #include "engine/core/process_list.h"
-#include "engine/win32/cpu_panel.h"
+#include "shell/win32/cpu_panel.h"
 #include "engine/win32/limit_handles.h"
-#include "engine/win32/module_get_file_icon.h"
-#include "engine/win32/module_process.h"
+#include "engine/win32/file_icon.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/process_throttle.h"
 #include "engine/win32/watcher.h"
 #include "tests/support/burner.h"

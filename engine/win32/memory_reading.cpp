@@ -1,4 +1,4 @@
-#include "engine/win32/module_get_memory_state.h"
+#include "engine/win32/memory_reading.h"
 
 #include <windows.h>
 

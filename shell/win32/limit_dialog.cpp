@@ -1,4 +1,4 @@
-#include "engine/win32/form_set_process_cpu_percent.h"
+#include "shell/win32/limit_dialog.h"
 
 #include <commctrl.h>
 

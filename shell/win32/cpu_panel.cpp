@@ -1,10 +1,10 @@
-#include "engine/win32/cpu_panel.h"
+#include "shell/win32/cpu_panel.h"
 
 #include "button/core/button_properties.h"
 #include "common/win32/pending_events.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/cpu_layout.h"
-#include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/file_icon.h"
 #include "engine/win32/process_throttle.h"
 
 namespace quorvant::win32 {

@@ -1,4 +1,4 @@
-#include "engine/win32/module_process.h"
+#include "engine/win32/processes.h"
 
 #include <tlhelp32.h>
 

@@ -1,4 +1,4 @@
-#include "engine/win32/module_get_file_icon.h"
+#include "engine/win32/file_icon.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "shell/win32/module_autorun.h"
+#include "shell/win32/autorun.h"
 
 #include "common/win32/unique_handle.h"
 #include "shell/win32/program_files.h"

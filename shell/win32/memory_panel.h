@@ -13,7 +13,7 @@
 #include "engine/core/memory_release.h"
 #include "engine/core/memory_state.h"
 #include "engine/win32/memory_release_walk.h"
-#include "engine/win32/module_get_memory_state.h"
+#include "engine/win32/memory_reading.h"
 
 namespace quorvant::win32 {
 
