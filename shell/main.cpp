@@ -11,9 +11,9 @@
 #include "engine/win32/program_effects.h"
 #include "engine/win32/watcher.h"
 #include "shell/core/fixed_texts.h"
-#include "shell/win32/main_window.h"
-#include "shell/win32/ini_settings_store.h"
 #include "shell/win32/debug_privilege.h"
+#include "shell/win32/ini_settings_store.h"
+#include "shell/win32/main_window.h"
 #include "shell/win32/program_files.h"
 #include "shell/win32/single_instance.h"
 
