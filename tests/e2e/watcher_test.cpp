@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,9 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "common/win32/unique_handle.h"
 #include "tests/e2e/app_driver.h"
@@ -124,6 +128,115 @@ TEST(WatcherTest, KilledTogetherWithItsWatcherTheNextStartRepairs) {
   EXPECT_TRUE(scene.RunsLikeItsTwin()) << "resumed";
   EXPECT_TRUE(WaitFor([&] { return again.MainWindow() && ::IsWindowVisible(again.MainWindow()); }));
   EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
+}
+
+// The watcher is a program of its own, started out of the program's process tree: ending
+// every quorvant.exe by name, and every process the program started, leaves it running, and
+// it gives everything back.
+TEST(WatcherTest, EndingEveryQuorvantExeByNameAndItsTreeLeavesTheWatcherToGiveBack) {
+  Scene scene;
+  ASSERT_TRUE(scene.Set(10));
+  EXPECT_LE(scene.burner.Share(1s), 20.0) << "limited before the kill";
+  const unique_handle watcher = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(watcher);
+
+  // As "End process tree" does: the program's descendants by their parent, then the program.
+  const win32::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    EXPECT_FALSE(entry.th32ParentProcessID == scene.app->Id() &&
+                 _wcsicmp(entry.szExeFile, kWatcherExe) == 0)
+        << "the watcher is the program's child";
+    if (entry.th32ParentProcessID != scene.app->Id()) continue;
+    const unique_handle child(::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+    if (child) (void)::TerminateProcess(child.get(), 1);
+  }
+  // As `taskkill /IM quorvant.exe /F` does.
+  for (const unique_handle& program : ProcessesNamed(L"quorvant.exe", PROCESS_TERMINATE)) {
+    EXPECT_TRUE(::TerminateProcess(program.get(), 1)) << ::GetLastError();
+  }
+  ASSERT_TRUE(scene.app->WaitForExit(5s));
+  EXPECT_TRUE(
+      WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }, 2s));
+  EXPECT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  EXPECT_TRUE(::GetExitCodeProcess(watcher.get(), &exitCode) && exitCode == 0)
+      << "ended by the kill, not by its own end (" << exitCode << ")";
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "runs freely again";
+  EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
+}
+
+// A watcher that ends before its program is noticed and replaced: a kill afterwards still
+// gives back everything live, the limit made before the replacement included.
+TEST(WatcherTest, AWatcherThatEndsIsReplacedAndTheNextOneGivesBack) {
+  Scene scene;
+  ASSERT_TRUE(scene.Set(10));
+  const unique_handle first = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(::TerminateProcess(first.get(), 1));
+  ASSERT_EQ(::WaitForSingleObject(first.get(), 5000), WAIT_OBJECT_0);
+  const unique_handle second = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(second) << "no new watcher";
+  EXPECT_NE(::GetProcessId(second.get()), ::GetProcessId(first.get()));
+  // Replaced while limited: the booster still raises (its effects wait for a watcher).
+  EXPECT_LE(scene.burner.Share(1s), 20.0) << "still limited";
+
+  scene.app->Kill();
+  EXPECT_TRUE(
+      WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }, 2s));
+  EXPECT_EQ(::WaitForSingleObject(second.get(), 5000), WAIT_OBJECT_0);
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "runs freely again";
+  EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
+}
+
+// No effect comes before the watcher watches: killed at any moment of its start with the
+// booster on, the program leaves the front window's process at its own class, and no
+// watcher and no ledger behind.
+TEST(WatcherTest, KilledAtAnyMomentOfItsStartItLeavesNothingRaised) {
+  AppFolder folder;
+  folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
+  folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
+  // Started in the tray, so Alpha stays in front and the booster's first tick raises it.
+  folder.WriteConfig(L"Setting", L"Automin", L"1");
+  TitledWindows alpha({L"Alpha window"}, BELOW_NORMAL_PRIORITY_CLASS, true);
+  int raisedAtTheKill = 0;
+  int kills = 0;
+  // The first run measures when the first raise comes on this machine; the others are
+  // killed before, around and after that moment.
+  std::optional<std::chrono::milliseconds> firstRaise;
+  for (int eighth = 0; eighth <= 11; ++eighth) {
+    ASSERT_TRUE(alpha.BringToFront());
+    const auto start = std::chrono::steady_clock::now();
+    AppProcess app(folder.Exe());
+    if (!firstRaise) {
+      ASSERT_TRUE(WaitFor([&] { return alpha.PriorityClass() == HIGH_PRIORITY_CLASS; }));
+      firstRaise = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+      std::printf("first raise %lld ms after the start\n",
+                  static_cast<long long>(firstRaise->count()));
+    } else {
+      std::this_thread::sleep_until(start + *firstRaise * eighth / 8);
+    }
+    const long long after = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+    if (alpha.PriorityClass() == HIGH_PRIORITY_CLASS) ++raisedAtTheKill;
+    ++kills;
+    app.Kill();
+    // Every watcher (or its starter) there was ends, having given back what was live.
+    for (const unique_handle& watcher : ProcessesNamed(kWatcherExe, SYNCHRONIZE)) {
+      EXPECT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0)
+          << "a watcher outlived its program killed " << after << " ms after its start";
+    }
+    EXPECT_EQ(alpha.PriorityClass(), BELOW_NORMAL_PRIORITY_CLASS)
+        << "left raised by a kill " << after << " ms after the start";
+    EXPECT_FALSE(Exists(folder.LedgerFile())) << after << " ms";
+    // Each moment starts from Below Normal, whatever the one before left.
+    (void)::SetPriorityClass(alpha.Handle(), BELOW_NORMAL_PRIORITY_CLASS);
+  }
+  std::printf("raised at %d of %d kills\n", raisedAtTheKill, kills);
 }
 
 // What a ledger file holds that is not a whole ledger of a dead program changes nothing:

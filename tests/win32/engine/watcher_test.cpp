@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/core/priority_class.h"
 #include "engine/win32/limit_handles.h"
@@ -200,6 +201,52 @@ TEST(WatcherPartsTest, RepairKeepsAndLogsWhatItCouldNotGiveBack) {
   capped.reset();
   EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::None);
   EXPECT_EQ(folder.FileCount(), 1) << "only the log";
+}
+
+// A start racing the watcher of a program that was just killed leaves the ledger to that
+// watcher (which alone holds the handles that switch its caps off) while it lives, waits
+// for it to finish, and gives up, touching nothing, when it does not finish in time.
+TEST(WatcherPartsTest, TheRepairWaitsForALiveWatcherToFinish) {
+  ChildProcess raised;
+  ASSERT_TRUE(raised.Handle());
+  const ProcessIdentity dead = DeadProgram();
+  const StoredLedger left{dead,
+                          {{*IdentityOfId(raised.Id()), EffectKind::Priority,
+                            kBelowNormalPriorityClass, kHighPriorityClass}},
+                          {}};
+  struct Case {
+    const char* what;
+    DWORD watcherGivesBackMs;  // how long the dead program's watcher takes
+    LeftBehind outcome;
+    bool fileStays;
+  };
+  const Case cases[] = {
+      {"the watcher finishes", 1500, LeftBehind::None, false},
+      {"the watcher does not finish in time", 15000, LeftBehind::Busy, true},
+  };
+  for (const Case& c : cases) {
+    LedgerFolder folder;
+    ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS));
+    ASSERT_TRUE(WriteLedgerFile(folder.Path(), FormatLedger(left)));
+    const unique_handle holding(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const unique_handle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    // The watcher: holds its mutex from its start and gives back (here: removes the file,
+    // leaving the class, so that only a repair that did not wait would lower it).
+    std::thread watcher([&] {
+      const unique_handle alive(::CreateMutexW(nullptr, TRUE, WatcherAliveName(dead).c_str()));
+      (void)::SetEvent(holding.get());
+      (void)::WaitForSingleObject(done.get(), c.watcherGivesBackMs);
+      (void)::DeleteFileW(folder.Path().c_str());
+      (void)::ReleaseMutex(alive.get());
+    });
+    ASSERT_EQ(::WaitForSingleObject(holding.get(), 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(RepairLeftBehind(folder.Path()), c.outcome) << c.what;
+    EXPECT_EQ(::GetPriorityClass(raised.Handle()), static_cast<DWORD>(HIGH_PRIORITY_CLASS))
+        << c.what << ": the repair acted on a ledger its watcher was giving back";
+    EXPECT_EQ(folder.Exists(), c.fileStays) << c.what;
+    (void)::SetEvent(done.get());
+    watcher.join();
+  }
 }
 
 // The cycle shows the watcher what it holds suspended, and the watcher resumes a process
