@@ -178,4 +178,37 @@ bool RemoveLedgerFile(const std::wstring& path) {
   return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+bool HeldLedgerFile::Write(const std::wstring& path, std::string_view formatted) {
+  if (!file_) {
+    file_.reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) return false;
+    size_ = 0;
+  }
+  const std::string text = PadLedger(std::string(formatted), size_);
+  LARGE_INTEGER start{};
+  DWORD written = 0;
+  if (!::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN) ||
+      !::WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size()) {
+    return false;
+  }
+  size_ = std::max(size_, text.size());
+  return true;
+}
+
+bool HeldLedgerFile::Remove() {
+  if (!file_) return true;
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  if (!::SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition,
+                                    sizeof(disposition))) {
+    return false;
+  }
+  // Gone once this, the last handle that lets nobody else delete it, is closed.
+  file_.reset();
+  size_ = 0;
+  return true;
+}
+
 }  // namespace quorvant::win32

@@ -309,6 +309,38 @@ LeftBehind RepairLeftBehind(const std::wstring& ledgerPath) {
   return read ? LeftBehind::Repaired : LeftBehind::Refused;
 }
 
+namespace {
+
+bool HeldAnySuspended(const limit_handles::SharedSuspension* view) {
+  if (!view) return false;
+  for (int slot = 0; slot < limit_handles::kSharedSlots; ++slot) {
+    if (view[slot].process.load() != 0 && view[slot].suspended.load() != 0) return true;
+  }
+  return false;
+}
+
+// The ledger is there but cannot be read (or is gone while the cycle still held a process
+// suspended): what it named may still be live, and the user is told so. The file stays for
+// the next start. A process the cycle held suspended is known from the shared memory alone
+// and is let run: the program held its handle until it died, so its id names it still.
+void ReportUnreadLedger(const std::wstring& ledgerPath,
+                        const limit_handles::SharedSuspension* view) {
+  WriteProgramLog(ledgerPath,
+                  "watcher: the ledger of live effects could not be read after Quorvant ended; "
+                  "a priority it raised or a CPU limit it set may still be in effect");
+  for (int slot = 0; view && slot < limit_handles::kSharedSlots; ++slot) {
+    const std::uint32_t id = view[slot].process.load();
+    if (id == 0 || view[slot].suspended.load() == 0) continue;
+    const unique_handle process(::OpenProcess(PROCESS_SUSPEND_RESUME, FALSE, id));
+    const bool resumed = process && limit_handles::ResumeOnce(process.get());
+    WriteProgramLog(ledgerPath,
+                    (resumed ? "watcher: let process " : "watcher: could not let process ") +
+                        std::to_string(id) + " run, which the CPU limit held suspended");
+  }
+}
+
+}  // namespace
+
 int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath,
                const std::wstring& programImage) {
   const unique_handle parent(
@@ -348,12 +380,15 @@ int RunWatcher(const ProcessIdentity& program, const std::wstring& ledgerPath,
       const auto text = ReadLedgerFile(ledgerPath);
       // No file: the program gave everything back itself. Another owner: a later start's.
       const auto stored = text ? ParseLedger(*text) : std::nullopt;
+      const auto* held = static_cast<const limit_handles::SharedSuspension*>(view);
       if (stored && stored->owner == program) {
-        SystemEffectUndo undo(stored->jobs,
-                              static_cast<const limit_handles::SharedSuspension*>(view));
+        SystemEffectUndo undo(stored->jobs, held);
         const std::vector<Effect> left = GiveBackStored(*stored, undo);
         (void)RemoveLedgerFile(ledgerPath);
         if (!left.empty()) KeepLeftover(ledgerPath, program, left, "watcher");
+      } else if (!stored && (::GetFileAttributesW(ledgerPath.c_str()) != INVALID_FILE_ATTRIBUTES ||
+                             HeldAnySuspended(held))) {
+        ReportUnreadLedger(ledgerPath, held);
       }
     }
   }
@@ -560,14 +595,23 @@ bool LedgerKeeper::Write(const std::vector<Effect>& effects) {
 bool LedgerKeeper::WriteNow() {
   if (path_.empty()) return true;
   const StoredLedger stored{owner_, effects_, jobs_};
-  // A file that cannot be deleted is emptied instead: lines left in it would be given back
-  // later to processes that no longer carry the effect.
-  const bool empty = effects_.empty() && jobs_.empty();
-  if (empty && RemoveLedgerFile(path_)) return true;
-  if (WriteLedgerFile(path_, FormatLedger(stored))) return true;
+  const std::string text = FormatLedger(stored);
+  if (!effects_.empty() || !jobs_.empty()) {
+    // Held while anything is live, so nobody can change or delete what the watcher reads.
+    // A file someone else holds open is replaced whole instead, where they let it be.
+    return held_.Write(path_, text) || (!held_.Held() && WriteLedgerFile(path_, text));
+  }
+  if (held_.Held()) {
+    if (held_.Remove()) return true;
+    // A file that cannot be deleted is emptied instead: lines left in it would be given
+    // back later to processes that no longer carry the effect.
+    return held_.Write(path_, text);
+  }
+  if (RemoveLedgerFile(path_)) return true;
+  if (WriteLedgerFile(path_, text)) return true;
   // Held open by someone who lets it be written but not replaced: a ledger with nothing
   // live is written in place, where even a torn copy names nothing to give back.
-  return empty && OverwriteLedgerFile(path_, FormatLedger(stored));
+  return OverwriteLedgerFile(path_, text);
 }
 
 bool LedgerKeeper::ShareJob(const ProcessIdentity& process, HANDLE job) {

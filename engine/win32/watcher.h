@@ -156,6 +156,7 @@ class LedgerKeeper final : public JobSharing {
   void Adopted(unique_handle watcher);
 
   std::wstring path_;
+  HeldLedgerFile held_;
   ProcessIdentity owner_;
   std::wstring watcherExe_;
   unique_handle watcher_;

@@ -168,6 +168,34 @@ TEST(WatcherTest, EndingEveryQuorvantExeByNameAndItsTreeLeavesTheWatcherToGiveBa
   EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
 }
 
+// While effects are live nobody else can overwrite, replace or delete the program's ledger,
+// so a kill afterwards still gives everything back.
+TEST(WatcherTest, ALedgerNobodyCouldChangeIsGivenBackWhole) {
+  Scene scene;
+  ASSERT_TRUE(scene.Set(10));
+  const unique_handle watcher = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(watcher);
+  const std::wstring ledger = scene.folder.LedgerFile();
+  {
+    std::ofstream garbage(ledger.c_str(), std::ios::binary | std::ios::trunc);
+    if (garbage) garbage << "garbage\n";
+    EXPECT_FALSE(garbage.good()) << "overwritten";
+  }
+  EXPECT_FALSE(::DeleteFileW(ledger.c_str())) << "deleted";
+  const std::wstring other = scene.folder.Path() + L"\\planted.txt";
+  { std::ofstream(other.c_str(), std::ios::binary) << "garbage\n"; }
+  EXPECT_FALSE(::MoveFileExW(other.c_str(), ledger.c_str(), MOVEFILE_REPLACE_EXISTING))
+      << "replaced";
+  (void)::DeleteFileW(other.c_str());
+
+  scene.app->Kill();
+  EXPECT_TRUE(
+      WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }, 2s));
+  EXPECT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0);
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "runs freely again";
+  EXPECT_FALSE(Exists(ledger));
+}
+
 // A watcher that ends before its program is noticed and replaced: a kill afterwards still
 // gives back everything live, the limit made before the replacement included.
 TEST(WatcherTest, AWatcherThatEndsIsReplacedAndTheNextOneGivesBack) {

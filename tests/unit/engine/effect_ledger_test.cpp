@@ -257,6 +257,20 @@ TEST(EffectLedgerTest, AStoredLedgerIsGivenBackMostHarmfulFirst) {
   EXPECT_EQ(refusing.calls, want);
 }
 
+// Padded to cover a longer copy, a ledger still reads as itself, whatever the shortfall.
+TEST(EffectLedgerTest, APaddedLedgerReadsAsItself) {
+  const StoredLedger stored{kA, {Raise(kB)}, {}};
+  const std::string text = FormatLedger(stored);
+  for (const std::size_t longer :
+       {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{200}}) {
+    const std::string padded = PadLedger(text, text.size() + longer);
+    EXPECT_GE(padded.size(), text.size() + longer) << longer;
+    EXPECT_EQ(ParseLedger(padded), stored) << longer;
+  }
+  EXPECT_EQ(PadLedger(text, 1), text) << "long enough already";
+  EXPECT_EQ(PadLedger("not a ledger", 100), "not a ledger");
+}
+
 TEST(EffectLedgerTest, OnlyItsOwnSwitchesTwoNumbersAndALedgerPathMakeAWatcher) {
   const ProcessIdentity program{4242, 133000000000000500};
   const std::wstring ledger = L"C:\\Users\\a b\\Effects.1.txt";

@@ -117,14 +117,16 @@ TEST(WatcherPartsTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack)
   }
   {
     LedgerFolder folder;
-    LedgerKeeper keeper;
-    keeper.KeepAt(folder.Path());
-    ASSERT_TRUE(keeper.Write({raise}));
-    // Someone holds it open without letting it be deleted or replaced.
+    ASSERT_TRUE(WriteLedgerFile(folder.Path(), "stale\n"));
+    // Someone holds it open before the program needs it, without letting it be deleted or
+    // replaced: no effect can be protected there, and nothing is left to give back.
     const unique_hfile held(::CreateFileW(folder.Path().c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held) << ::GetLastError();
+    LedgerKeeper keeper;
+    keeper.KeepAt(folder.Path());
+    EXPECT_FALSE(keeper.Write({raise}));
     EXPECT_TRUE(keeper.Write({}));
     const auto text = ReadLedgerFile(folder.Path());
     ASSERT_TRUE(text);
@@ -133,6 +135,39 @@ TEST(WatcherPartsTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack)
     EXPECT_TRUE(stored->effects.empty());
     EXPECT_EQ(folder.FileCount(), 1);
   }
+}
+
+// While anything is live the program holds its ledger: anyone may read it, nobody else may
+// write, replace or delete it. A shorter copy written over a longer one reads as itself.
+TEST(WatcherPartsTest, TheLedgerIsHeldWhileAnythingIsLive) {
+  LedgerFolder folder;
+  LedgerKeeper keeper;
+  keeper.KeepAt(folder.Path());
+  const ProcessIdentity other{Own().id + 4, 133000000000000001};
+  const Effect raise{other, EffectKind::Priority, kNormalPriorityClass, kHighPriorityClass};
+  const Effect duty{other, EffectKind::DutyCycle, 0, 30};
+  ASSERT_TRUE(keeper.Write({raise, duty}));
+  ASSERT_TRUE(keeper.Write({raise}));
+
+  const unique_hfile writer(::CreateFileW(folder.Path().c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_FALSE(writer) << "opened for writing";
+  EXPECT_FALSE(::DeleteFileW(folder.Path().c_str())) << "deleted";
+  const std::wstring planted = folder.Path() + L".planted";
+  ASSERT_TRUE(WriteLedgerFile(planted, "planted\n"));
+  EXPECT_FALSE(::MoveFileExW(planted.c_str(), folder.Path().c_str(), MOVEFILE_REPLACE_EXISTING))
+      << "replaced";
+  (void)::DeleteFileW(planted.c_str());
+
+  const auto text = ReadLedgerFile(folder.Path());
+  ASSERT_TRUE(text);
+  const auto stored = ParseLedger(*text);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->effects, std::vector<Effect>{raise});
+  EXPECT_TRUE(keeper.Write({}));
+  EXPECT_FALSE(folder.Exists());
+  EXPECT_EQ(folder.FileCount(), 0);
 }
 
 // Killed together with its watcher, a program left a process raised and one suspended: the
