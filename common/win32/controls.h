@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <string>
@@ -8,6 +9,14 @@
 namespace quorvant::win32 {
 
 // Thin, non-owning views of common controls: each call is one message.
+
+// A control on a panel, in the tab order, at no place yet: its panel's layout places it.
+inline HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                          WORD id) {
+  return ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0,
+                           0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           ::GetModuleHandleW(nullptr), nullptr);
+}
 
 class CheckBox {
  public:
@@ -81,12 +90,24 @@ class ListView {
   }
   int Count() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
   // Appends a row whose first column is text; returns its index, -1 on failure.
-  int AddRow(const std::wstring& text) const {
+  int AddRow(const std::wstring& text) const { return AddRow(text, 0); }
+  // The same, the row carrying data of its owner's (ItemData).
+  int AddRow(const std::wstring& text, LPARAM data) const {
     LVITEMW item{};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = Count();
     item.pszText = const_cast<wchar_t*>(text.c_str());
-    return static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    item.lParam = data;
+    return static_cast<int>(
+        ::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  }
+  // The data the row was added with; 0 for a row that is not there.
+  LPARAM ItemData(int row) const {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return ::SendMessageW(hwnd_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam
+                                                                                   : 0;
   }
   void SetText(int row, int column, const std::wstring& text) const {
     LVITEMW item{};
@@ -116,7 +137,8 @@ class ListView {
   void EnsureVisible(int row) const { (void)::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, FALSE); }
   // The first selected row, -1 when none is.
   int Selected() const {
-    return static_cast<int>(::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(
+        ::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   }
   void Select(int row) const {
     LVITEMW item{};
