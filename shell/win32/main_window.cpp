@@ -116,6 +116,7 @@ void FormQuorvant::FinishStart() {
   TimerProcessTick();
   effects_.Limits().ReleaseSlotsWithoutProcess();
   // The rules reach the running processes before the list's first build shows their marks.
+  panels_.Rules()->ShareWalks(panels_.Process()->CalmOn());
   panels_.Rules()->Start();
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
@@ -158,7 +159,13 @@ void FormQuorvant::StartTimers() {
           shell::FeatureTimer(
               kTimerCalm, kCalmSampleMs, kCalmSampleMs / 10,
               [this] { return panels_.Process()->CalmOn(); },
-              [this] { panels_.Process()->TimerCalmTick(); }),
+              [this] {
+                panels_.Process()->TimerCalmTick();
+                // Its walk of the system serves the rules too, whose own timer rests meanwhile.
+                if (RuleKeeper* rules = panels_.Rules()) {
+                  rules->WalkFrom(panels_.Process()->CalmWalk());
+                }
+              }),
           shell::SleepingFeatureTimer(
               kTimerMemory, 1000, 16, [this] { return panels_.Memory()->AutoReleaseOn(); },
               [this] { TimerMemoryTick(); },
