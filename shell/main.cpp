@@ -2,10 +2,8 @@
 // After <windows.h>, which it needs.
 #include <commctrl.h>
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <string>
-#include <vector>
 
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
@@ -13,9 +11,9 @@
 #include "engine/win32/program_effects.h"
 #include "engine/win32/watcher.h"
 #include "shell/core/fixed_texts.h"
-#include "shell/win32/main_window.h"
-#include "shell/win32/ini_settings_store.h"
 #include "shell/win32/debug_privilege.h"
+#include "shell/win32/ini_settings_store.h"
+#include "shell/win32/main_window.h"
 #include "shell/win32/program_files.h"
 #include "shell/win32/single_instance.h"
 
@@ -36,26 +34,10 @@ void LoadLibrariesOnlyFromTheSystem() {
   (void)::SetDllDirectoryW(L"");
 }
 
-// The arguments after the program's name.
-std::vector<std::wstring> Arguments() {
-  int count = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  std::vector<std::wstring> arguments;
-  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv[i]);
-  if (argv) (void)::LocalFree(argv);
-  return arguments;
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   LoadLibrariesOnlyFromTheSystem();
-  // The program's own watcher: no window, no instance of the program, nothing but waiting
-  // and giving back.
-  if (const auto watcherExit =
-          quorvant::win32::RunWatcherIfAsked(Arguments(), quorvant::win32::LedgerFilePath())) {
-    return *watcherExit;
-  }
 
   // Before anything is shown or written: one instance only.
   const quorvant::win32::SingleInstance instanceLock;
@@ -75,6 +57,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   (void)quorvant::win32::RepairLeftBehind(ledgerPath);
   quorvant::win32::ProgramEffects effects;
   effects.KeepOnDisk(ledgerPath);
+  // Started now, while the window is made, on a thread of its own: the first effect waits
+  // until it watches, the window does not.
+  (void)effects.StartWatcher(quorvant::win32::WatcherBeside(quorvant::win32::ExecutablePath()));
 
   // A fault in the program's own code still lets every limited process run freely.
   quorvant::win32::limit_handles::InstallRescue();

@@ -88,10 +88,10 @@ void Resident(int idleSeconds) {
   }
   // Both settle after their start before the window opens.
   ::Sleep(3000);
-  Sample("begin", "watcher", "quorvant.exe --watch");
+  Sample("begin", "watcher", "quorvant_watcher.exe --watch");
   Sample("begin", "floor", "floor_window.exe");
   ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);
-  Sample("end", "watcher", "quorvant.exe --watch");
+  Sample("end", "watcher", "quorvant_watcher.exe --watch");
   Sample("end", "floor", "floor_window.exe");
   const unique_handle floorQuery(
       ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, floor.Id()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+// After <windows.h>, which it needs.
 #include <commctrl.h>
 
 #include <utility>
@@ -65,6 +66,7 @@ class unique_snapshot {
   explicit unique_snapshot(HANDLE h) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
   HANDLE get() const { return h_.get(); }
   explicit operator bool() const { return static_cast<bool>(h_); }
+  void reset(HANDLE h = nullptr) { h_.reset(h == INVALID_HANDLE_VALUE ? nullptr : h); }
 
  private:
   unique_handle h_;

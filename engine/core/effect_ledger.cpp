@@ -221,6 +221,18 @@ std::string FormatLedger(const StoredLedger& stored) {
   return text;
 }
 
+std::string PadLedger(std::string text, std::size_t length) {
+  const std::string trailer = std::string(kTrailer) + "\n";
+  if (text.size() >= length || text.size() < trailer.size() ||
+      text.compare(text.size() - trailer.size(), trailer.size(), trailer) != 0) {
+    return text;
+  }
+  // At least '#' and its line end.
+  const std::size_t filler = std::max<std::size_t>(length - text.size(), 2);
+  text.insert(text.size() - trailer.size(), std::string(filler - 1, '#') + "\n");
+  return text;
+}
+
 std::optional<StoredLedger> ParseLedger(std::string_view text) {
   if (text.size() > kMaxLedgerBytes) return std::nullopt;
   std::vector<std::string_view> lines;

@@ -133,6 +133,10 @@ struct StoredLedger {
 // Program rules may hold every process of the machine: room for a few thousand of them.
 inline constexpr std::size_t kMaxLedgerBytes = 1 << 20;
 std::string FormatLedger(const StoredLedger& stored);
+// A formatted ledger made at least length bytes long by a line that means nothing before
+// its closing line: written in place over a longer copy, it covers all of it in one write,
+// so no moment leaves a tail of the older copy behind.
+std::string PadLedger(std::string text, std::size_t length);
 
 // A stored ledger's valid effects, and its jobs that belong to one of its caps. A line that
 // is not valid is passed over; a text without the first, the owner's or the closing line,

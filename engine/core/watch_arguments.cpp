@@ -4,13 +4,32 @@
 
 namespace quorvant {
 
-std::wstring FormatWatchArguments(const ProcessIdentity& program) {
-  return std::wstring(kWatchSwitch) + L' ' + std::to_wstring(program.id) + L' ' +
-         std::to_wstring(program.started);
+std::wstring FormatWatchArguments(const WatchRequest& request) {
+  return std::wstring(request.startOnly ? kStartWatchSwitch : kWatchSwitch) + L' ' +
+         std::to_wstring(request.program.id) + L' ' + std::to_wstring(request.program.started) +
+         L" \"" + request.ledgerPath + L'"';
 }
 
-std::optional<ProcessIdentity> ParseWatchArguments(const std::vector<std::wstring>& arguments) {
-  if (arguments.size() != 3 || arguments[0] != kWatchSwitch) return std::nullopt;
+namespace {
+
+// "C:\..." and nothing a command line could not carry whole.
+bool IsAbsoluteLedgerPath(std::wstring_view path) {
+  const bool drive = path.size() > 3 &&
+                     ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+  return drive && path[1] == L':' && path[2] == L'\\' &&
+         path.find(L'"') == std::wstring_view::npos && path.back() != L'\\';
+}
+
+}  // namespace
+
+std::optional<WatchRequest> ParseWatchArguments(const std::vector<std::wstring>& arguments) {
+  if (arguments.size() != 4) return std::nullopt;
+  WatchRequest request;
+  if (arguments[0] == kStartWatchSwitch) {
+    request.startOnly = true;
+  } else if (arguments[0] != kWatchSwitch) {
+    return std::nullopt;
+  }
   // Plain digits only: the numbers are read as the narrow text the ledger uses.
   std::string narrow[2];
   for (int i = 0; i < 2; ++i) {
@@ -19,7 +38,11 @@ std::optional<ProcessIdentity> ParseWatchArguments(const std::vector<std::wstrin
       narrow[i] += static_cast<char>(c);
     }
   }
-  return ParseIdentity(narrow[0], narrow[1]);
+  const auto program = ParseIdentity(narrow[0], narrow[1]);
+  if (!program || !IsAbsoluteLedgerPath(arguments[3])) return std::nullopt;
+  request.program = *program;
+  request.ledgerPath = arguments[3];
+  return request;
 }
 
 }  // namespace quorvant

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/win32/unique_handle.h"
 
 namespace quorvant::win32 {
 
@@ -26,5 +29,25 @@ bool WriteLedgerFile(const std::wstring& path, std::string_view text);
 bool OverwriteLedgerFile(const std::wstring& path, std::string_view text);
 // True when the file is gone (or never was).
 bool RemoveLedgerFile(const std::wstring& path);
+
+// The ledger held open by its program while anything is live: anyone may read it, nobody
+// else may change, replace or delete it, so what a watcher reads is what the program wrote.
+// Each write goes over the copy before in one write, padded to cover all of it.
+class HeldLedgerFile {
+ public:
+  HeldLedgerFile() = default;
+  HeldLedgerFile(const HeldLedgerFile&) = delete;
+  HeldLedgerFile& operator=(const HeldLedgerFile&) = delete;
+
+  // Opens path (made anew) on first use. False when it could not be opened or written.
+  bool Write(const std::wstring& path, std::string_view formatted);
+  // Deletes the file and lets go of it; false when the system refused (still held).
+  bool Remove();
+  bool Held() const { return static_cast<bool>(file_); }
+
+ private:
+  unique_hfile file_;
+  std::size_t size_ = 0;
+};
 
 }  // namespace quorvant::win32

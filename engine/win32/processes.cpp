@@ -70,8 +70,10 @@ namespace {
 std::wstring MapCase(std::wstring_view text, bool upper) {
   std::wstring out(text);
   if (out.empty()) return out;
-  const DWORD length = static_cast<DWORD>(out.size());
-  (void)(upper ? ::CharUpperBuffW(out.data(), length) : ::CharLowerBuffW(out.data(), length));
+  // The kernel's own mapping, locale-free as file names are: the watcher loads nothing else.
+  const int length = static_cast<int>(out.size());
+  (void)::LCMapStringW(LOCALE_INVARIANT, upper ? LCMAP_UPPERCASE : LCMAP_LOWERCASE, out.data(),
+                       length, out.data(), length);
   return out;
 }
 }  // namespace

@@ -24,9 +24,8 @@ class ProgramEffects {
 
   // From now on every effect is on disk at ledgerPath before it is applied.
   void KeepOnDisk(const std::wstring& ledgerPath);
-  // Starts the watcher (exe started with the watch switch) for the file kept. False when no
-  // watcher could be started: until one runs, a program killed from outside leaves its
-  // effects to the next start's repair.
+  // Starts the watcher (exe, quorvant_watcher.exe) for the file kept, without waiting for
+  // it: no effect is applied until it watches. False when it could not even be tried.
   bool StartWatcher(const std::wstring& exe) { return keeper_.StartWatcher(exe); }
 
  private:

@@ -127,9 +127,6 @@ void FormQuorvant::FinishStart() {
   if (shown_) RefreshFigures();
   StartTimers();
   (void)::SetTimer(hwnd_, kTimerProcessIcons, kProcessIconsDelayMs, nullptr);
-  // Last, since starting a process would hold the window back; until it runs, a program
-  // killed from outside leaves its effects to the next start's repair.
-  (void)effects_.StartWatcher(ExecutablePath());
 }
 
 void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {

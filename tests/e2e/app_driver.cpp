@@ -35,7 +35,21 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds d
   return true;
 }
 
+std::wstring ImagePath(HANDLE process) {
+  wchar_t path[MAX_PATH]{};
+  DWORD size = MAX_PATH;
+  if (!::QueryFullProcessImageNameW(process, 0, path, &size)) return {};
+  return std::wstring(path, size);
+}
+
 win32::unique_handle WatcherOf(DWORD program, DWORD access) {
+  // The watcher is the quorvant_watcher.exe beside the program (each test's folder has its
+  // own copy) that the program did not start itself: the one it started only starts the
+  // watcher and ends.
+  const win32::unique_handle app(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, program));
+  const std::wstring image = ImagePath(app.get());
+  if (image.empty()) return {};
+  const std::wstring watcherImage = image.substr(0, image.find_last_of(L'\\') + 1) + kWatcherExe;
   win32::unique_handle found;
   (void)WaitFor([&] {
     const win32::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -43,13 +57,33 @@ win32::unique_handle WatcherOf(DWORD program, DWORD access) {
     entry.dwSize = sizeof(entry);
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
          more = ::Process32NextW(snapshot.get(), &entry)) {
-      if (entry.th32ParentProcessID == program && _wcsicmp(entry.szExeFile, L"quorvant.exe") == 0) {
-        found.reset(::OpenProcess(access, FALSE, entry.th32ProcessID));
-        return static_cast<bool>(found);
+      if (entry.th32ParentProcessID == program || _wcsicmp(entry.szExeFile, kWatcherExe) != 0) {
+        continue;
+      }
+      win32::unique_handle candidate(
+          ::OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+      if (candidate && _wcsicmp(ImagePath(candidate.get()).c_str(), watcherImage.c_str()) == 0 &&
+          ::WaitForSingleObject(candidate.get(), 0) == WAIT_TIMEOUT) {
+        found = std::move(candidate);
+        return true;
       }
     }
     return false;
   });
+  return found;
+}
+
+std::vector<win32::unique_handle> ProcessesNamed(const wchar_t* name, DWORD access) {
+  std::vector<win32::unique_handle> found;
+  const win32::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    if (_wcsicmp(entry.szExeFile, name) != 0) continue;
+    win32::unique_handle process(::OpenProcess(access, FALSE, entry.th32ProcessID));
+    if (process) found.push_back(std::move(process));
+  }
   return found;
 }
 
@@ -62,6 +96,7 @@ AppFolder::AppFolder() {
   (void)::CreateDirectoryW(path_.c_str(), nullptr);
   const std::wstring from = ModuleFolder();
   (void)::CopyFileW((from + L"\\quorvant.exe").c_str(), Exe().c_str(), FALSE);
+  (void)::CopyFileW((from + L"\\" + kWatcherExe).c_str(), WatcherExe().c_str(), FALSE);
   (void)::CopyFileW((from + L"\\ico.ico").c_str(), (path_ + L"\\ico.ico").c_str(), FALSE);
   const std::wstring ledger = LedgerFile();
   (void)::CreateDirectoryW(ledger.substr(0, ledger.find_last_of(L'\\')).c_str(), nullptr);
@@ -69,9 +104,11 @@ AppFolder::AppFolder() {
 
 AppFolder::~AppFolder() {
   // The program's watcher may hold the executable a moment after the program has ended.
-  (void)WaitFor(
-      [&] { return ::DeleteFileW(Exe().c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; },
-      std::chrono::seconds(5));
+  for (const std::wstring& exe : {Exe(), WatcherExe()}) {
+    (void)WaitFor(
+        [&] { return ::DeleteFileW(exe.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; },
+        std::chrono::seconds(5));
+  }
   for (const wchar_t* name : {L"\\ico.ico", L"\\Config.ini", L"\\Effects.txt"}) {
     (void)::DeleteFileW((path_ + name).c_str());
   }

@@ -16,6 +16,9 @@
 
 namespace quorvant::e2e {
 
+// The program's watcher, a program of its own beside it.
+inline constexpr wchar_t kWatcherExe[] = L"quorvant_watcher.exe";
+
 // Waits until condition() holds or the deadline passes; returns the last answer.
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds deadline = std::chrono::seconds(10));
@@ -30,6 +33,7 @@ class AppFolder {
 
   const std::wstring& Path() const { return path_; }
   std::wstring Exe() const { return path_ + L"\\quorvant.exe"; }
+  std::wstring WatcherExe() const { return path_ + L"\\" + kWatcherExe; }
   std::wstring ConfigIni() const { return path_ + L"\\Config.ini"; }
   void WriteConfig(const std::wstring& section, const std::wstring& key,
                    const std::wstring& value) const;
@@ -44,9 +48,12 @@ class AppFolder {
   std::wstring path_;
 };
 
-// The watcher quorvant.exe started (its child of the same name), opened with access; null
-// when none shows within the deadline.
+// The watcher of the quorvant.exe running as process program (the quorvant_watcher.exe
+// beside it, started out of its process tree), opened with access; null when none shows
+// within the deadline.
 win32::unique_handle WatcherOf(DWORD program, DWORD access);
+// Every running process of that image name, opened with access.
+std::vector<win32::unique_handle> ProcessesNamed(const wchar_t* name, DWORD access);
 
 class AppProcess {
  public:

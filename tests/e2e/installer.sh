@@ -73,6 +73,8 @@ msiexec "$msi" i || fail "msiexec /i failed; log: $(tail -n 5 "$work/i.log")"
 installed=$(win_path "$msi")
 cmp -s "$bin/quorvant.exe" "$install_dir/quorvant.exe" || fail "quorvant.exe not installed in $install_dir"
 cmp -s "$bin/ico.ico" "$install_dir/ico.ico" || fail "ico.ico not installed in $install_dir"
+cmp -s "$bin/quorvant_watcher.exe" "$install_dir/quorvant_watcher.exe" ||
+  fail "quorvant_watcher.exe not installed in $install_dir"
 for check in "DisplayName=Quorvant" "DisplayVersion=$version" "Publisher=Morwick" \
   "DisplayIcon=$install_win\\quorvant.exe,0"; do
   got=$(reg_value "$uninstall_key" "${check%%=*}")
@@ -167,7 +169,8 @@ mkdir -p "$work/later"
 sed -e "s/\"$version\"/\"$later_version\"/" -e "s/${code//[\{\}]/}/$later_code/" \
   "$bin/../skin/product.wxi" >"$work/later/product.wxi"
 later_msi=$work/later/quorvant-$later_version-x64.msi
-(cd "$bin" && wixl -a x64 -I "$work/later" -D ExeSource=quorvant.exe -D IconSource=ico.ico \
+(cd "$bin" && wixl -a x64 -I "$work/later" -D ExeSource=quorvant.exe \
+  -D WatcherSource=quorvant_watcher.exe -D IconSource=ico.ico \
   -D ProductIconSource=../skin/app.ico \
   -o "$later_msi" "$here/../../skin/quorvant.wxs" >/dev/null 2>&1) || fail "wixl could not build $later_version"
 [[ $(msi_property "$later_msi" ProductVersion) == "$later_version" ]] || fail "the later installer is not $later_version"
@@ -176,8 +179,8 @@ installed=$(win_path "$later_msi")
 later_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{$later_code}"
 [[ $(reg_value "$later_key" DisplayVersion) == "$later_version" ]] || fail "no uninstall entry for $later_version"
 ! has_value "$uninstall_key" DisplayName || fail "the entry of $version outlived the upgrade"
-[[ -f $install_dir/quorvant.exe && -f $install_dir/ico.ico && -f $shortcut ]] ||
-  fail "the upgrade left the program, its icon or its shortcut out"
+[[ -f $install_dir/quorvant.exe && -f $install_dir/quorvant_watcher.exe && -f $install_dir/ico.ico &&
+  -f $shortcut ]] || fail "the upgrade left the program, its watcher, its icon or its shortcut out"
 stored || fail "the upgrade touched the user's settings file"
 ! msiexec "$msi" i || fail "the earlier version installed over the later one"
 [[ $(reg_value "$later_key" DisplayVersion) == "$later_version" ]] || fail "the refused downgrade changed the entry"
@@ -213,11 +216,13 @@ stored || fail "the user's settings file was not left alone"
 
 echo "the portable zip: one folder with the program, its icon and a first-use text"
 listing=$(unzip -Z1 "$zip" | sort | tr '\n' '|')
-expected="Quorvant/|Quorvant/Read me.txt|Quorvant/ico.ico|Quorvant/quorvant.exe|"
+expected="Quorvant/|Quorvant/Read me.txt|Quorvant/ico.ico|Quorvant/quorvant.exe|Quorvant/quorvant_watcher.exe|"
 [[ $listing == "$expected" || $listing == "${expected#Quorvant/|}" ]] ||
   fail "the zip holds $listing"
 unzip -q "$zip" -d "$work/unzipped" || fail "the zip does not unpack"
 cmp -s "$bin/quorvant.exe" "$work/unzipped/Quorvant/quorvant.exe" || fail "the zip's quorvant.exe differs"
+cmp -s "$bin/quorvant_watcher.exe" "$work/unzipped/Quorvant/quorvant_watcher.exe" ||
+  fail "the zip's quorvant_watcher.exe differs"
 grep -q $'\r$' "$work/unzipped/Quorvant/Read me.txt" || fail "the first-use text has no Windows line ends"
 grep -q "$version" "$work/unzipped/Quorvant/Read me.txt" || fail "the first-use text does not name $version"
 if [[ -z $lockable ]]; then

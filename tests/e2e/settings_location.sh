@@ -15,8 +15,8 @@ rm -f "$user_config"
 
 locked=$(mktemp -d "/tmp/quorvant locked.XXXXXX")
 portable=$(mktemp -d "/tmp/quorvant portable.XXXXXX")
-cp "$bin/quorvant.exe" "$bin/ico.ico" "$locked/"
-cp "$bin/quorvant.exe" "$bin/ico.ico" "$portable/"
+cp "$bin/quorvant.exe" "$bin/quorvant_watcher.exe" "$bin/ico.ico" "$locked/"
+cp "$bin/quorvant.exe" "$bin/quorvant_watcher.exe" "$bin/ico.ico" "$portable/"
 pid=
 stop_app() {
   [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null

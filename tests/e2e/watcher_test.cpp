@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,9 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "common/win32/unique_handle.h"
 #include "tests/e2e/app_driver.h"
@@ -126,6 +130,143 @@ TEST(WatcherTest, KilledTogetherWithItsWatcherTheNextStartRepairs) {
   EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
 }
 
+// The watcher is a program of its own, started out of the program's process tree: ending
+// every quorvant.exe by name, and every process the program started, leaves it running, and
+// it gives everything back.
+TEST(WatcherTest, EndingEveryQuorvantExeByNameAndItsTreeLeavesTheWatcherToGiveBack) {
+  Scene scene;
+  ASSERT_TRUE(scene.Set(10));
+  EXPECT_LE(scene.burner.Share(1s), 20.0) << "limited before the kill";
+  const unique_handle watcher = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(watcher);
+
+  // As "End process tree" does: the program's descendants by their parent, then the program.
+  const win32::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    EXPECT_FALSE(entry.th32ParentProcessID == scene.app->Id() &&
+                 _wcsicmp(entry.szExeFile, kWatcherExe) == 0)
+        << "the watcher is the program's child";
+    if (entry.th32ParentProcessID != scene.app->Id()) continue;
+    const unique_handle child(::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+    if (child) (void)::TerminateProcess(child.get(), 1);
+  }
+  // As `taskkill /IM quorvant.exe /F` does.
+  for (const unique_handle& program : ProcessesNamed(L"quorvant.exe", PROCESS_TERMINATE)) {
+    EXPECT_TRUE(::TerminateProcess(program.get(), 1)) << ::GetLastError();
+  }
+  ASSERT_TRUE(scene.app->WaitForExit(5s));
+  EXPECT_TRUE(
+      WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }, 2s));
+  EXPECT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  EXPECT_TRUE(::GetExitCodeProcess(watcher.get(), &exitCode) && exitCode == 0)
+      << "ended by the kill, not by its own end (" << exitCode << ")";
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "runs freely again";
+  EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
+}
+
+// While effects are live nobody else can overwrite, replace or delete the program's ledger,
+// so a kill afterwards still gives everything back.
+TEST(WatcherTest, ALedgerNobodyCouldChangeIsGivenBackWhole) {
+  Scene scene;
+  ASSERT_TRUE(scene.Set(10));
+  const unique_handle watcher = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(watcher);
+  const std::wstring ledger = scene.folder.LedgerFile();
+  {
+    std::ofstream garbage(ledger.c_str(), std::ios::binary | std::ios::trunc);
+    if (garbage) garbage << "garbage\n";
+    EXPECT_FALSE(garbage.good()) << "overwritten";
+  }
+  EXPECT_FALSE(::DeleteFileW(ledger.c_str())) << "deleted";
+  const std::wstring other = scene.folder.Path() + L"\\planted.txt";
+  { std::ofstream(other.c_str(), std::ios::binary) << "garbage\n"; }
+  EXPECT_FALSE(::MoveFileExW(other.c_str(), ledger.c_str(), MOVEFILE_REPLACE_EXISTING))
+      << "replaced";
+  (void)::DeleteFileW(other.c_str());
+
+  scene.app->Kill();
+  EXPECT_TRUE(
+      WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }, 2s));
+  EXPECT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0);
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "runs freely again";
+  EXPECT_FALSE(Exists(ledger));
+}
+
+// A watcher that ends before its program is noticed and replaced: a kill afterwards still
+// gives back everything live, the limit made before the replacement included.
+TEST(WatcherTest, AWatcherThatEndsIsReplacedAndTheNextOneGivesBack) {
+  Scene scene;
+  ASSERT_TRUE(scene.Set(10));
+  const unique_handle first = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(::TerminateProcess(first.get(), 1));
+  ASSERT_EQ(::WaitForSingleObject(first.get(), 5000), WAIT_OBJECT_0);
+  const unique_handle second = WatcherOf(scene.app->Id(), kWatcherAccess);
+  ASSERT_TRUE(second) << "no new watcher";
+  EXPECT_NE(::GetProcessId(second.get()), ::GetProcessId(first.get()));
+  // Replaced while limited: the booster still raises (its effects wait for a watcher).
+  EXPECT_LE(scene.burner.Share(1s), 20.0) << "still limited";
+
+  scene.app->Kill();
+  EXPECT_TRUE(
+      WaitFor([&] { return scene.alpha->PriorityClass() == BELOW_NORMAL_PRIORITY_CLASS; }, 2s));
+  EXPECT_EQ(::WaitForSingleObject(second.get(), 5000), WAIT_OBJECT_0);
+  EXPECT_TRUE(scene.RunsLikeItsTwin()) << "runs freely again";
+  EXPECT_FALSE(Exists(scene.folder.LedgerFile()));
+}
+
+// No effect comes before the watcher watches: killed at any moment of its start with the
+// booster on, the program leaves the front window's process at its own class, and no
+// watcher and no ledger behind.
+TEST(WatcherTest, KilledAtAnyMomentOfItsStartItLeavesNothingRaised) {
+  AppFolder folder;
+  folder.WriteConfig(L"Process", L"EnableImproveProcess", L"1");
+  folder.WriteConfig(L"Process", L"ImproveSpeed", L"High");
+  // Started in the tray, so Alpha stays in front and the booster's first tick raises it.
+  folder.WriteConfig(L"Setting", L"Automin", L"1");
+  TitledWindows alpha({L"Alpha window"}, BELOW_NORMAL_PRIORITY_CLASS, true);
+  int raisedAtTheKill = 0;
+  int kills = 0;
+  // The first run measures when the first raise comes on this machine; the others are
+  // killed before, around and after that moment.
+  std::optional<std::chrono::milliseconds> firstRaise;
+  for (int eighth = 0; eighth <= 11; ++eighth) {
+    ASSERT_TRUE(alpha.BringToFront());
+    const auto start = std::chrono::steady_clock::now();
+    AppProcess app(folder.Exe());
+    if (!firstRaise) {
+      ASSERT_TRUE(WaitFor([&] { return alpha.PriorityClass() == HIGH_PRIORITY_CLASS; }));
+      firstRaise = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+      std::printf("first raise %lld ms after the start\n",
+                  static_cast<long long>(firstRaise->count()));
+    } else {
+      std::this_thread::sleep_until(start + *firstRaise * eighth / 8);
+    }
+    const long long after = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+    if (alpha.PriorityClass() == HIGH_PRIORITY_CLASS) ++raisedAtTheKill;
+    ++kills;
+    app.Kill();
+    // Every watcher (or its starter) there was ends, having given back what was live.
+    for (const unique_handle& watcher : ProcessesNamed(kWatcherExe, SYNCHRONIZE)) {
+      EXPECT_EQ(::WaitForSingleObject(watcher.get(), 5000), WAIT_OBJECT_0)
+          << "a watcher outlived its program killed " << after << " ms after its start";
+    }
+    EXPECT_EQ(alpha.PriorityClass(), BELOW_NORMAL_PRIORITY_CLASS)
+        << "left raised by a kill " << after << " ms after the start";
+    EXPECT_FALSE(Exists(folder.LedgerFile())) << after << " ms";
+    // Each moment starts from Below Normal, whatever the one before left.
+    (void)::SetPriorityClass(alpha.Handle(), BELOW_NORMAL_PRIORITY_CLASS);
+  }
+  std::printf("raised at %d of %d kills\n", raisedAtTheKill, kills);
+}
+
 // What a ledger file holds that is not a whole ledger of a dead program changes nothing:
 // the program starts as usual and removes the file. A whole one planted in the program's
 // folder (which other users may write to) is not even read.
@@ -169,8 +310,8 @@ TEST(WatcherTest, ADamagedOrPlantedLedgerFileChangesNoProcess) {
   }
 }
 
-// The watcher acts only for the program that started it: started by anyone else, or with
-// anything else after its switch, it ends at once and shows nothing.
+// The watcher acts only for the program beside it, on its session's ledger: started by
+// anyone else, or with anything else after its switch, it ends at once and shows nothing.
 TEST(WatcherTest, AWatcherForAnyoneButItsOwnProgramEndsAtOnce) {
   FILETIME created{}, exited{}, kernel{}, user{};
   ASSERT_TRUE(::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user));
@@ -179,20 +320,29 @@ TEST(WatcherTest, AWatcherForAnyoneButItsOwnProgramEndsAtOnce) {
   const std::wstring self =
       std::to_wstring(::GetCurrentProcessId()) + L" " + std::to_wstring(started);
   AppFolder folder;
+  const std::wstring ledger = L" \"" + folder.LedgerFile() + L"\"";
   const std::wstring cases[] = {
-      L"--watch " + self,  // a program that is not quorvant.exe
-      L"--watch " + std::to_wstring(::GetCurrentProcessId()) + L" 1",  // not this process
-      L"--watch 1 2",
+      L"--watch " + self + ledger,  // a program that is not the quorvant.exe beside it
+      L"--start " + self + ledger,  // its watcher would refuse it in the same way
+      L"--watch " + std::to_wstring(::GetCurrentProcessId()) + L" 1" + ledger,  // not this one
+      L"--watch 1 2" + ledger,
+      L"--watch " + self + L" \"" + folder.Path() + L"\\Config.ini\"",  // not a ledger
       L"--watch",
-      L"--watch " + self + L" extra",
-      L"--watch x y",
+      L"--watch " + self,
+      L"--watch " + self + ledger + L" extra",
+      L"--watch x y" + ledger,
   };
   for (const std::wstring& arguments : cases) {
-    AppProcess watcher(folder.Exe(), arguments);
+    AppProcess watcher(folder.WatcherExe(), arguments);
     DWORD exitCode = 0;
     EXPECT_TRUE(watcher.WaitForExit(10s, &exitCode)) << Narrow(arguments);
+    if (arguments.rfind(L"--start", 0) == 0) {
+      // The starter starts a watcher and ends with its id; that watcher refuses at once.
+      const unique_handle started(::OpenProcess(SYNCHRONIZE, FALSE, exitCode));
+      if (started) EXPECT_EQ(::WaitForSingleObject(started.get(), 10000), WAIT_OBJECT_0);
+      continue;
+    }
     EXPECT_EQ(exitCode, static_cast<DWORD>(kWatcherRefused)) << Narrow(arguments);
-    EXPECT_EQ(watcher.MainWindow(), nullptr);
   }
 }
 

@@ -23,7 +23,7 @@ trap 'quorvant_env_stop; rm -rf "$folder"' EXIT
 bin="$root/build/win64/bin"
 quorvant_env_start_session "$bin"
 
-cp "$bin/quorvant.exe" "$bin/ico.ico" "$folder/"
+cp "$bin/quorvant.exe" "$bin/quorvant_watcher.exe" "$bin/ico.ico" "$folder/"
 printf '[Process]\r\nEnableImproveProcess=1\r\nImproveSpeed=High\r\n[Memory]\r\nEnableFreeMemory=1\r\nAutoFreeMemoryInterval=1 minute\r\n' \
   >"$folder/Config.ini"
 

@@ -2,7 +2,8 @@
 // watcher, so a test can kill it while a process is calmed. Writes "calmed <id>" on its
 // output once it has calmed process id, then goes on calming until it is ended. Its figures
 // are those of the Win32 tests, which share the machine with whatever else runs on it.
-// Usage: calm_probe.exe <id>; calm_probe.exe --watch <id> <created> is its watcher.
+// Usage: calm_probe.exe <id>; calm_probe.exe --start|--watch <id> <created> "<ledger>" is
+// its watcher, as quorvant_watcher.exe is the program's.
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h, which it needs
@@ -29,8 +30,7 @@ int wmain() {
   LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
   const std::vector<std::wstring> arguments(argv + 1, argv + argc);
   (void)::LocalFree(argv);
-  if (const auto watcher = quorvant::win32::RunWatcherIfAsked(arguments, ledger)) return *watcher;
-  if (arguments.size() != 1) return 21;
+  if (arguments.size() != 1) return quorvant::win32::RunWatcherAsked(arguments, exe);
   const std::uint32_t wanted = std::wcstoul(arguments[0].c_str(), nullptr, 10);
 
   quorvant::win32::ProgramEffects effects;

@@ -22,7 +22,7 @@ wait_until() {
 # when the script exits.
 start_program() {
   folder=$(mktemp -d "/tmp/quorvant e2e.XXXXXX")
-  cp "$bin/quorvant.exe" "$bin/ico.ico" "$folder/"
+  cp "$bin/quorvant.exe" "$bin/quorvant_watcher.exe" "$bin/ico.ico" "$folder/"
   wine "$folder/quorvant.exe" </dev/null >/dev/null 2>&1 &
   pid=$!
   trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$folder"' EXIT

@@ -257,11 +257,30 @@ TEST(EffectLedgerTest, AStoredLedgerIsGivenBackMostHarmfulFirst) {
   EXPECT_EQ(refusing.calls, want);
 }
 
-TEST(EffectLedgerTest, OnlyItsOwnSwitchAndTwoNumbersMakeAWatcher) {
+// Padded to cover a longer copy, a ledger still reads as itself, whatever the shortfall.
+TEST(EffectLedgerTest, APaddedLedgerReadsAsItself) {
+  const StoredLedger stored{kA, {Raise(kB)}, {}};
+  const std::string text = FormatLedger(stored);
+  for (const std::size_t longer :
+       {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{200}}) {
+    const std::string padded = PadLedger(text, text.size() + longer);
+    EXPECT_GE(padded.size(), text.size() + longer) << longer;
+    EXPECT_EQ(ParseLedger(padded), stored) << longer;
+  }
+  EXPECT_EQ(PadLedger(text, 1), text) << "long enough already";
+  EXPECT_EQ(PadLedger("not a ledger", 100), "not a ledger");
+}
+
+TEST(EffectLedgerTest, OnlyItsOwnSwitchesTwoNumbersAndALedgerPathMakeAWatcher) {
   const ProcessIdentity program{4242, 133000000000000500};
-  const std::wstring text = FormatWatchArguments(program);
-  EXPECT_EQ(text, L"--watch 4242 133000000000000500");
-  EXPECT_EQ(ParseWatchArguments({L"--watch", L"4242", L"133000000000000500"}), program);
+  const std::wstring ledger = L"C:\\Users\\a b\\Effects.1.txt";
+  const WatchRequest watch{false, program, ledger};
+  EXPECT_EQ(FormatWatchArguments(watch),
+            L"--watch 4242 133000000000000500 \"C:\\Users\\a b\\Effects.1.txt\"");
+  EXPECT_EQ(ParseWatchArguments({L"--watch", L"4242", L"133000000000000500", ledger}), watch);
+  const WatchRequest start{true, program, ledger};
+  EXPECT_EQ(FormatWatchArguments(start).substr(0, 8), L"--start ");
+  EXPECT_EQ(ParseWatchArguments({L"--start", L"4242", L"133000000000000500", ledger}), start);
   struct Case {
     const char* what;
     std::vector<std::wstring> arguments;
@@ -269,15 +288,20 @@ TEST(EffectLedgerTest, OnlyItsOwnSwitchAndTwoNumbersMakeAWatcher) {
   const Case refused[] = {
       {"none", {}},
       {"the switch alone", {L"--watch"}},
-      {"no creation time", {L"--watch", L"4242"}},
-      {"an extra argument", {L"--watch", L"4242", L"133000000000000500", L"x"}},
-      {"another switch", {L"--watched", L"4242", L"133000000000000500"}},
-      {"a negative id", {L"--watch", L"-4242", L"133000000000000500"}},
-      {"id zero", {L"--watch", L"0", L"133000000000000500"}},
-      {"time zero", {L"--watch", L"4242", L"0"}},
-      {"garbage", {L"--watch", L"42x", L"133000000000000500"}},
-      {"a wide digit", {L"--watch", L"\x0664\x0662", L"133000000000000500"}},
-      {"id past 32 bits", {L"--watch", L"4294967296", L"133000000000000500"}},
+      {"no creation time", {L"--watch", L"4242", ledger}},
+      {"no ledger", {L"--watch", L"4242", L"133000000000000500"}},
+      {"an extra argument", {L"--watch", L"4242", L"133000000000000500", ledger, L"x"}},
+      {"another switch", {L"--watched", L"4242", L"133000000000000500", ledger}},
+      {"a negative id", {L"--watch", L"-4242", L"133000000000000500", ledger}},
+      {"id zero", {L"--watch", L"0", L"133000000000000500", ledger}},
+      {"time zero", {L"--watch", L"4242", L"0", ledger}},
+      {"garbage", {L"--watch", L"42x", L"133000000000000500", ledger}},
+      {"a wide digit", {L"--watch", L"\x0664\x0662", L"133000000000000500", ledger}},
+      {"id past 32 bits", {L"--watch", L"4294967296", L"133000000000000500", ledger}},
+      {"a relative ledger", {L"--watch", L"4242", L"133000000000000500", L"Effects.1.txt"}},
+      {"a folder", {L"--watch", L"4242", L"133000000000000500", L"C:\\Users\\"}},
+      {"a quote", {L"--watch", L"4242", L"133000000000000500", L"C:\\a\"b.txt"}},
+      {"a share", {L"--watch", L"4242", L"133000000000000500", L"\\\\host\\x.txt"}},
   };
   for (const Case& c : refused) EXPECT_FALSE(ParseWatchArguments(c.arguments)) << c.what;
 }

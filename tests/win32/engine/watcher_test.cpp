@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/core/priority_class.h"
 #include "engine/win32/limit_handles.h"
@@ -116,14 +117,16 @@ TEST(WatcherPartsTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack)
   }
   {
     LedgerFolder folder;
-    LedgerKeeper keeper;
-    keeper.KeepAt(folder.Path());
-    ASSERT_TRUE(keeper.Write({raise}));
-    // Someone holds it open without letting it be deleted or replaced.
+    ASSERT_TRUE(WriteLedgerFile(folder.Path(), "stale\n"));
+    // Someone holds it open before the program needs it, without letting it be deleted or
+    // replaced: no effect can be protected there, and nothing is left to give back.
     const unique_hfile held(::CreateFileW(folder.Path().c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held) << ::GetLastError();
+    LedgerKeeper keeper;
+    keeper.KeepAt(folder.Path());
+    EXPECT_FALSE(keeper.Write({raise}));
     EXPECT_TRUE(keeper.Write({}));
     const auto text = ReadLedgerFile(folder.Path());
     ASSERT_TRUE(text);
@@ -132,6 +135,39 @@ TEST(WatcherPartsTest, AFileThatCannotBeWrittenOrDeletedLeavesNothingToGiveBack)
     EXPECT_TRUE(stored->effects.empty());
     EXPECT_EQ(folder.FileCount(), 1);
   }
+}
+
+// While anything is live the program holds its ledger: anyone may read it, nobody else may
+// write, replace or delete it. A shorter copy written over a longer one reads as itself.
+TEST(WatcherPartsTest, TheLedgerIsHeldWhileAnythingIsLive) {
+  LedgerFolder folder;
+  LedgerKeeper keeper;
+  keeper.KeepAt(folder.Path());
+  const ProcessIdentity other{Own().id + 4, 133000000000000001};
+  const Effect raise{other, EffectKind::Priority, kNormalPriorityClass, kHighPriorityClass};
+  const Effect duty{other, EffectKind::DutyCycle, 0, 30};
+  ASSERT_TRUE(keeper.Write({raise, duty}));
+  ASSERT_TRUE(keeper.Write({raise}));
+
+  const unique_hfile writer(::CreateFileW(folder.Path().c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_FALSE(writer) << "opened for writing";
+  EXPECT_FALSE(::DeleteFileW(folder.Path().c_str())) << "deleted";
+  const std::wstring planted = folder.Path() + L".planted";
+  ASSERT_TRUE(WriteLedgerFile(planted, "planted\n"));
+  EXPECT_FALSE(::MoveFileExW(planted.c_str(), folder.Path().c_str(), MOVEFILE_REPLACE_EXISTING))
+      << "replaced";
+  (void)::DeleteFileW(planted.c_str());
+
+  const auto text = ReadLedgerFile(folder.Path());
+  ASSERT_TRUE(text);
+  const auto stored = ParseLedger(*text);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->effects, std::vector<Effect>{raise});
+  EXPECT_TRUE(keeper.Write({}));
+  EXPECT_FALSE(folder.Exists());
+  EXPECT_EQ(folder.FileCount(), 0);
 }
 
 // Killed together with its watcher, a program left a process raised and one suspended: the
@@ -200,6 +236,52 @@ TEST(WatcherPartsTest, RepairKeepsAndLogsWhatItCouldNotGiveBack) {
   capped.reset();
   EXPECT_EQ(RepairLeftBehind(folder.Path()), LeftBehind::None);
   EXPECT_EQ(folder.FileCount(), 1) << "only the log";
+}
+
+// A start racing the watcher of a program that was just killed leaves the ledger to that
+// watcher (which alone holds the handles that switch its caps off) while it lives, waits
+// for it to finish, and gives up, touching nothing, when it does not finish in time.
+TEST(WatcherPartsTest, TheRepairWaitsForALiveWatcherToFinish) {
+  ChildProcess raised;
+  ASSERT_TRUE(raised.Handle());
+  const ProcessIdentity dead = DeadProgram();
+  const StoredLedger left{dead,
+                          {{*IdentityOfId(raised.Id()), EffectKind::Priority,
+                            kBelowNormalPriorityClass, kHighPriorityClass}},
+                          {}};
+  struct Case {
+    const char* what;
+    DWORD watcherGivesBackMs;  // how long the dead program's watcher takes
+    LeftBehind outcome;
+    bool fileStays;
+  };
+  const Case cases[] = {
+      {"the watcher finishes", 1500, LeftBehind::None, false},
+      {"the watcher does not finish in time", 15000, LeftBehind::Busy, true},
+  };
+  for (const Case& c : cases) {
+    LedgerFolder folder;
+    ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS));
+    ASSERT_TRUE(WriteLedgerFile(folder.Path(), FormatLedger(left)));
+    const unique_handle holding(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const unique_handle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    // The watcher: holds its mutex from its start and gives back (here: removes the file,
+    // leaving the class, so that only a repair that did not wait would lower it).
+    std::thread watcher([&] {
+      const unique_handle alive(::CreateMutexW(nullptr, TRUE, WatcherAliveName(dead).c_str()));
+      (void)::SetEvent(holding.get());
+      (void)::WaitForSingleObject(done.get(), c.watcherGivesBackMs);
+      (void)::DeleteFileW(folder.Path().c_str());
+      (void)::ReleaseMutex(alive.get());
+    });
+    ASSERT_EQ(::WaitForSingleObject(holding.get(), 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(RepairLeftBehind(folder.Path()), c.outcome) << c.what;
+    EXPECT_EQ(::GetPriorityClass(raised.Handle()), static_cast<DWORD>(HIGH_PRIORITY_CLASS))
+        << c.what << ": the repair acted on a ledger its watcher was giving back";
+    EXPECT_EQ(folder.Exists(), c.fileStays) << c.what;
+    (void)::SetEvent(done.get());
+    watcher.join();
+  }
 }
 
 // The cycle shows the watcher what it holds suspended, and the watcher resumes a process
