@@ -256,6 +256,11 @@ std::optional<int> BackgroundCalm::Eligible(const ProcessCpu& candidate,
 void BackgroundCalm::Calm(const ProcessCpu& candidate, int priorityClass, int percent) {
   const ProcessIdentity& process = candidate.process;
   ledger_.Record({process, kClass, priorityClass, kCalmedPriorityClass});
+  if (!ledger_.Kept()) {
+    // Unkept, the watcher could not give it back: not calmed now, judged again next tick.
+    ledger_.Forget(process, kClass);
+    return;
+  }
   if (!system_.SetPriorityClassOf(process, kCalmedPriorityClass)) {
     ledger_.Forget(process, kClass);
     // Asking again every second would only fill the log.

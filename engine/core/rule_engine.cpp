@@ -116,8 +116,11 @@ void RuleEngine::Apply(const ProcessIdentity& process, const Seen& seen, const P
   const int shownBefore = held.refused ? 0 : before.cpuPercent.value_or(0);
   held.rule = after;
   if (!held.refused) {
-    if (!ChangeClass(held, before.priorityClass, after.priorityClass)) {
-      Refused(held, seen.imageName, L"the system refused its priority");
+    const ThrottleAnswer classAnswer = ChangeClass(held, before.priorityClass, after.priorityClass);
+    if (classAnswer != ThrottleAnswer::Done) {
+      Refused(held, seen.imageName,
+              classAnswer == ThrottleAnswer::NotKept ? RefusalReason(classAnswer)
+                                                     : L"the system refused its priority");
     } else {
       const ThrottleAnswer answer = ChangeLimit(held, before.cpuPercent, after.cpuPercent);
       if (answer != ThrottleAnswer::Done && answer != ThrottleAnswer::Gone) {
@@ -130,38 +133,41 @@ void RuleEngine::Apply(const ProcessIdentity& process, const Seen& seen, const P
   if (shownBefore != shownAfter && limitChanged) limitChanged(process);
 }
 
-bool RuleEngine::ChangeClass(Held& held, std::optional<int> from, std::optional<int> to) {
-  if (from == to) return true;
+ThrottleAnswer RuleEngine::ChangeClass(Held& held, std::optional<int> from, std::optional<int> to) {
+  if (from == to) return ThrottleAnswer::Done;
   const ProcessIdentity& process = held.process;
   const auto entry = ledger_.Find(process, kClass);
   if (entry && entry->applied != from) {
     // The booster has raised it: it returns the process to the rule's class when it lets go.
-    return true;
+    return ThrottleAnswer::Done;
   }
   if (entry) {
     if (!to || *to == entry->before) {
       processes_.RestorePriority(process, entry->before, entry->applied);
       ledger_.Forget(process, kClass);
-      return true;
+      return ThrottleAnswer::Done;
     }
     const Effect changed{process, kClass, entry->before, *to};
     ledger_.Record(changed);
-    if (processes_.SetPriorityClassOf(process, *to)) return true;
-    // Refused: it still runs at the class it had.
+    // A class whose undoing could not be kept is not set: the watcher could not give it back.
+    const bool kept = ledger_.Kept();
+    if (kept && processes_.SetPriorityClassOf(process, *to)) return ThrottleAnswer::Done;
+    // It still runs at the class it had.
     ledger_.Record(*entry);
-    return false;
+    return kept ? ThrottleAnswer::Failed : ThrottleAnswer::NotKept;
   }
-  if (!to) return true;
+  if (!to) return ThrottleAnswer::Done;
   const int now = processes_.PriorityClassOf(process);
-  if (now == 0) return false;
-  if (now == *to) return true;  // nothing to change, nothing to give back
+  if (now == 0) return ThrottleAnswer::Failed;
+  if (now == *to) return ThrottleAnswer::Done;  // nothing to change, nothing to give back
   const Effect set{process, kClass, now, *to};
   // A class the program never gives back (Realtime) is left as it is.
-  if (!IsValidEffect(set)) return true;
+  if (!IsValidEffect(set)) return ThrottleAnswer::Done;
   ledger_.Record(set);
-  if (processes_.SetPriorityClassOf(process, *to)) return true;
+  const bool kept = ledger_.Kept();
+  if (kept && processes_.SetPriorityClassOf(process, *to)) return ThrottleAnswer::Done;
   ledger_.Forget(process, kClass);
-  return false;
+  return kept ? ThrottleAnswer::Failed : ThrottleAnswer::NotKept;
 }
 
 ThrottleAnswer RuleEngine::ChangeLimit(Held& held, std::optional<int> from, std::optional<int> to) {

@@ -101,7 +101,7 @@ class RuleEngine final : public RuleHolds {
   const Held* Find(const ProcessIdentity& process) const;
   const ProgramRule* Match(const ProcessIdentity& process, Seen& seen);
   void Apply(const ProcessIdentity& process, const Seen& seen, const ProgramRule* rule);
-  bool ChangeClass(Held& held, std::optional<int> from, std::optional<int> to);
+  ThrottleAnswer ChangeClass(Held& held, std::optional<int> from, std::optional<int> to);
   ThrottleAnswer ChangeLimit(Held& held, std::optional<int> from, std::optional<int> to);
   void LetGo(const Held& held);
   void Refused(Held& held, const std::wstring& imageName, std::wstring_view why);

@@ -352,6 +352,21 @@ TEST(BackgroundCalmTest, RefusalsAndOtherUsersAreAskedOnce) {
   EXPECT_EQ(rig.machine.userAsked, 2) << "each process's user is asked once in its life";
 }
 
+// Unkept, a calming could not be given back by the watcher: it waits for a ledger that keeps.
+TEST(BackgroundCalmTest, NothingIsCalmedWhileTheLedgerCannotKeepIt) {
+  Rig rig;
+  bool writable = false;
+  rig.ledger.changed = [&](const EffectLedger&) { return writable; };
+  rig.machine.processes[kHog].load = 38;
+  rig.busy = 40;
+  rig.Seconds(4);
+  EXPECT_EQ(rig.ClassOf(kHog), N);
+  EXPECT_TRUE(rig.ledger.Empty());
+  writable = true;
+  rig.Seconds(2);
+  EXPECT_EQ(rig.ClassOf(kHog), kCalmedPriorityClass);
+}
+
 // Each question wakes the system: while nothing passes the figures and nothing is calmed,
 // a second's sample asks for neither the window in front nor the program's own processes.
 TEST(BackgroundCalmTest, TheFrontAndItsOwnAreAskedOnlyWhenAProcessNeedsThem) {

@@ -253,6 +253,21 @@ TEST_F(RuleEngineTest, ARefusingProcessIsLeftAloneOnceWithOneLine) {
   EXPECT_EQ(system.ClassOf(kGame2), kNormalPriorityClass);
 }
 
+// What the ledger cannot keep, the watcher could not give back: neither the class nor the
+// limit is set, and the user reads why.
+TEST_F(RuleEngineTest, ARuleWhoseUndoingCannotBeKeptIsNotApplied) {
+  ledger.changed = [](const EffectLedger&) { return false; };
+  system.Start(kGame);
+  engine.SetRules({Rule(L"game.exe", 20, kHighPriorityClass)});
+  Walk();
+  EXPECT_EQ(system.ClassOf(kGame), kNormalPriorityClass);
+  EXPECT_FALSE(system.limits.count(kGame.id.id));
+  EXPECT_TRUE(ledger.Empty());
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find(L"could not save how to undo it"), std::wstring::npos)
+      << std::string(reports[0].begin(), reports[0].end());
+}
+
 TEST_F(RuleEngineTest, AnEndedProcessIsLetGoAndAReusedIdIsANewProcess) {
   system.Start(kGame);
   engine.SetRules({Rule(L"game.exe", 20, kHighPriorityClass)});
