@@ -6,6 +6,7 @@
 #include "engine/core/cpu_layout.h"
 #include "engine/win32/file_icon.h"
 #include "engine/win32/process_throttle.h"
+#include "skin/product.h"
 
 namespace quorvant::win32 {
 
@@ -15,7 +16,7 @@ namespace layout = engine::cpu_panel;
 
 constexpr COLORREF kHeadingColor = RGB(255, 128, 0);
 constexpr COLORREF kTextColor = RGB(0, 0, 0);
-constexpr wchar_t kProgramTitle[] = L"Quorvant";
+constexpr wchar_t kProgramTitle[] = QUORVANT_PRODUCT_NAME_W;
 
 FontDesc TextFont() { return FontDesc{}; }
 }  // namespace

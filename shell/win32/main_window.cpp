@@ -17,6 +17,7 @@
 #include "shell/win32/tray_icon.h"
 #include "shell/win32/program_files.h"
 #include "skin/resource.h"
+#include "skin/product.h"
 
 namespace quorvant::win32 {
 
@@ -442,8 +443,9 @@ void FormQuorvant::WarnSettingsNotSaved() {
   saveWarning_ = SaveWarning::Pending;
   if (!trayIconAdded_) return;
   saveWarning_ = SaveWarning::Shown;
-  ShowTrayWarning(std::wstring(shell::kProductName),
-                  L"Settings could not be saved. Your changes apply until Quorvant ends.");
+  ShowTrayWarning(
+      std::wstring(shell::kProductName),
+      L"Settings could not be saved. Your changes apply until " QUORVANT_PRODUCT_NAME_W L" ends.");
 }
 
 bool FormQuorvant::LimitDialogVisible() const {
@@ -705,8 +707,8 @@ void FormQuorvant::TimerProcessTick() {
     if (boost->notKept && trayIconAdded_ && !raiseWarningShown_) {
       raiseWarningShown_ = true;
       ShowTrayWarning(std::wstring(shell::kProductName),
-                      L"Could not raise the front program: Quorvant could not save how to undo "
-                      L"it.");
+                      L"Could not raise the front "
+                      L"program: " QUORVANT_PRODUCT_NAME_W L" could not save how to undo it.");
     }
   }
 }

@@ -8,6 +8,7 @@
 #include "common/core/twips.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/win32/time_of_day.h"
+#include "skin/product.h"
 
 namespace quorvant::win32 {
 
@@ -18,7 +19,7 @@ constexpr std::wstring_view kHeading =
 constexpr std::wstring_view kDescription =
     L"This function will release system memory intelligently. This make the system have "
     L"sufficient memory available to the active program so that the program can run faster.";
-constexpr wchar_t kMessageTitle[] = L"Quorvant";
+constexpr wchar_t kMessageTitle[] = QUORVANT_PRODUCT_NAME_W;
 
 constexpr COLORREF kOrange = RGB(255, 128, 0);
 constexpr COLORREF kDarkGrey = RGB(64, 64, 64);
