@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <string>
@@ -86,7 +87,8 @@ class ListView {
     item.mask = LVIF_TEXT;
     item.iItem = Count();
     item.pszText = const_cast<wchar_t*>(text.c_str());
-    return static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(
+        ::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   }
   void SetText(int row, int column, const std::wstring& text) const {
     LVITEMW item{};
@@ -116,7 +118,8 @@ class ListView {
   void EnsureVisible(int row) const { (void)::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, FALSE); }
   // The first selected row, -1 when none is.
   int Selected() const {
-    return static_cast<int>(::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(
+        ::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   }
   void Select(int row) const {
     LVITEMW item{};
@@ -135,6 +138,25 @@ class ListView {
  private:
   HWND hwnd_;
 };
+
+// A report list as the program's panels and dialogs have it: sunken, a tab stop, one row
+// selected at a time, selected whole and kept visible without the focus, with its columns
+// titled and their widths left to the layout. name is its window text, which a list view
+// does not show but a screen reader reads. The handle is null when the system refused.
+template <typename Columns>
+ListView CreateReportList(HWND parent, int id, const wchar_t* name, const Columns& columns,
+                          DWORD style = 0, DWORD extendedStyle = 0) {
+  const ListView list(::CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, name,
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | style,
+      0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      ::GetModuleHandleW(nullptr), nullptr));
+  if (!list.Hwnd()) return list;
+  list.SetExtendedStyle(LVS_EX_FULLROWSELECT | extendedStyle);
+  int index = 0;
+  for (const auto& column : columns) list.AddColumn(index++, std::wstring(column.title), 0);
+  return list;
+}
 
 // An image list of icons; the view does not own it.
 class ImageList {

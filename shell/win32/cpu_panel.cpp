@@ -61,16 +61,8 @@ bool CpuPanel::Create() {
 
   // Its text is what a screen reader calls it; a list view does not show it.
   list_ =
-      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Processes",
-                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
-                            LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                        0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdList)),
-                        ::GetModuleHandleW(nullptr), nullptr);
+      CreateReportList(parent, kIdList, L"Processes", layout::kColumns, LVS_SHAREIMAGELISTS).Hwnd();
   if (!list_) return false;
-  List().SetExtendedStyle(LVS_EX_FULLROWSELECT);
-  for (int i = 0; i < static_cast<int>(std::size(layout::kColumns)); ++i) {
-    List().AddColumn(i, std::wstring(layout::kColumns[i].title), 0);
-  }
   images_.reset(::ImageList_Create(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
                                    ILC_COLOR32 | ILC_MASK, 0, 32));
 

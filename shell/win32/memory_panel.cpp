@@ -111,21 +111,9 @@ bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
   commandFreeMemory_.Events().click = [this] { CommandFreeMemoryClick(); };
 
   // Named after its painted caption, for screen readers.
-  HWND listHwnd = ::CreateWindowExW(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Log",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0,
-      0, panel.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewMemoryLog)),
-      ::GetModuleHandleW(nullptr), nullptr);
-  listViewMemoryLog_ = ListView(listHwnd);
-  if (listHwnd) {
-    listViewMemoryLog_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
-    int index = 0;
-    for (const auto& column : kLogColumns) {
-      listViewMemoryLog_.AddColumn(index++, std::wstring(column.title), 0);
-    }
-  }
+  listViewMemoryLog_ = CreateReportList(panel.Hwnd(), kIdListViewMemoryLog, L"Log", kLogColumns);
   LayOut();
-  return ok && listHwnd;
+  return ok && listViewMemoryLog_.Hwnd();
 }
 
 void MemoryPanel::LayOut() {

@@ -74,14 +74,8 @@ bool FormProgramRules::Create(HWND owner) {
     return ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
-  list_ = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, kIdList);
   // A text cut short by its column shows whole under the pointer.
-  List().SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-  for (size_t i = 0; i < layout::kColumns.size(); ++i) {
-    List().AddColumn(static_cast<int>(i), std::wstring(layout::kColumns[i].title),
-                     TwipsToPixelsAt(layout::kColumns[i].widthTwips, dpi_));
-  }
+  list_ = CreateReportList(hwnd_, kIdList, L"", layout::kColumns, 0, LVS_EX_LABELTIP).Hwnd();
   program_ = child(WS_EX_CLIENTEDGE, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, kIdProgram);
   running_ = child(0, WC_COMBOBOXEXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kIdRunning);
   cpuCheck_ = child(0, WC_BUTTONW, std::wstring(layout::kCpuCheckCaption).c_str(),
