@@ -10,11 +10,12 @@
 #include "engine/core/priority_class.h"
 #include "engine/win32/ini_rule_store.h"
 #include "engine/win32/memory_release_walk.h"
-#include "engine/win32/processes.h"
 #include "engine/win32/process_throttle.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/rule_keeper.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wine.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
@@ -83,6 +84,7 @@ TEST(IniRuleStoreTest, ReadsTheSectionWholeAndWritesOneKeyWithoutTouchingOthers)
 // comes back when the program starts again with the burner still running, and lets go of
 // it at once when the rule is removed.
 TEST(RuleKeeperTest, ABurnersRuleIsAppliedAtItsStartAgainAfterARestartAndGivenBackOnRemoval) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   ConfigFile config;
   config.Write(L"Rules", L"Rule1", L"BURNER.exe|cpu=20|priority=Below Normal");
   EffectLedger ledger;
