@@ -360,7 +360,7 @@ void CpuMonitor::RedrawGraph() {
   Canvas& surface = host_.Surface();
   surface.Clear(backColor_);
   if (displayGrid_) DrawGrid();
-  // A form designer shows only the background, the grid and the frame.
+  // A preview, not running, shows only the background, the grid and the frame.
   if (host_.RunMode()) {
     if (cpuMonitorDisplayed_) DrawLevelCurve(&SystemLevelSample::CPULoadPercent, cpuMonitorColor_);
     if (memoryLoadDisplayed_) {

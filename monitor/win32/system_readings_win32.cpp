@@ -58,7 +58,7 @@ std::optional<Info> QuerySystem(ULONG infoClass) {
   return info;
 }
 
-// Windows 9x keeps its performance counters under HKEY_DYN_DATA.
+// The performance counters under HKEY_DYN_DATA, read where NT's CPU times are missing.
 constexpr wchar_t kStartStat[] = L"PerfStats\\StartStat";
 constexpr wchar_t kStatData[] = L"PerfStats\\StatData";
 constexpr wchar_t kStopStat[] = L"PerfStats\\StopStat";
