@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
 
+#include "common/core/twips.h"
 #include "common/win32/dialog_keys.h"
 #include "common/win32/live_label.h"
+#include "common/win32/panel.h"
 
 namespace quorvant::win32 {
 
@@ -48,6 +51,16 @@ class ModalDialog {
   void FollowDpiChange(HWND dialog, const RECT& suggested, int dpi) const;
   // Fills the face and draws the banner at the top left; the dialog draws the rest.
   static void PaintFace(HWND dialog, HDC dc, HBITMAP banner);
+  // Draws the fixed texts (each a text and its twips rectangle) in font over the face.
+  template <typename Texts>
+  static void DrawFixedTexts(HDC dc, const Texts& texts, HFONT font, int dpi) {
+    (void)::SetBkMode(dc, TRANSPARENT);
+    for (const auto& fixed : texts) {
+      DrawLabel(dc, std::wstring(fixed.text),
+                {TwipsToPixelsAt(fixed.at.left, dpi), TwipsToPixelsAt(fixed.at.top, dpi)}, font,
+                kText);
+    }
+  }
 
   // The colours of the dialog's labels.
   StaticColors& Colors() { return colors_; }

@@ -178,13 +178,7 @@ void FormSetProcessCpuPercent::OnPaint() {
     const RECT r = PixelRectAt(layout::kIconAt, dpi_);
     (void)::DrawIconEx(dc, r.left, r.top, icon_.get(), 0, 0, 0, nullptr, DI_NORMAL);
   }
-  (void)::SetBkMode(dc, TRANSPARENT);
-  const HFONT font = fonts_.Get(DialogFont(), dpi_);
-  for (const auto& fixed : layout::kFixedTexts) {
-    DrawLabel(dc, std::wstring(fixed.text),
-              {TwipsToPixelsAt(fixed.at.left, dpi_), TwipsToPixelsAt(fixed.at.top, dpi_)}, font,
-              kText);
-  }
+  ModalDialog::DrawFixedTexts(dc, layout::kFixedTexts, fonts_.Get(DialogFont(), dpi_), dpi_);
   (void)::EndPaint(hwnd_, &ps);
 }
 

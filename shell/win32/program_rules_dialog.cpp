@@ -347,13 +347,7 @@ void FormProgramRules::OnPaint() {
     (void)::DrawIconEx(dc, x, y, icon, side, side, 0, nullptr, DI_NORMAL);
     (void)::DestroyIcon(icon);
   }
-  (void)::SetBkMode(dc, TRANSPARENT);
-  const HFONT font = fonts_.Get(DialogFont(), dpi_);
-  for (const auto& fixed : layout::kFixedTexts) {
-    DrawLabel(dc, std::wstring(fixed.text),
-              {TwipsToPixelsAt(fixed.at.left, dpi_), TwipsToPixelsAt(fixed.at.top, dpi_)}, font,
-              kText);
-  }
+  ModalDialog::DrawFixedTexts(dc, layout::kFixedTexts, fonts_.Get(DialogFont(), dpi_), dpi_);
   (void)::EndPaint(hwnd_, &ps);
 }
 
