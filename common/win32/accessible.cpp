@@ -35,9 +35,48 @@ std::vector<HWND> ChildWindows(HWND parent) {
   return windows;
 }
 
+// The accessibility library is not one the system keeps loaded for every program, so a
+// static import would be resolved in the program's own folder first, before the program can
+// narrow the search: a DLL of that name planted beside it would run. Taken from the system
+// folder only, at the first request of a reader.
+class AccessibilityLibrary {
+ public:
+  static const AccessibilityLibrary& Get() {
+    static const AccessibilityLibrary library;
+    return library;
+  }
+
+  HRESULT ObjectFromWindow(HWND hwnd, DWORD object, REFIID riid, void** out) const {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return objectFromWindow_ ? objectFromWindow_(hwnd, object, riid, out) : E_NOTIMPL;
+  }
+  LRESULT ResultFromObject(REFIID riid, WPARAM wParam, IUnknown* object) const {
+    // Zero tells the reader that the window has no object of its own to give.
+    return resultFromObject_ ? resultFromObject_(riid, wParam, object) : 0;
+  }
+
+ private:
+  using ObjectFromWindowFn = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+  using ResultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
+
+  AccessibilityLibrary()
+      : module_(::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    if (!module_) return;
+    objectFromWindow_ = reinterpret_cast<ObjectFromWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module_, "AccessibleObjectFromWindow")));
+    resultFromObject_ = reinterpret_cast<ResultFromObjectFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module_, "LresultFromObject")));
+  }
+  // Kept loaded for the life of the program: readers may hold its objects until the end.
+  HMODULE module_;
+  ObjectFromWindowFn objectFromWindow_ = nullptr;
+  ResultFromObjectFn resultFromObject_ = nullptr;
+};
+
 HRESULT WindowObject(HWND hwnd, IDispatch** out) {
-  return ::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_WINDOW), __uuidof(IDispatch),
-                                      reinterpret_cast<void**>(out));
+  return AccessibilityLibrary::Get().ObjectFromWindow(
+      hwnd, static_cast<DWORD>(OBJID_WINDOW), __uuidof(IDispatch), reinterpret_cast<void**>(out));
 }
 
 HRESULT ReturnText(const std::wstring& text, BSTR* out, HRESULT whenEmpty) {
@@ -567,7 +606,8 @@ bool AccessibleHost::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (!reported_) reported_ = source_.AccessibleTree();
     // One object per request: the reader owns what it is given.
     auto* object = new AccessibleObject(link_, Tree::kRoot);
-    result = ::LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
+    result = AccessibilityLibrary::Get().ResultFromObject(__uuidof(IAccessible), wParam,
+                                                          static_cast<IAccessible*>(object));
     object->Release();
     return true;
   }

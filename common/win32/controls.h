@@ -10,6 +10,14 @@ namespace quorvant::win32 {
 
 // Thin, non-owning views of common controls: each call is one message.
 
+// A control on a panel, in the tab order, at no place yet: its panel's layout places it.
+inline HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                          WORD id) {
+  return ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0,
+                           0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           ::GetModuleHandleW(nullptr), nullptr);
+}
+
 class CheckBox {
  public:
   explicit CheckBox(HWND hwnd = nullptr) : hwnd_(hwnd) {}
@@ -82,13 +90,24 @@ class ListView {
   }
   int Count() const { return static_cast<int>(::SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
   // Appends a row whose first column is text; returns its index, -1 on failure.
-  int AddRow(const std::wstring& text) const {
+  int AddRow(const std::wstring& text) const { return AddRow(text, 0); }
+  // The same, the row carrying data of its owner's (ItemData).
+  int AddRow(const std::wstring& text, LPARAM data) const {
     LVITEMW item{};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = Count();
     item.pszText = const_cast<wchar_t*>(text.c_str());
+    item.lParam = data;
     return static_cast<int>(
         ::SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  }
+  // The data the row was added with; 0 for a row that is not there.
+  LPARAM ItemData(int row) const {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return ::SendMessageW(hwnd_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam
+                                                                                   : 0;
   }
   void SetText(int row, int column, const std::wstring& text) const {
     LVITEMW item{};

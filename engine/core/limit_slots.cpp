@@ -81,17 +81,6 @@ void LimitSlotTable::MarkRows(
 
 namespace engine {
 
-std::uint32_t PidFromText(std::wstring_view text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == L' ') ++i;
-  std::uint64_t value = 0;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    value = value * 10 + static_cast<std::uint64_t>(text[i] - L'0');
-    if (value > 0xFFFFFFFFull) return 0;  // no process has such an id
-  }
-  return static_cast<std::uint32_t>(value);
-}
-
 std::wstring LimitText(int percent) { return std::to_wstring(percent) + L"%"; }
 
 std::wstring RuleLimitText(int percent) {
@@ -99,14 +88,13 @@ std::wstring RuleLimitText(int percent) {
 }
 
 LimitCommandPlan PlanLimitCommand(const LimitSlotTable& table, int rowCount, int selectedRow,
-                                  const ProcessIdentity& process, std::wstring_view limitText,
+                                  const ProcessIdentity& process,
                                   const std::function<void()>& between) {
   LimitCommandPlan plan;
   if (rowCount <= 0 || selectedRow < 0) return plan;
-  // A program rule's limit ("20% rule") is no slot: the table may take the process over.
-  if (!limitText.empty() && !limitText.ends_with(kRuleLimitSuffix)) {
+  if (const auto slot = table.FindLive(process)) {
     plan.action = LimitCommandPlan::Action::OpenExisting;
-    if (const auto slot = table.FindLive(process)) plan.sliderValue = table[*slot].LimitPercent;
+    plan.sliderValue = table[*slot].LimitPercent;
     return plan;
   }
   plan.action = table.CountInUse(between) == LimitSlotTable::kLast

@@ -79,9 +79,6 @@ namespace engine {
 inline constexpr int kMinLimitPercent = 1;
 inline constexpr int kMaxLimitPercent = 99;
 
-// A "PID" text of the list as a number: its leading decimal digits, 0 when it has none.
-std::uint32_t PidFromText(std::wstring_view text);
-
 // A limit as the "CPU Usage limited" column shows it: "50%".
 std::wstring LimitText(int percent);
 // A program rule's limit in the same column, told apart from the table's: "20% rule".
@@ -101,11 +98,11 @@ struct LimitCommandPlan {
 };
 
 // rowCount and selectedRow describe the list (selectedRow -1 when none is selected);
-// process and limitText are the selected row's process and "CPU Usage limited" column; a
-// program rule's limit there ("20% rule") holds no slot and opens a new limit.
+// process is the selected row's process. Whether it is limited already is the table's to
+// say: a program rule's limit holds no slot and opens a new limit.
 // between runs around each slot of the count of used slots.
 LimitCommandPlan PlanLimitCommand(const LimitSlotTable& table, int rowCount, int selectedRow,
-                                  const ProcessIdentity& process, std::wstring_view limitText,
+                                  const ProcessIdentity& process,
                                   const std::function<void()>& between = {});
 
 }  // namespace engine

@@ -38,6 +38,7 @@ int BuildProcessList(ProcessSource& source, const std::function<void(const Liste
     if (row.path.empty()) return;
     row.number = rows + 1;
     row.id = process.id;
+    row.started = process.started;
     ++rows;
     row.imageKey = ImageKey(rows);
     add(row);

@@ -18,6 +18,8 @@ class ProcessSource {
   struct Process {
     std::uint32_t id = 0;
     std::wstring exeFile;  // as the snapshot gives it
+    // Creation time, as ProcessIdentity has it, where the walk gives it for nothing; else 0.
+    std::uint64_t started = 0;
   };
 
   virtual ~ProcessSource() = default;
@@ -62,9 +64,10 @@ std::wstring GetProcessPath(ProcessSource& source, std::uint32_t id, std::wstrin
 struct ListedProcess {
   int number = 0;  // the "ID" column: rows before it plus one
   std::uint32_t id = 0;
-  std::wstring name;      // the "Process" column
-  std::wstring path;      // where its icon comes from
-  std::wstring imageKey;  // its small icon's key in the image list
+  std::uint64_t started = 0;  // as the source gave it: 0 when unknown
+  std::wstring name;          // the "Process" column
+  std::wstring path;          // where its icon comes from
+  std::wstring imageKey;      // its small icon's key in the image list
 };
 
 // Walks a fresh snapshot and hands each process whose path can be found by rule to add, in

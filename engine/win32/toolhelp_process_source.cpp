@@ -20,7 +20,7 @@ void SystemProcessSource::ForEachProcess(const std::function<void(const Process&
     ToolhelpProcessSource::ForEachProcess(visit);
     return;
   }
-  for (const auto& process : *processes) visit({process.id, process.imageName});
+  for (const auto& process : *processes) visit({process.id, process.imageName, process.started});
 }
 
 std::wstring ToolhelpProcessSource::ImagePath(std::uint32_t id) { return ProcessImagePath(id); }

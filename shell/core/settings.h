@@ -36,6 +36,9 @@ inline constexpr int kUnchecked = 0;
 inline constexpr int kChecked = 1;
 inline constexpr int kGrayed = 2;
 
+// A click on a settings box: a clear or greyed box becomes ticked, a ticked one clear.
+constexpr int NextCheckState(int value) { return value == kChecked ? kUnchecked : kChecked; }
+
 // Config.ini as the settings see it: one key per call, the file opened each time.
 class SettingsStore {
  public:

@@ -132,6 +132,7 @@ void CpuPanel::RefreshProcessList(bool withIcons) {
   const bool batched = !formerMethod_;
   if (batched) (void)::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   list.DeleteAll();
+  rows_.clear();
   lastSelected_ = -1;
   imageIndex_.clear();
   pendingIcons_.clear();
@@ -150,8 +151,13 @@ void CpuPanel::RefreshProcessList(bool withIcons) {
   (void)engine::BuildProcessList(
       *source_,
       [&](const engine::ListedProcess& process) {
-        const int row = list.AddRow(std::to_wstring(process.number));
-        if (row < 0) return;
+        const auto index = static_cast<LPARAM>(rows_.size());
+        rows_.push_back({{process.id, process.started}, process.name});
+        const int row = list.AddRow(std::to_wstring(process.number), index);
+        if (row < 0) {
+          rows_.pop_back();
+          return;
+        }
         lastRow = row;
         list.SetText(row, layout::kColumnPid, std::to_wstring(process.id));
         list.SetText(row, layout::kColumnProcess, process.name);
@@ -235,18 +241,30 @@ void CpuPanel::MarkLimitedRows() {
       [&](int row, const std::wstring& text) { list.SetText(row, layout::kColumnLimited, text); });
 }
 
+const CpuPanel::ListedRow* CpuPanel::Listed(int row) const {
+  if (row < 0 || row >= List().Count()) return nullptr;
+  const LPARAM index = List().ItemData(row);
+  if (index < 0 || static_cast<std::size_t>(index) >= rows_.size()) return nullptr;
+  return &rows_[static_cast<std::size_t>(index)];
+}
+
 std::uint32_t CpuPanel::RowId(int row) const {
-  return engine::PidFromText(List().Text(row, layout::kColumnPid));
+  const ListedRow* listed = Listed(row);
+  return listed ? listed->process.id : 0;
 }
 
 ProcessIdentity CpuPanel::RowProcess(int row) const {
-  if (row < 0 || row >= List().Count()) return {};
-  const std::uint32_t id = RowId(row);
+  const ListedRow* listed = Listed(row);
+  if (!listed) return {};
+  const ProcessIdentity& process = listed->process;
+  // Known since the rebuild: the row's process while it runs, never a later one with its id.
+  if (process.Known()) {
+    return source_->Identify(process.id) == process ? process : ProcessIdentity{};
+  }
   // The id may have passed to another program since the rebuild: the row's process is the
   // one that runs the row's program.
-  const std::wstring name = List().Text(row, layout::kColumnProcess);
-  if (engine::GetProcessPath(*source_, id, name).empty()) return {};
-  return source_->Identify(id).value_or(ProcessIdentity{});
+  if (engine::GetProcessPath(*source_, process.id, listed->name).empty()) return {};
+  return source_->Identify(process.id).value_or(ProcessIdentity{});
 }
 
 int CpuPanel::RowOf(const ProcessIdentity& process) const {
@@ -279,11 +297,11 @@ void CpuPanel::CommandLimitProcessCpuClick() {
   const int row = list.Selected();
   // The dialog belongs to this row's process, whatever the list shows by the time it is
   // answered: the count below lets clicks and a "Refresh" run.
-  const std::wstring pidText = row >= 0 ? list.Text(row, layout::kColumnPid) : std::wstring();
-  const std::wstring limitText = row >= 0 ? list.Text(row, layout::kColumnLimited) : std::wstring();
-  const std::wstring name = row >= 0 ? list.Text(row, layout::kColumnProcess) : std::wstring();
+  const ListedRow* listed = Listed(row);
+  const std::uint32_t id = listed ? listed->process.id : 0;
+  const std::wstring name = listed ? listed->name : std::wstring();
   const ProcessIdentity process = RowProcess(row);
-  const auto plan = engine::PlanLimitCommand(table_, list.Count(), row, process, limitText,
+  const auto plan = engine::PlanLimitCommand(table_, list.Count(), listed ? row : -1, process,
                                              [] { ProcessPendingEvents(); });
   using Action = engine::LimitCommandPlan::Action;
   if (plan.action == Action::Nothing) return;
@@ -296,11 +314,10 @@ void CpuPanel::CommandLimitProcessCpuClick() {
   setup.mode = plan.action == Action::OpenExisting ? FormSetProcessCpuPercent::Mode::ExistingLimit
                                                    : FormSetProcessCpuPercent::Mode::NewLimit;
   setup.sliderValue = plan.sliderValue;
-  setup.pidText = pidText;
-  setup.target.process =
-      process.Known() ? process : ProcessIdentity{engine::PidFromText(pidText), 0};
+  setup.pidText = std::to_wstring(id);
+  setup.target.process = process.Known() ? process : ProcessIdentity{id, 0};
   setup.target.name = name;
-  setup.target.path = engine::GetProcessPath(*source_, engine::PidFromText(pidText), name);
+  setup.target.path = engine::GetProcessPath(*source_, id, name);
   setup.icon = GetFileIcon(setup.target.path, false);
 
   std::optional<std::wstring> refusal;

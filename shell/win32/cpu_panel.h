@@ -22,11 +22,11 @@
 #include "engine/core/limit_slots.h"
 #include "engine/core/path_icons.h"
 #include "engine/core/process_list.h"
-#include "shell/win32/limit_dialog.h"
-#include "engine/win32/job_sharing.h"
 #include "engine/win32/file_icon.h"
+#include "engine/win32/job_sharing.h"
 #include "engine/win32/rule_keeper.h"
 #include "engine/win32/toolhelp_process_source.h"
+#include "shell/win32/limit_dialog.h"
 
 namespace quorvant::win32 {
 
@@ -131,6 +131,13 @@ class CpuPanel {
   void MarkLimitedRows();
   // The row that shows process, -1 when none does (a rebuild has dropped it).
   int RowOf(const ProcessIdentity& process) const;
+  // What a row of the last rebuild lists, found by the row's item data; null for no row.
+  struct ListedRow {
+    // Its creation time is 0 where the walk did not give it.
+    ProcessIdentity process;
+    std::wstring name;  // the "Process" column
+  };
+  const ListedRow* Listed(int row) const;
   std::uint32_t RowId(int row) const;
 
   Panel& panel_;
@@ -145,6 +152,8 @@ class CpuPanel {
   engine::CpuLimits limits_;
   RuleKeeper* rules_ = nullptr;
   HWND list_ = nullptr;
+  // The rows of the last rebuild; each row's item data is its index here.
+  std::vector<ListedRow> rows_;
   unique_himagelist images_;
   std::map<std::wstring, int> imageIndex_;  // icon key -> image-list index
   struct PendingIcon {

@@ -2,40 +2,17 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windowsx.h>
 
-#include "button/core/button_properties.h"
-#include "common/win32/accessible.h"
 #include "common/win32/dialog_keys.h"
 #include "common/win32/display_scale.h"
-#include "common/win32/gdi_canvas.h"
-#include "common/win32/pixel_rect.h"
-#include "engine/core/limit_slots.h"
-#include "shell/win32/program_rules_dialog.h"
 #include "shell/core/fixed_texts.h"
-#include "shell/win32/debug_privilege.h"
-#include "shell/win32/tray_icon.h"
 #include "shell/win32/program_files.h"
+#include "shell/win32/program_rules_dialog.h"
 #include "skin/resource.h"
-#include "skin/product.h"
 
 namespace quorvant::win32 {
 
 namespace {
-
-using shell::TwipsToPixels;
-
-// Control identifiers of the settings-bound controls.
-enum ControlId : WORD {
-  kIdCheckNowImproveProcess = 1001,
-  kIdComboSpeed,
-  kIdCheckEnableAutoFreeMemory,
-  kIdComboInterval,
-  kIdCheckAutoRun,
-  kIdCheckAutoMin,
-  kIdCheckCalmBackground,
-  kIdProgramRules,
-};
 
 enum TimerId : UINT_PTR {
   kTimerProcess = 1,
@@ -54,24 +31,6 @@ constexpr UINT kWmFinishStart = WM_APP + 1;
 // Posted from the limits' threads when a limited process has ended.
 constexpr UINT kWmLimitEnded = WM_APP + 2;
 
-constexpr size_t Index(shell::Entry entry) { return static_cast<size_t>(entry); }
-
-// A control on a panel; its panel's layout places it.
-HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
-                   WORD id) {
-  return ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0,
-                           0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           ::GetModuleHandleW(nullptr), nullptr);
-}
-
-// The settings panel's two boxes, in twips.
-constexpr TwipsRect kCheckAutoRunAt{1320, 600, 4335, 255};
-constexpr TwipsRect kCheckAutoMinAt{1320, 960, 4335, 255};
-// Below the two check boxes, moving neither.
-constexpr TwipsRect kProgramRulesAt{1320, 1440, 1815, 375};
-
-FontDesc WindowFont() { return FontDesc{}; }
-
 }  // namespace
 
 FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading, ProgramEffects* effects)
@@ -82,11 +41,19 @@ FormQuorvant::FormQuorvant(engine::MemoryReading* memoryReading, ProgramEffects*
       settings_(store_, autorun_),
       skin_(fonts_, navigation_,
             {[this](shell::Entry entry) { SelectEntry(entry); },
-             [this](shell::TitleButton::Action action) { RunTitleAction(action); }}) {}
+             [this](shell::TitleButton::Action action) { RunTitleAction(action); }}),
+      panels_(fonts_, settings_, effects_, *memoryReading_, store_.Path(),
+              {[this] {
+                 if (timers_) timers_->Update(shown_);
+               },
+               [this] {
+                 if (timers_) timers_->Rearm(kTimerMemory);
+               },
+               [this] { OpenHomePage(hwnd_); }, [this] { OpenProgramRules(); }}),
+      tray_({[this] { RestoreFromTray(); }, [this](shell::MenuItem item) { RunMenuItem(item); },
+             [this] { return LimitDialogVisible(); }}) {}
 
 FormQuorvant::~FormQuorvant() = default;
-
-HFONT FormQuorvant::Font(const FontDesc& desc) { return fonts_.Get(desc); }
 
 bool FormQuorvant::Create(HINSTANCE instance) {
   RegisterClassOnce(kClassName, CS_DBLCLKS, nullptr, ::LoadCursorW(nullptr, IDC_ARROW),
@@ -123,14 +90,13 @@ bool FormQuorvant::Load() {
   (void)::SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  settings_.writeFailed = [this](shell::SettingKey) { WarnSettingsNotSaved(); };
+  settings_.writeFailed = [this](shell::SettingKey) { tray_.WarnSettingsNotSaved(); };
   skin_.LayOut();
-  CreatePanels();
-  // The status panel is the one shown at start; the graph samples on its own timer, once
-  // the window shows.
-  statusPanel_ = std::make_unique<StatusPanel>(panels_[Index(shell::Entry::State)], fonts_);
-  if (statusPanel_->Monitor()) statusPanel_->Monitor()->Pause();
-  LayOutPanels();
+  panels_.CreateWindows(hwnd_);
+  // Status is the selected entry at start.
+  SelectEntry(shell::Entry::State);
+  panels_.CreateStatus();
+  panels_.LayOut();
   (void)settings_.ApplyStored();
   return settings_.State().automin != shell::kChecked;
 }
@@ -141,29 +107,21 @@ bool FormQuorvant::Load() {
 void FormQuorvant::FinishStart() {
   if (started_ || exiting_) return;
   started_ = true;
-  CreatePanelControls();
-  LayOutPanels();
-  // The panels' controllers add their controls in their own order; Tab goes in reading order
-  // of where the layout put them.
-  for (const Panel& panel : panels_) ArrangeTabOrder(panel.Hwnd());
-  ApplySettings();
+  // The panels' controls show the settings as they stand.
+  panels_.CreateControls(kWmLimitEnded);
+  panels_.LayOut();
+  panels_.ArrangeTabOrder();
+  for (Command* button : panels_.Buttons()) keys_->AddButton(*button);
   // Boost the foreground process now rather than at the first timer interval.
   TimerProcessTick();
   effects_.Limits().ReleaseSlotsWithoutProcess();
   // The rules reach the running processes before the list's first build shows their marks.
-  rules_->Start();
+  panels_.Rules()->Start();
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
-  cpuPanel_->RefreshWithoutIcons();
+  panels_.Cpu()->RefreshWithoutIcons();
 
-  taskbarCreatedMsg_ = ::RegisterWindowMessageW(L"TaskbarCreated");
-  // Run elevated, the window would not hear a restarted shell's broadcast and the icon
-  // would never come back.
-  (void)::ChangeWindowMessageFilterEx(hwnd_, taskbarCreatedMsg_, MSGFLT_ALLOW, nullptr);
-  trayListening_ = true;
-  AddTrayIcon(hwnd_);
-  trayIconAdded_ = true;
-  if (saveWarning_ == SaveWarning::Pending) WarnSettingsNotSaved();
+  tray_.Add(hwnd_);
   // The panels just built show their figures at once, not at their first timer tick.
   if (shown_) RefreshFigures();
   StartTimers();
@@ -173,151 +131,15 @@ void FormQuorvant::FinishStart() {
   (void)effects_.StartWatcher(ExecutablePath());
 }
 
-void FormQuorvant::CreatePanels() {
-  for (const auto& entry : shell::kEntries) {
-    Panel& panel = panels_[Index(entry.entry)];
-    if (!panel.Hwnd() && panel.Create(hwnd_, 0, 0, 0, 0)) {
-      // A screen reader names the panel after the entry that shows it.
-      panel.SetName(std::wstring(entry.labelText));
-    }
-  }
-  // Status is the selected entry at start.
-  SelectEntry(shell::Entry::State);
-  linkCursor_.reset(
-      static_cast<HCURSOR>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINK),
-                                        IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
-}
-
-void FormQuorvant::LayOutPanels() {
-  for (const auto& entry : shell::kEntries) {
-    MoveWindowTo(panels_[Index(entry.entry)].Hwnd(),
-                 PixelRect({shell::kPanelLeftTwips, shell::kPanelTopTwips, entry.panelWidthTwips,
-                            entry.panelHeightTwips}));
-  }
-
-  auto addTexts = [this](Panel& panel, const auto& texts) {
-    for (const auto& text : texts) {
-      panel.AddLabel(std::wstring(text.text), TwipsToPixels(text.leftTwips),
-                     TwipsToPixels(text.topTwips), Font(text.Font()), text.color.value_or(0));
-    }
-  };
-  Panel& about = panels_[Index(shell::Entry::About)];
-  about.ClearContent();
-  addTexts(about, shell::kAboutPanelTexts);
-  const auto& link = shell::kHomePageLabel;
-  about.AddLink(std::wstring(link.text), TwipsToPixels(link.leftTwips),
-                TwipsToPixels(link.topTwips), Font(link.Font()), link.color.value_or(0),
-                linkCursor_.get(), [this] { OpenHomePage(hwnd_); });
-  aboutPicture_ = LoadSkinBitmap(IDB_ABOUT_PICTURE);
-  about.AddPicture(aboutPicture_.get(), TwipsToPixels(3840), TwipsToPixels(720));
-
-  Panel& setting = panels_[Index(shell::Entry::Setting)];
-  setting.ClearContent();
-  addTexts(setting, shell::kSettingPanelTexts);
-  settingPicture_ = LoadSkinBitmap(IDB_SETTING_PICTURE);
-  setting.AddPicture(settingPicture_.get(), TwipsToPixels(120), TwipsToPixels(240));
-  PlaceControl(checkAutoRun_.Hwnd(), PixelRect(kCheckAutoRunAt), Font(WindowFont()));
-  PlaceControl(checkAutoMin_.Hwnd(), PixelRect(kCheckAutoMinAt), Font(WindowFont()));
-  if (programRules_.Hwnd()) {
-    programRules_.SetDpi(DisplayDpi());
-    PlaceControl(programRules_.Hwnd(), PixelRect(kProgramRulesAt), nullptr);
-  }
-}
-
-void FormQuorvant::CreatePanelControls() {
-  constexpr DWORD kCheck = BS_3STATE;  // the form decides each click's new state
-  constexpr DWORD kList = CBS_DROPDOWNLIST | WS_VSCROLL;
-
-  HWND process = panels_[Index(shell::Entry::Process)].Hwnd();
-  checkNowImproveProcess_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Enable speed up process",
-                                                   kCheck, kIdCheckNowImproveProcess));
-  comboSpeed_ = ComboBox(CreateControl(process, WC_COMBOBOXW, L"", kList, kIdComboSpeed));
-  // A drop-down list's text is its choice; its painted caption is its name.
-  (void)NameForScreenReaders(comboSpeed_.Hwnd(), L"Speed up level");
-  checkCalmBackground_ = CheckBox(CreateControl(process, WC_BUTTONW, L"Calm background processes",
-                                                kCheck, kIdCheckCalmBackground));
-  // A process the user limited, or a program rule holds, is theirs to govern; so is the
-  // watcher.
-  CalmHooks calm;
-  calm.held = [this](const ProcessIdentity& p) {
-    return effects_.Limits().FindLive(p).has_value() ||
-           (rules_ && rules_->Engine().HoldsProcess(p));
-  };
-  calm.watcher = [this] { return effects_.Keeper().Watcher(); };
-  processPanel_ =
-      std::make_unique<ProcessPanel>(effects_.Ledger(), nullptr, ProgramRandom, std::move(calm));
-  (void)processPanel_->Create(panels_[Index(shell::Entry::Process)], checkNowImproveProcess_,
-                              comboSpeed_, checkCalmBackground_, fonts_);
-
-  HWND memory = panels_[Index(shell::Entry::Memory)].Hwnd();
-  checkEnableAutoFreeMemory_ = CheckBox(CreateControl(
-      memory, WC_BUTTONW, L"Automatically release memory", kCheck, kIdCheckEnableAutoFreeMemory));
-  comboInterval_ = ComboBox(CreateControl(memory, WC_COMBOBOXW, L"", kList, kIdComboInterval));
-  (void)NameForScreenReaders(comboInterval_.Hwnd(), L"Interval");
-  memoryPanel_ = std::make_unique<MemoryPanel>(*memoryReading_);
-  (void)memoryPanel_->Create(panels_[Index(shell::Entry::Memory)], hwnd_, fonts_,
-                             checkEnableAutoFreeMemory_, comboInterval_);
-
-  HWND setting = panels_[Index(shell::Entry::Setting)].Hwnd();
-  checkAutoRun_ =
-      CheckBox(CreateControl(setting, WC_BUTTONW, L"Start with windows", kCheck, kIdCheckAutoRun));
-  checkAutoMin_ = CheckBox(
-      CreateControl(setting, WC_BUTTONW, L"Auto minimize on start up", kCheck, kIdCheckAutoMin));
-
-  cpuPanel_ = std::make_unique<CpuPanel>(panels_[Index(shell::Entry::CPU)], fonts_,
-                                         effects_.Limits(), effects_.Ledger(), effects_.Keeper());
-  (void)cpuPanel_->Create();
-  cpuPanel_->NotifyEndedLimits(hwnd_, kWmLimitEnded);
-
-  rules_ = std::make_unique<RuleKeeper>(store_.Path(), effects_.Ledger(), cpuPanel_->Throttle(),
-                                        effects_.Limits(), &effects_.Keeper());
-  cpuPanel_->SetRules(rules_.get());
-  processPanel_->SetRules(&rules_->Engine());
-  memoryPanel_->SetRules(&rules_->Engine());
-  {
-    const RECT r = PixelRect(kProgramRulesAt);
-    programRules_.SetDpi(DisplayDpi());
-    (void)programRules_.Create(
-        setting, kIdProgramRules,
-        button::ProgramButtonBag(L"Program rules", r.right - r.left, r.bottom - r.top), r.left,
-        r.top, r.right - r.left, r.bottom - r.top);
-    programRules_.Events().click = [this] { OpenProgramRules(); };
-  }
-
-  for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
-  for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
-
-  for (Command* button : {&cpuPanel_->RefreshButton(), &cpuPanel_->LimitButton(),
-                          &memoryPanel_->CommandFreeMemory(), &programRules_}) {
-    keys_->AddButton(*button);
-  }
-}
-
 void FormQuorvant::OnDpiChanged(int dpi, const RECT& suggested) {
   // The whole window follows its monitor: one scale for every conversion, then each part
   // placed again from its twips and redrawn in fonts and artwork of that scale.
   SetDisplayDpi(dpi);
   skin_.LayOut();
-  LayOutPanels();
-  // Before the start-up's second half, the status panel is the only one with controls.
-  if (processPanel_) processPanel_->LayOut();
-  if (cpuPanel_) cpuPanel_->LayOut();
-  if (memoryPanel_) memoryPanel_->LayOut();
-  statusPanel_->LayOut();
+  panels_.LayOutAtNewScale();
   const shell::Size size = shell::WindowSize();
   MoveToSuggestedPlace(hwnd_, suggested, {size.width, size.height});
   (void)::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-}
-
-void FormQuorvant::ApplySettings() {
-  const shell::SettingsState& s = settings_.State();
-  checkNowImproveProcess_.SetValue(s.improveProcess);
-  (void)comboSpeed_.SelectText(s.improveSpeed);
-  checkEnableAutoFreeMemory_.SetValue(s.autoFreeMemory);
-  (void)comboInterval_.SelectText(s.freeMemoryInterval);
-  checkAutoRun_.SetValue(s.autorun);
-  checkAutoMin_.SetValue(s.automin);
-  checkCalmBackground_.SetValue(s.calmBackground);
 }
 
 void FormQuorvant::StartTimers() {
@@ -331,20 +153,20 @@ void FormQuorvant::StartTimers() {
       std::vector<shell::ResidentTimer>{
           shell::FeatureTimer(
               kTimerProcess, 900, 90,
-              [this] { return checkNowImproveProcess_.Value() != shell::kUnchecked; },
+              [this] { return settings_.State().improveProcess != shell::kUnchecked; },
               [this] { TimerProcessTick(); }),
           // The count of the automatic release shows nowhere: the timer sleeps until the
           // tick that releases.
           // Hidden or shown, once a second while it is on.
           shell::FeatureTimer(
               kTimerCalm, kCalmSampleMs, kCalmSampleMs / 10,
-              [this] { return processPanel_->CalmOn(); },
-              [this] { processPanel_->TimerCalmTick(); }),
+              [this] { return panels_.Process()->CalmOn(); },
+              [this] { panels_.Process()->TimerCalmTick(); }),
           shell::SleepingFeatureTimer(
-              kTimerMemory, 1000, 16, [this] { return memoryPanel_->AutoReleaseOn(); },
+              kTimerMemory, 1000, 16, [this] { return panels_.Memory()->AutoReleaseOn(); },
               [this] { TimerMemoryTick(); },
-              [this](std::int64_t missed) { memoryPanel_->CreditMissedTicks(missed); },
-              [this] { return memoryPanel_->TicksUntilAutoRelease(); }),
+              [this](std::int64_t missed) { panels_.Memory()->CreditMissedTicks(missed); },
+              [this] { return panels_.Memory()->TicksUntilAutoRelease(); }),
           shell::ShownTimer(kTimerCpu, 1100, 110, [this] { TimerCpuTick(); }),
           shell::ShownTimer(kTimerState, 100, 10, [this] { TimerStateTick(); }),
           shell::ShownTimer(kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); }),
@@ -355,7 +177,7 @@ void FormQuorvant::StartTimers() {
 void FormQuorvant::SetShown(bool shown) {
   if (shown == shown_) return;
   shown_ = shown;
-  CpuMonitorWindow* graph = statusPanel_ ? statusPanel_->Monitor() : nullptr;
+  CpuMonitorWindow* graph = panels_.Status() ? panels_.Status()->Monitor() : nullptr;
   if (shown) {
     RefreshFigures();
     if (graph) graph->Resume();
@@ -369,7 +191,7 @@ void FormQuorvant::RefreshFigures() {
   // Every figure current before the first paint: no stale value is ever on screen.
   TimerOnTimeStateTick();
   TimerStateTick();
-  if (cpuPanel_) statusPanel_->SetLimitedCount(cpuPanel_->ShowLimitedCount());
+  if (panels_.Cpu()) panels_.Status()->SetLimitedCount(panels_.Cpu()->ShowLimitedCount());
 }
 
 void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
@@ -387,11 +209,11 @@ void FormQuorvant::GiveBackEverything() {
   if (timers_) timers_->StopAll();
   (void)::KillTimer(hwnd_, kTimerProcessIcons);
   // Limited processes run freely again first of all, then the raised one gets its class.
-  if (rules_) rules_->GiveBackAll();
-  if (cpuPanel_) cpuPanel_->ReleaseAllLimits();
-  if (processPanel_) {
-    processPanel_->GiveBack();
-    processPanel_->GiveBackCalm();
+  if (RuleKeeper* rules = panels_.Rules()) rules->GiveBackAll();
+  if (CpuPanel* cpu = panels_.Cpu()) cpu->ReleaseAllLimits();
+  if (ProcessPanel* process = panels_.Process()) {
+    process->GiveBack();
+    process->GiveBackCalm();
   }
 }
 
@@ -400,19 +222,18 @@ void FormQuorvant::ExitProgram() {
   exiting_ = true;
   GiveBackEverything();
   // Each step of the teardown runs whatever happened to the one before it.
-  RemoveTrayIcon();
-  trayListening_ = false;
-  if (formMenu_) formMenu_->Close();
-  if (cpuPanel_ && cpuPanel_->LimitDialog()) (void)::DestroyWindow(cpuPanel_->LimitDialog());
+  tray_.Remove([this] {
+    (void)::ShowWindow(hwnd_, SW_HIDE);
+    if (panels_.Cpu() && panels_.Cpu()->LimitDialog()) {
+      (void)::DestroyWindow(panels_.Cpu()->LimitDialog());
+    }
+  });
   (void)::DestroyWindow(hwnd_);
 }
 
 void FormQuorvant::SelectEntry(shell::Entry entry) {
   navigation_.Select(entry);
-  for (const auto& layout : shell::kEntries) {
-    const HWND panel = panels_[Index(layout.entry)].Hwnd();
-    (void)::ShowWindow(panel, navigation_.PanelVisible(layout.entry) ? SW_SHOW : SW_HIDE);
-  }
+  panels_.Show(navigation_);
   (void)::InvalidateRect(hwnd_, nullptr, FALSE);
   skin_.SelectionChanged();
   // The focus must not stay on a control of a panel that is now hidden.
@@ -438,67 +259,15 @@ void FormQuorvant::OpenHomePage(HWND owner) {
                         SW_SHOWNORMAL);
 }
 
-void FormQuorvant::WarnSettingsNotSaved() {
-  if (saveWarning_ == SaveWarning::Shown) return;
-  saveWarning_ = SaveWarning::Pending;
-  if (!trayIconAdded_) return;
-  saveWarning_ = SaveWarning::Shown;
-  ShowTrayWarning(
-      std::wstring(shell::kProductName),
-      L"Settings could not be saved. Your changes apply until " QUORVANT_PRODUCT_NAME_W L" ends.");
-}
-
 bool FormQuorvant::LimitDialogVisible() const {
-  return cpuPanel_ && cpuPanel_->LimitDialog() && ::IsWindowVisible(cpuPanel_->LimitDialog());
+  const CpuPanel* cpu = panels_.Cpu();
+  return cpu && cpu->LimitDialog() && ::IsWindowVisible(cpu->LimitDialog());
 }
 
 void FormQuorvant::RestoreFromTray() {
   (void)::ShowWindow(hwnd_, SW_SHOW);
   (void)::SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
   keys_->Shown();
-}
-
-void FormQuorvant::OpenTrayMenu(std::optional<POINT> at) {
-  if (!formMenu_) {
-    formMenu_ = std::make_unique<FormMenu>([this](shell::MenuItem item) { RunMenuItem(item); });
-  }
-  if (!formMenu_->Create()) return;
-  formMenu_->PopUp(at);
-}
-
-std::optional<LRESULT> FormQuorvant::OnTrayMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!trayListening_) return std::nullopt;
-  const bool trayEvent = message == shell::kTrayCallbackMessage;
-  if (!trayEvent && message != taskbarCreatedMsg_) return std::nullopt;
-  // Visibility matters only to the icon's events.
-  const bool echo = trayEvent && trayEcho_.IsEcho(shell::TrayEvent(lParam));
-  const shell::HookAction action = shell::DecideHook(message, lParam, taskbarCreatedMsg_,
-                                                     trayEvent && ::IsWindowVisible(hwnd_) != FALSE,
-                                                     trayEvent && LimitDialogVisible(), echo);
-  try {
-    switch (action) {
-      case shell::HookAction::RestoreWindow:
-        RestoreFromTray();
-        return 0;
-      case shell::HookAction::OpenMenu:
-        OpenTrayMenu(std::nullopt);
-        return 0;
-      case shell::HookAction::OpenMenuAtAnchor:
-        // The anchor is in screen coordinates, which may be negative on a left monitor.
-        OpenTrayMenu(POINT{static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))});
-        return 0;
-      case shell::HookAction::AddIconAgain:
-        AddTrayIcon(hwnd_);
-        return 0;
-      case shell::HookAction::Swallow:
-        return 0;
-      case shell::HookAction::PassOn:
-        break;
-    }
-  } catch (...) {
-    return 0;  // the message loop never stops for an error in here
-  }
-  return std::nullopt;
 }
 
 void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
@@ -518,6 +287,7 @@ void FormQuorvant::RunTitleAction(shell::TitleButton::Action action) {
 LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT skinAnswer = 0;
   if (skin_.HandleAccessibility(hwnd_, message, wParam, lParam, skinAnswer)) return skinAnswer;
+  if (skin_.HandleMouse(message, lParam)) return 0;
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
@@ -525,7 +295,7 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       skin_.Paint();
       return 0;
     case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      (void)panels_.OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_TIMER:
       OnTimer(wParam);
@@ -535,41 +305,14 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     case kWmLimitEnded:
       // Asks the limits themselves which have ended: the message carries nothing to trust.
-      if (cpuPanel_) cpuPanel_->ForgetEndedLimits();
+      if (panels_.Cpu()) panels_.Cpu()->ForgetEndedLimits();
       return 0;
     case WM_NOTIFY:
-      if (cpuPanel_ && cpuPanel_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+      if (panels_.OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
       return DefaultProc(message, wParam, lParam);
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return OnCtlColor(reinterpret_cast<HDC>(wParam));
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      skin_.OnMouseDown(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-      skin_.OnMouseDown(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-      skin_.OnMouseDown(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_LBUTTONUP:
-      skin_.OnMouseUp(shell::MouseButton::Left, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_RBUTTONUP:
-      skin_.OnMouseUp(shell::MouseButton::Right, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_MBUTTONUP:
-      skin_.OnMouseUp(shell::MouseButton::Middle, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_MOUSEMOVE:
-      skin_.OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-      return 0;
-    case WM_CAPTURECHANGED:
-      skin_.OnCaptureChanged(reinterpret_cast<HWND>(lParam));
-      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -591,10 +334,10 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (message == WM_CLOSE || wParam) ExitProgram();
       return 0;
     case WM_WINDOWPOSCHANGING:
-      if (statusPanel_) OnWindowPosChanging(*reinterpret_cast<const WINDOWPOS*>(lParam));
+      if (panels_.Status()) OnWindowPosChanging(*reinterpret_cast<const WINDOWPOS*>(lParam));
       return DefaultProc(message, wParam, lParam);
     case WM_WINDOWPOSCHANGED:
-      if (statusPanel_) SetShown(::IsWindowVisible(hwnd_) && !::IsIconic(hwnd_));
+      if (panels_.Status()) SetShown(::IsWindowVisible(hwnd_) && !::IsIconic(hwnd_));
       return DefaultProc(message, wParam, lParam);
     case WM_DESTROY:
       // Every way the program ends passes here ("Exit", the system's close, log-off), and
@@ -607,14 +350,14 @@ LRESULT FormQuorvant::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       keys_->OnActivate(wParam);
       return 0;
     case shell::kTrayCallbackMessage:
-      if (const auto handled = OnTrayMessage(message, wParam, lParam)) return *handled;
+      if (const auto handled = tray_.OnMessage(message, wParam, lParam)) return *handled;
       return DefaultProc(message, wParam, lParam);
     case WM_NEXTDLGCTL:
       MoveToNextControl(hwnd_, wParam, lParam);
       return 0;
     default:
       // The shell restarted: a registered message, so no case of its own.
-      if (const auto handled = OnTrayMessage(message, wParam, lParam)) return *handled;
+      if (const auto handled = tray_.OnMessage(message, wParam, lParam)) return *handled;
       if (message == KeyPreviewMessage()) {
         const MSG* key = PreviewedKey(lParam);
         return keys_ && key && keys_->OnKeyPreview(*key) ? 1 : 0;
@@ -629,69 +372,19 @@ LRESULT FormQuorvant::OnCtlColor(HDC dc) {
   return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
 }
 
-void FormQuorvant::OnCommand(WORD id, WORD code, HWND) {
-  // A click ticks a clear or greyed box and clears a ticked one.
-  auto toggled = [](const CheckBox& box) {
-    const int value = box.Value() == shell::kChecked ? shell::kUnchecked : shell::kChecked;
-    box.SetValue(value);
-    return value;
-  };
-  if (code == BN_CLICKED) {
-    switch (id) {
-      case kIdCheckNowImproveProcess: {
-        const int value = toggled(checkNowImproveProcess_);
-        settings_.ChangeImproveProcess(value);
-        // Off means the raised process goes back to its own class now, not at some tick.
-        if (value == shell::kUnchecked) processPanel_->GiveBack();
-        // The booster's timer runs only while it is on.
-        if (timers_) timers_->Update(shown_);
-        return;
-      }
-      case kIdCheckEnableAutoFreeMemory:
-        settings_.ChangeAutoFreeMemory(toggled(checkEnableAutoFreeMemory_));
-        if (timers_) timers_->Update(shown_);
-        return;
-      case kIdCheckAutoRun:
-        settings_.ChangeAutorun(toggled(checkAutoRun_));
-        return;
-      case kIdCheckAutoMin:
-        settings_.ChangeAutomin(toggled(checkAutoMin_));
-        return;
-      case kIdCheckCalmBackground: {
-        const int value = toggled(checkCalmBackground_);
-        settings_.ChangeCalmBackground(value);
-        // Off gives every calmed process back now, and its timer stops.
-        if (value == shell::kUnchecked) processPanel_->SwitchCalmOff();
-        if (timers_) timers_->Update(shown_);
-        return;
-      }
-      default:
-        return;
-    }
-  }
-  if (code == CBN_SELCHANGE) {
-    if (id == kIdComboSpeed) settings_.ChangeImproveSpeed(comboSpeed_.Text());
-    if (id == kIdComboInterval) {
-      settings_.ChangeFreeMemoryInterval(comboInterval_.Text());
-      // The release now falls due at another tick.
-      if (timers_) timers_->Rearm(kTimerMemory);
-    }
-  }
-}
-
 void FormQuorvant::OpenProgramRules() {
-  if (!rules_) return;
-  FormProgramRules dialog(*rules_, fonts_);
+  if (!panels_.Rules()) return;
+  FormProgramRules dialog(*panels_.Rules(), fonts_);
   if (!dialog.Create(hwnd_)) return;
   dialog.ShowModal();
   // The list's marks follow the rules as they now stand.
-  if (cpuPanel_ && !exiting_) cpuPanel_->CommandRefreshProcessClick();
+  if (panels_.Cpu() && !exiting_) panels_.Cpu()->CommandRefreshProcessClick();
 }
 
 void FormQuorvant::OnTimer(UINT_PTR id) {
   if (id == kTimerProcessIcons) {
     (void)::KillTimer(hwnd_, kTimerProcessIcons);
-    cpuPanel_->FillPendingIcons();
+    panels_.Cpu()->FillPendingIcons();
     return;
   }
   if (timers_) (void)timers_->Dispatch(id);
@@ -700,26 +393,23 @@ void FormQuorvant::OnTimer(UINT_PTR id) {
 // The speed-up features hang their periodic work on these ticks.
 void FormQuorvant::TimerProcessTick() {
   // A boost shows on the status panel too.
-  if (const auto boost = processPanel_->TimerProcessTick()) {
-    statusPanel_->SetNowImproving(boost->title);
-    statusPanel_->SetSpeed(boost->speed);
-    // Told once, from the tray icon: the booster tries again at every new front window.
-    if (boost->notKept && trayIconAdded_ && !raiseWarningShown_) {
-      raiseWarningShown_ = true;
-      ShowTrayWarning(std::wstring(shell::kProductName),
-                      L"Could not raise the front "
-                      L"program: " QUORVANT_PRODUCT_NAME_W L" could not save how to undo it.");
-    }
+  if (const auto boost = panels_.Process()->TimerProcessTick()) {
+    panels_.Status()->SetNowImproving(boost->title);
+    panels_.Status()->SetSpeed(boost->speed);
+    if (boost->notKept) tray_.WarnRaiseNotKept();
   }
 }
-void FormQuorvant::TimerCpuTick() { statusPanel_->SetLimitedCount(cpuPanel_->TimerCpuTick()); }
-void FormQuorvant::TimerMemoryTick() { memoryPanel_->TimerMemoryTick(); }
-void FormQuorvant::TimerStateTick() { statusPanel_->TimerStateTick(); }
+void FormQuorvant::TimerCpuTick() {
+  panels_.Status()->SetLimitedCount(panels_.Cpu()->TimerCpuTick());
+}
+void FormQuorvant::TimerMemoryTick() { panels_.Memory()->TimerMemoryTick(); }
+void FormQuorvant::TimerStateTick() { panels_.Status()->TimerStateTick(); }
 void FormQuorvant::TimerOnTimeStateTick() {
   // One reading for both panels, so their figures always agree; the first frame comes
   // before the memory panel, and its figure too.
-  statusPanel_->SetMemoryUsage(memoryPanel_ ? memoryPanel_->ShowMemoryState().usedRate
-                                            : engine::FiguresOf(memoryReading_->Read()).usedRate);
+  MemoryPanel* memory = panels_.Memory();
+  panels_.Status()->SetMemoryUsage(memory ? memory->ShowMemoryState().usedRate
+                                          : engine::FiguresOf(memoryReading_->Read()).usedRate);
 }
 
 }  // namespace quorvant::win32

@@ -11,29 +11,22 @@
 #include "common/core/color.h"
 #include "common/core/font.h"
 
-#include "common/win32/controls.h"
 #include "common/win32/font_cache.h"
-#include "common/win32/panel.h"
-#include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
-#include "shell/win32/cpu_panel.h"
-#include "shell/win32/memory_panel.h"
 #include "engine/win32/memory_reading.h"
-#include "shell/win32/process_panel.h"
 #include "engine/win32/program_effects.h"
 #include "engine/win32/rule_keeper.h"
-#include "shell/win32/status_panel.h"
 #include "shell/core/chrome.h"
 #include "shell/core/main_window_layout.h"
 #include "shell/core/resident_timers.h"
 #include "shell/core/settings.h"
-#include "shell/core/tray_hook.h"
 #include "shell/core/tray_menu.h"
-#include "shell/win32/tray_menu.h"
+#include "shell/win32/autorun.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/main_window_keys.h"
+#include "shell/win32/main_window_panels.h"
 #include "shell/win32/main_window_skin.h"
-#include "shell/win32/autorun.h"
+#include "shell/win32/main_window_tray.h"
 #include "shell/win32/window_timer_service.h"
 
 namespace quorvant::win32 {
@@ -68,13 +61,13 @@ class FormQuorvant final : public Window<FormQuorvant> {
   shell::Entry SelectedEntry() const { return navigation_.Selected(); }
   // A tray menu item's action.
   void RunMenuItem(shell::MenuItem item);
-  HWND MenuWindow() const { return formMenu_ ? formMenu_->Hwnd() : nullptr; }
+  HWND MenuWindow() const { return tray_.MenuWindow(); }
   // The panels' controllers, for tests.
-  const StatusPanel& Status() const { return *statusPanel_; }
-  const MemoryPanel& Memory() const { return *memoryPanel_; }
-  const CpuPanel& Cpu() const { return *cpuPanel_; }
+  const StatusPanel& Status() const { return *panels_.Status(); }
+  const MemoryPanel& Memory() const { return *panels_.Memory(); }
+  const CpuPanel& Cpu() const { return *panels_.Cpu(); }
   // The program rules; null before the start-up's second half.
-  RuleKeeper* Rules() const { return rules_.get(); }
+  RuleKeeper* Rules() const { return panels_.Rules(); }
   // Whether the window is on screen (visible and not minimised); only then does work whose
   // only effect is on screen run.
   bool Shown() const { return shown_; }
@@ -84,13 +77,8 @@ class FormQuorvant final : public Window<FormQuorvant> {
  private:
   bool Load();
   void FinishStart();
-  void CreatePanels();
-  void CreatePanelControls();
-  // The panels' places and the settings and about panels' contents, at the display's scale.
-  void LayOutPanels();
   // Moved to a monitor of another scale (or its scale changed): everything laid out again.
   void OnDpiChanged(int dpi, const RECT& suggested);
-  void ApplySettings();
   void StartTimers();
   // The window is about to show, or has gone from the screen.
   void SetShown(bool shown);
@@ -100,16 +88,9 @@ class FormQuorvant final : public Window<FormQuorvant> {
 
   void RunTitleAction(shell::TitleButton::Action action);
 
-  // The notification icon's events and the shell's restart, while the icon is there;
-  // nothing when the message is none of them.
-  std::optional<LRESULT> OnTrayMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool LimitDialogVisible() const;
   void RestoreFromTray();
-  // At the mouse, or at the given point (the icon's anchor when the keyboard asked).
-  void OpenTrayMenu(std::optional<POINT> at);
   void OpenHomePage(HWND owner);
-  void WarnSettingsNotSaved();
-  void OnCommand(WORD id, WORD code, HWND control);
   // "Program rules" on the settings panel: the rules dialog, modal.
   void OpenProgramRules();
   void OnTimer(UINT_PTR id);
@@ -121,8 +102,6 @@ class FormQuorvant final : public Window<FormQuorvant> {
   void TimerMemoryTick();
   void TimerStateTick();
   void TimerOnTimeStateTick();
-
-  HFONT Font(const FontDesc& desc);
 
   // The system's, unless a test gives its own.
   engine::MemoryReading* memoryReading_;
@@ -136,27 +115,9 @@ class FormQuorvant final : public Window<FormQuorvant> {
   FontCache fonts_;
   shell::Navigation navigation_;
   MainWindowSkin skin_;
-  unique_hbitmap aboutPicture_;
-  unique_hbitmap settingPicture_;
+  MainWindowPanels panels_;
+  MainWindowTray tray_;
 
-  std::array<Panel, shell::kEntryCount> panels_;
-  std::unique_ptr<StatusPanel> statusPanel_;
-  CheckBox checkNowImproveProcess_;
-  ComboBox comboSpeed_;
-  CheckBox checkCalmBackground_;
-  std::unique_ptr<ProcessPanel> processPanel_;
-  CheckBox checkEnableAutoFreeMemory_;
-  ComboBox comboInterval_;
-  std::unique_ptr<MemoryPanel> memoryPanel_;
-  CheckBox checkAutoRun_;
-  CheckBox checkAutoMin_;
-  Command programRules_;
-
-  unique_hcursor linkCursor_;
-  std::unique_ptr<FormMenu> formMenu_;
-  std::unique_ptr<CpuPanel> cpuPanel_;
-  // After the CPU panel: its limits go through the panel's throttle.
-  std::unique_ptr<RuleKeeper> rules_;
   WindowTimerService timerService_;
   std::unique_ptr<shell::ResidentTimers> timers_;
   bool shown_ = false;
@@ -165,15 +126,6 @@ class FormQuorvant final : public Window<FormQuorvant> {
   bool givenBack_ = false;
   // The start-up's second half has run.
   bool started_ = false;
-  bool trayIconAdded_ = false;
-  // A raise refused because the ledger could not be written: told once per run.
-  bool raiseWarningShown_ = false;
-  // The icon's events are heard from the icon's addition until the program ends.
-  bool trayListening_ = false;
-  UINT taskbarCreatedMsg_ = 0;
-  shell::TrayMouseEcho trayEcho_;
-  // A setting could not be stored: told once per run, from the tray icon.
-  enum class SaveWarning { None, Pending, Shown } saveWarning_ = SaveWarning::None;
 };
 
 }  // namespace quorvant::win32

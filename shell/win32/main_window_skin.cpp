@@ -1,5 +1,7 @@
 #include "shell/win32/main_window_skin.h"
 
+#include <windowsx.h>
+
 #include "common/win32/display_scale.h"
 #include "common/win32/gdi_canvas.h"
 #include "common/win32/panel.h"
@@ -238,6 +240,41 @@ void MainWindowSkin::Paint() {
 
 void MainWindowSkin::OnCaptureChanged(HWND to) {
   if (to != hwnd_) pressed_.reset();
+}
+
+bool MainWindowSkin::HandleMouse(UINT message, LPARAM lParam) {
+  const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      OnMouseDown(shell::MouseButton::Left, at);
+      return true;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+      OnMouseDown(shell::MouseButton::Right, at);
+      return true;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+      OnMouseDown(shell::MouseButton::Middle, at);
+      return true;
+    case WM_LBUTTONUP:
+      OnMouseUp(shell::MouseButton::Left, at);
+      return true;
+    case WM_RBUTTONUP:
+      OnMouseUp(shell::MouseButton::Right, at);
+      return true;
+    case WM_MBUTTONUP:
+      OnMouseUp(shell::MouseButton::Middle, at);
+      return true;
+    case WM_MOUSEMOVE:
+      OnMouseMove(at);
+      return true;
+    case WM_CAPTURECHANGED:
+      OnCaptureChanged(reinterpret_cast<HWND>(lParam));
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace quorvant::win32

@@ -44,6 +44,9 @@ class MainWindowSkin : private AccessibleSource {
   void OnMouseUp(shell::MouseButton button, POINT at);
   // Another window took the mouse: nothing stays pressed.
   void OnCaptureChanged(HWND to);
+  // The window's mouse messages and capture changes, handed to the above; false for any
+  // other message.
+  bool HandleMouse(UINT message, LPARAM lParam);
 
   // First in the window's procedure: answers screen readers for the window's client area.
   bool HandleAccessibility(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

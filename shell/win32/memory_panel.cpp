@@ -6,6 +6,7 @@
 
 #include "button/core/button_properties.h"
 #include "common/core/twips.h"
+#include "common/win32/accessible.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/win32/time_of_day.h"
 #include "skin/product.h"
@@ -86,17 +87,28 @@ MemoryPanel::MemoryPanel(engine::MemoryReading& reading, engine::TrimmingWalk& w
 MemoryPanel::~MemoryPanel() = default;
 
 bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
-                         CheckBox checkEnableAutoFreeMemory, ComboBox comboInterval) {
+                         const shell::SettingsState& settings) {
   owner_ = owner;
   panel_ = &panel;
   fonts_ = &fonts;
-  checkEnableAutoFreeMemory_ = checkEnableAutoFreeMemory;
-  comboInterval_ = comboInterval;
+  settings_ = &settings;
   const HFONT window = fonts.Get(WindowFont());
 
   // Created anywhere; LayOut places them.
+  // Each click's new state follows the settings.
+  checkEnableAutoFreeMemory_ =
+      CheckBox(CreateControl(panel.Hwnd(), WC_BUTTONW, L"Automatically release memory", BS_3STATE,
+                             kIdCheckEnableAutoFreeMemory));
+  comboInterval_ = ComboBox(CreateControl(panel.Hwnd(), WC_COMBOBOXW, L"",
+                                          CBS_DROPDOWNLIST | WS_VSCROLL, kIdComboInterval));
+  (void)NameForScreenReaders(comboInterval_.Hwnd(), L"Interval");
+  for (const auto item : shell::kIntervalItems) (void)comboInterval_.AddString(std::wstring(item));
+  checkEnableAutoFreeMemory_.SetValue(settings.autoFreeMemory);
+  (void)comboInterval_.SelectText(settings.freeMemoryInterval);
+
   // The description wraps within its box, which a static control does for us.
-  bool ok = panel.AddLiveLabel(labelDescription_, kDescription, {}, window, kBlack, false);
+  bool ok = checkEnableAutoFreeMemory_.Hwnd() && comboInterval_.Hwnd();
+  ok = panel.AddLiveLabel(labelDescription_, kDescription, {}, window, kBlack, false) && ok;
   for (size_t i = 0; i < std::size(kStatusValues); ++i) {
     const StatusValue& value = kStatusValues[i];
     ok = panel.AddLiveLabel(*StatusLabels()[i], value.designText, {}, window, value.color) && ok;
@@ -169,16 +181,33 @@ engine::MemoryFigures MemoryPanel::ShowMemoryState() {
   return figures;
 }
 
+bool MemoryPanel::OnCommand(WORD id, WORD code) {
+  if (!settings_) return false;
+  if (code == BN_CLICKED && id == kIdCheckEnableAutoFreeMemory) {
+    const int value = shell::NextCheckState(settings_->autoFreeMemory);
+    checkEnableAutoFreeMemory_.SetValue(value);
+    if (changes.autoFreeMemory) changes.autoFreeMemory(value);
+    return true;
+  }
+  if (code == CBN_SELCHANGE && id == kIdComboInterval) {
+    if (changes.freeMemoryInterval) changes.freeMemoryInterval(comboInterval_.Text());
+    return true;
+  }
+  return id == kIdCheckEnableAutoFreeMemory || id == kIdComboInterval;
+}
+
 void MemoryPanel::TimerMemoryTick() {
-  (void)release_.TimerMemoryTick(comboInterval_.Text(), checkEnableAutoFreeMemory_.Value());
+  if (!settings_) return;
+  (void)release_.TimerMemoryTick(settings_->freeMemoryInterval, settings_->autoFreeMemory);
 }
 
 std::int64_t MemoryPanel::TicksUntilAutoRelease() const {
-  return release_.Counter().TicksUntilDue(comboInterval_.Text());
+  return release_.Counter().TicksUntilDue(settings_ ? settings_->freeMemoryInterval
+                                                    : std::wstring());
 }
 
 bool MemoryPanel::AutoReleaseOn() const {
-  return checkEnableAutoFreeMemory_.Value() == engine::kAutoReleaseTicked;
+  return settings_ && settings_->autoFreeMemory == engine::kAutoReleaseTicked;
 }
 
 void MemoryPanel::CommandFreeMemoryClick() { (void)release_.ReleaseOnDemand(); }

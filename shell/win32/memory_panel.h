@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "button/win32/command.h"
 #include "common/win32/controls.h"
@@ -12,17 +14,25 @@
 #include "common/win32/panel.h"
 #include "engine/core/memory_release.h"
 #include "engine/core/memory_state.h"
-#include "engine/win32/memory_release_walk.h"
 #include "engine/win32/memory_reading.h"
+#include "engine/win32/memory_release_walk.h"
+#include "shell/core/settings.h"
 
 namespace quorvant::win32 {
 
 // "Speed up memory": the memory-status block, the on-demand and automatic releases and their
-// log, on the memory panel. The form creates it on the panel, hands it the settings controls
-// it reads (the automatic-release box and the interval list, whose settings the form writes)
-// and routes the memory timer and the 20 ms readout timer to it.
+// log, on the memory panel, with the automatic release's box and interval list, which show
+// the settings and report the user's changes. The automatic release reads the settings,
+// never the controls. The form routes the memory timer and the 20 ms readout timer to it.
 class MemoryPanel final : private engine::ReleaseOutput {
  public:
+  // A user's change to one of the panel's settings, with the new value; whoever owns the
+  // settings keeps it.
+  struct Changes {
+    std::function<void(int value)> autoFreeMemory;
+    std::function<void(std::wstring_view text)> freeMemoryInterval;
+  };
+
   // The program rules: the system's release passes their "never trim" processes over.
   void SetRules(const engine::RuleHolds* rules) { systemWalk_.SetRules(rules); }
   // Reads the system and trims the real processes.
@@ -35,10 +45,12 @@ class MemoryPanel final : private engine::ReleaseOutput {
   MemoryPanel(const MemoryPanel&) = delete;
   MemoryPanel& operator=(const MemoryPanel&) = delete;
 
-  // Creates the texts and controls on panel and lays it out, with the settings-bound box and
-  // list the form created there. owner is the window the release message is modal to.
-  bool Create(Panel& panel, HWND owner, FontCache& fonts, CheckBox checkEnableAutoFreeMemory,
-              ComboBox comboInterval);
+  // Creates the texts and controls on panel, showing settings (which must outlive the panel
+  // and which the automatic release reads), and lays it out. owner is the window the release
+  // message is modal to.
+  bool Create(Panel& panel, HWND owner, FontCache& fonts, const shell::SettingsState& settings);
+  // A control's notification; true when it was one of the panel's settings controls.
+  bool OnCommand(WORD id, WORD code);
   // Places the panel's texts and controls from their twips rectangles at the display's
   // scale, in fonts of that scale.
   void LayOut();
@@ -64,7 +76,11 @@ class MemoryPanel final : private engine::ReleaseOutput {
   const LiveLabel& LabelMemoryLeft() const { return labelMemoryLeft_; }
   const LiveLabel& LabelMemoryUsedPercent() const { return labelMemoryUsedPercent_; }
 
+  Changes changes;
+
   // Identifiers of the panel's own controls.
+  static constexpr WORD kIdCheckEnableAutoFreeMemory = 1003;
+  static constexpr WORD kIdComboInterval = 1004;
   static constexpr int kIdCommandFreeMemory = 1301;
   static constexpr int kIdListViewMemoryLog = 1302;
 
@@ -88,6 +104,7 @@ class MemoryPanel final : private engine::ReleaseOutput {
   HWND owner_ = nullptr;
   Panel* panel_ = nullptr;
   FontCache* fonts_ = nullptr;
+  const shell::SettingsState* settings_ = nullptr;
   CheckBox checkEnableAutoFreeMemory_;
   ComboBox comboInterval_;
   LiveLabel labelDescription_;

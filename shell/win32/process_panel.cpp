@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/core/twips.h"
+#include "common/win32/accessible.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/win32/booster_desktop.h"
 
@@ -61,18 +62,29 @@ ProcessPanel::~ProcessPanel() {
   if (tooltip_ && ::IsWindow(tooltip_)) (void)::DestroyWindow(tooltip_);
 }
 
-bool ProcessPanel::Create(Panel& panel, CheckBox enable, ComboBox level, CheckBox calm,
-                          FontCache& fonts) {
+bool ProcessPanel::Create(Panel& panel, const shell::SettingsState& settings, FontCache& fonts) {
   panelWindow_ = &panel;
   fonts_ = &fonts;
   panel_ = panel.Hwnd();
-  checkNowImproveProcess_ = enable;
-  comboSpeed_ = level;
-  checkCalmBackground_ = calm;
+  settings_ = &settings;
   const HFONT font = fonts.Get(WindowFont());
 
   // Created anywhere; LayOut places them.
-  bool ok = true;
+  constexpr DWORD kCheck = BS_3STATE;  // each click's new state follows the settings
+  checkNowImproveProcess_ = CheckBox(CreateControl(panel_, WC_BUTTONW, L"Enable speed up process",
+                                                   kCheck, kIdCheckNowImproveProcess));
+  comboSpeed_ = ComboBox(
+      CreateControl(panel_, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL, kIdComboSpeed));
+  // A drop-down list's text is its choice; its painted caption is its name.
+  (void)NameForScreenReaders(comboSpeed_.Hwnd(), L"Speed up level");
+  checkCalmBackground_ = CheckBox(CreateControl(panel_, WC_BUTTONW, L"Calm background processes",
+                                                kCheck, kIdCheckCalmBackground));
+  for (const auto item : shell::kSpeedItems) (void)comboSpeed_.AddString(std::wstring(item));
+  checkNowImproveProcess_.SetValue(settings.improveProcess);
+  (void)comboSpeed_.SelectText(settings.improveSpeed);
+  checkCalmBackground_.SetValue(settings.calmBackground);
+
+  bool ok = checkNowImproveProcess_.Hwnd() && comboSpeed_.Hwnd() && checkCalmBackground_.Hwnd();
   // The two longer texts wrap within their boxes.
   ok &= panel.AddLiveLabel(description_, kDescription, {}, font, kBlack, false);
   ok &= panel.AddLiveLabel(levelHelp_, kLevelHelp, {}, font, kOrange, false);
@@ -155,9 +167,35 @@ void ProcessPanel::SetTooltipText(const std::wstring& text) {
   (void)::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+bool ProcessPanel::OnCommand(WORD id, WORD code) {
+  if (!settings_) return false;
+  if (code == BN_CLICKED && id == kIdCheckNowImproveProcess) {
+    const int value = shell::NextCheckState(settings_->improveProcess);
+    checkNowImproveProcess_.SetValue(value);
+    // Off means the raised process goes back to its own class now, not at some tick.
+    if (value == shell::kUnchecked) GiveBack();
+    if (changes.improveProcess) changes.improveProcess(value);
+    return true;
+  }
+  if (code == BN_CLICKED && id == kIdCheckCalmBackground) {
+    const int value = shell::NextCheckState(settings_->calmBackground);
+    checkCalmBackground_.SetValue(value);
+    // Off gives every calmed process back now.
+    if (value == shell::kUnchecked) SwitchCalmOff();
+    if (changes.calmBackground) changes.calmBackground(value);
+    return true;
+  }
+  if (code == CBN_SELCHANGE && id == kIdComboSpeed) {
+    if (changes.improveSpeed) changes.improveSpeed(comboSpeed_.Text());
+    return true;
+  }
+  return id == kIdCheckNowImproveProcess || id == kIdCheckCalmBackground || id == kIdComboSpeed;
+}
+
 std::optional<Boost> ProcessPanel::TimerProcessTick() {
   // Any non-zero state of the box, greyed included, keeps the booster on.
-  auto boost = booster_.Tick(checkNowImproveProcess_.Value() != 0, comboSpeed_.Text());
+  auto boost = booster_.Tick(settings_ && settings_->improveProcess != shell::kUnchecked,
+                             settings_ ? settings_->improveSpeed : std::wstring());
   if (!boost) return boost;
 
   labelNowImproveProcess_.SetText(boost->title);

@@ -12,6 +12,7 @@
 #include "common/win32/panel.h"
 #include "engine/core/booster.h"
 #include "engine/win32/background_calm_system.h"
+#include "shell/core/settings.h"
 
 namespace quorvant::win32 {
 
@@ -27,9 +28,24 @@ struct CalmHooks {
 
 // The "Speed up process" panel: its texts, the boost count, the current target with its
 // tooltip and the log; the booster that fills them on each tick of the process timer, and
-// the background calm, whose calmings and givings back share the log.
+// the background calm, whose calmings and givings back share the log. Its three settings
+// controls show the settings and report the user's changes; the booster and the calm read
+// the settings, never the controls.
 class ProcessPanel {
  public:
+  static constexpr WORD kIdCheckNowImproveProcess = 1001;
+  static constexpr WORD kIdComboSpeed = 1002;
+  static constexpr WORD kIdCheckCalmBackground = 1007;
+
+  // A user's change to one of the panel's settings, with the new value; whoever owns the
+  // settings keeps it. Switching the booster or the calm off has already given back what
+  // it held by the time it is told.
+  struct Changes {
+    std::function<void(int value)> improveProcess;
+    std::function<void(std::wstring_view text)> improveSpeed;
+    std::function<void(int value)> calmBackground;
+  };
+
   // ledger is where the booster and the calm record the classes they change; desktop is
   // where the booster looks for the foreground window, the system's by default.
   explicit ProcessPanel(EffectLedger& ledger, std::unique_ptr<BoosterDesktop> desktop = nullptr,
@@ -38,11 +54,11 @@ class ProcessPanel {
   ProcessPanel& operator=(const ProcessPanel&) = delete;
   ~ProcessPanel();
 
-  // Creates the panel's own controls and lays the panel out. enable and level are the
-  // settings-bound check box and level list the form created on the panel, calm the
-  // "Calm background processes" box; the panel places them, and the booster reads them at
-  // each tick.
-  bool Create(Panel& panel, CheckBox enable, ComboBox level, CheckBox calm, FontCache& fonts);
+  // Creates the panel's controls, showing settings (which must outlive the panel and which
+  // the booster and the calm read), and lays the panel out.
+  bool Create(Panel& panel, const shell::SettingsState& settings, FontCache& fonts);
+  // A control's notification; true when it was one of the panel's settings controls.
+  bool OnCommand(WORD id, WORD code);
   // Places the panel's texts and controls from their twips rectangles at the display's
   // scale, in fonts of that scale.
   void LayOut();
@@ -57,7 +73,7 @@ class ProcessPanel {
   void SetRules(const engine::RuleHolds* rules) { booster_.SetRules(rules); }
 
   // Whether "Calm background processes" is ticked: its timer runs only then.
-  bool CalmOn() const { return checkCalmBackground_.Value() != 0; }
+  bool CalmOn() const { return settings_ && settings_->calmBackground != shell::kUnchecked; }
   // One sample of the machine judged by the calm; what it did goes to the log.
   void TimerCalmTick();
   // The calm switched off: every calmed process given back, each with a row.
@@ -70,6 +86,8 @@ class ProcessPanel {
   ListView ListViewHistory() const { return listViewHistory_; }
   HWND Tooltip() const { return tooltip_; }
 
+  Changes changes;
+
  private:
   void CreateTooltip(HWND panel);
   void SetTooltipText(const std::wstring& text);
@@ -81,6 +99,7 @@ class ProcessPanel {
   std::unique_ptr<BoosterDesktop> desktop_;
   Booster booster_;
   SystemBackgroundCalm calm_;
+  const shell::SettingsState* settings_ = nullptr;
   CheckBox checkNowImproveProcess_;
   ComboBox comboSpeed_;
   CheckBox checkCalmBackground_;

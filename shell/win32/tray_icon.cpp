@@ -13,10 +13,17 @@ namespace quorvant::win32 {
 namespace {
 
 constexpr int kTrayIconSize = 16;
+// A shell that has not removed the icon by then is hung; the program ends all the same.
+constexpr DWORD kTrayRemovalWaitMs = 5000;
 
-// Filled by AddTrayIcon and reused by RemoveTrayIcon.
+// Filled by AddTrayIcon and reused by TrayIconRemoval.
 NOTIFYICONDATAW TrayIconData{};
 unique_hicon TrayIcon;
+
+DWORD WINAPI DeleteTrayIcon(void*) {
+  (void)::Shell_NotifyIconW(NIM_DELETE, &TrayIconData);
+  return 0;
+}
 
 }  // namespace
 
@@ -64,8 +71,28 @@ void ShowTrayWarning(const std::wstring& title, const std::wstring& text) {
   (void)::Shell_NotifyIconW(NIM_MODIFY, &balloon);
 }
 
-void RemoveTrayIcon() {
-  (void)::Shell_NotifyIconW(NIM_DELETE, &TrayIconData);
+TrayIconRemoval::TrayIconRemoval()
+    : thread_(::CreateThread(nullptr, 0, DeleteTrayIcon, nullptr, 0, nullptr)) {
+  // No thread: removed here, at the cost of the wait.
+  if (!thread_) (void)::Shell_NotifyIconW(NIM_DELETE, &TrayIconData);
+}
+
+void TrayIconRemoval::Wait() {
+  if (thread_) {
+    const ULONGLONG deadline = ::GetTickCount64() + kTrayRemovalWaitMs;
+    for (;;) {
+      const ULONGLONG now = ::GetTickCount64();
+      if (now >= deadline) break;
+      HANDLE thread = thread_.get();
+      const DWORD woken = ::MsgWaitForMultipleObjectsEx(
+          1, &thread, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE, 0);
+      if (woken != WAIT_OBJECT_0 + 1) break;
+      // Delivers the sent messages only; posted ones wait for the message loop.
+      MSG msg;
+      (void)::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    thread_.reset();
+  }
   TrayIcon.reset();
 }
 

@@ -207,45 +207,26 @@ TEST(LimitCommandTest, PlansFromTheRowAndTheTable) {
     int rows;
     int selected;
     ProcessIdentity process;
-    std::wstring limit;
     Action action;
     int slider;
   };
   const Case cases[] = {
-      {"empty list", &full, 0, -1, {}, L"", Action::Nothing, 99},
-      {"rows but none selected", &two, 5, -1, {}, L"", Action::Nothing, 99},
-      {"new limit with a free slot", &two, 5, 0, P(77), L"", Action::OpenNew, 99},
-      {"fourth limit refused", &full, 5, 0, P(77), L"", Action::Refuse, 99},
-      {"marked row with all slots held", &full, 5, 1, P(20), L"60%", Action::OpenExisting, 60},
-      {"marked row of a released slot", &released, 5, 1, P(20), L"15%", Action::OpenExisting, 99},
-      {"marked row of a later process with the id",
-       &full,
-       5,
-       1,
-       {20, 1},
-       L"60%",
-       Action::OpenExisting,
-       99},
-      {"marked row without a slot", &two, 5, 1, P(55), L"12%", Action::OpenExisting, 99},
-      {"a program rule's limit is no slot", &two, 5, 1, P(55), L"20% rule", Action::OpenNew, 99},
-      {"nor with every slot held", &full, 5, 1, P(55), L"20% rule", Action::Refuse, 99},
+      {"empty list", &full, 0, -1, {}, Action::Nothing, 99},
+      {"rows but none selected", &two, 5, -1, {}, Action::Nothing, 99},
+      {"new limit with a free slot", &two, 5, 0, P(77), Action::OpenNew, 99},
+      {"fourth limit refused", &full, 5, 0, P(77), Action::Refuse, 99},
+      {"limited process with all slots held", &full, 5, 1, P(20), Action::OpenExisting, 60},
+      {"process of a released slot", &released, 5, 1, P(20), Action::OpenNew, 99},
+      {"later process with a limited one's id", &full, 5, 1, {20, 1}, Action::Refuse, 99},
+      // A program rule's limit holds no slot.
+      {"process without a slot", &two, 5, 1, P(55), Action::OpenNew, 99},
+      {"nor with every slot held", &full, 5, 1, P(55), Action::Refuse, 99},
   };
   for (const auto& c : cases) {
-    const auto plan = PlanLimitCommand(*c.table, c.rows, c.selected, c.process, c.limit);
+    const auto plan = PlanLimitCommand(*c.table, c.rows, c.selected, c.process);
     EXPECT_EQ(plan.action, c.action) << c.what;
     EXPECT_EQ(plan.sliderValue, c.slider) << c.what;
   }
-}
-
-TEST(PidFromTextTest, LeadingDigits) {
-  struct Case {
-    std::wstring_view text;
-    std::uint32_t id;
-  };
-  const Case cases[] = {{L"1234", 1234},    {L" 56", 56}, {L"78x", 78},
-                        {L"", 0},           {L"abc", 0},  {L"4294967295", 4294967295u},
-                        {L"99999999999", 0}};
-  for (const auto& c : cases) EXPECT_EQ(PidFromText(c.text), c.id) << std::wstring(c.text).size();
 }
 
 }  // namespace

@@ -15,10 +15,10 @@
 
 #include "common/win32/font_cache.h"
 #include "common/win32/panel.h"
-#include "shell/win32/memory_panel.h"
-#include "engine/win32/memory_release_walk.h"
 #include "engine/win32/memory_reading.h"
+#include "engine/win32/memory_release_walk.h"
 #include "engine/win32/processes.h"
+#include "shell/win32/memory_panel.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
@@ -129,8 +129,7 @@ class WalkWithPrelude : public engine::TrimmingWalk {
   }
 };
 
-// A hidden top-level window holding the memory panel, with the settings controls the form
-// would hand it.
+// A hidden top-level window holding the memory panel, reading the settings it is given.
 class MemoryPanelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -144,15 +143,6 @@ class MemoryPanelTest : public ::testing::Test {
                               40, 40, 520, 420, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(form_, nullptr) << "CreateWindowExW: " << ::GetLastError();
     ASSERT_TRUE(panel_.Create(form_, 0, 0, 489, 377));
-    check_ = CheckBox(::CreateWindowExW(0, WC_BUTTONW, L"Automatically release memory",
-                                        WS_CHILD | WS_VISIBLE | BS_3STATE, 80, 192, 249, 17,
-                                        panel_.Hwnd(), nullptr, wc.hInstance, nullptr));
-    combo_ = ComboBox(::CreateWindowExW(0, WC_COMBOBOXW, L"",
-                                        WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 160, 216, 121,
-                                        100, panel_.Hwnd(), nullptr, wc.hInstance, nullptr));
-    for (const auto* item : {L"1 minute", L"3 minute", L"5 minute", L"10 minute"}) {
-      (void)combo_.AddString(item);
-    }
   }
   void TearDown() override {
     memory_.reset();
@@ -165,7 +155,7 @@ class MemoryPanelTest : public ::testing::Test {
 
   void CreatePanel(engine::MemoryReading& reading, engine::TrimmingWalk& walk) {
     memory_ = std::make_unique<MemoryPanel>(reading, walk);
-    ASSERT_TRUE(memory_->Create(panel_, form_, fonts_, check_, combo_));
+    ASSERT_TRUE(memory_->Create(panel_, form_, fonts_, settings_));
   }
   int LogRows() const { return memory_->ListViewMemoryLog().Count(); }
   std::vector<std::wstring> Row(int row) const {
@@ -184,8 +174,7 @@ class MemoryPanelTest : public ::testing::Test {
   HWND form_ = nullptr;
   Panel panel_;
   FontCache fonts_;
-  CheckBox check_;
-  ComboBox combo_;
+  shell::SettingsState settings_;
   std::unique_ptr<MemoryPanel> memory_;
 };
 
@@ -280,7 +269,7 @@ TEST_F(MemoryPanelTest, AutomaticReleaseLogsWithoutAMessageAndOnlyWhenTicked) {
   // No interval chosen: every tick is due, but only a ticked box releases.
   memory_->TimerMemoryTick();
   EXPECT_EQ(walk.walks, 0);
-  check_.SetValue(1);
+  settings_.autoFreeMemory = 1;
   memory_->TimerMemoryTick();
   EXPECT_EQ(walk.walks, 1);
   ASSERT_EQ(LogRows(), 1);
@@ -289,7 +278,7 @@ TEST_F(MemoryPanelTest, AutomaticReleaseLogsWithoutAMessageAndOnlyWhenTicked) {
   (void)PumpUntil([] { return false; }, std::chrono::milliseconds(150));
   EXPECT_TRUE(closer.Seen().empty());
   // "1 minute": the count restarted at 1, so nothing is due for 58 more ticks.
-  combo_.Select(0);
+  settings_.freeMemoryInterval = L"1 minute";
   for (int i = 0; i < 58; ++i) memory_->TimerMemoryTick();
   EXPECT_EQ(walk.walks, 1);
   memory_->TimerMemoryTick();
@@ -306,7 +295,7 @@ TEST_F(MemoryPanelTest, ClickDuringAnAutomaticReleaseRunsItsOwnReleaseAndBothAre
   MessageCloser closer([this] { return LogRows(); });
   // The click arrives while the walk lets the window handle its events.
   walk.prelude = [this] { Click(true); };
-  check_.SetValue(1);
+  settings_.autoFreeMemory = 1;
   memory_->TimerMemoryTick();
 
   EXPECT_EQ(walk.walks, 2);

@@ -110,21 +110,11 @@ std::vector<std::wstring> Row(const ListView& list, int row, int columns = 4) {
   return texts;
 }
 
-// The controller on a real panel, with the form's check box and level list beside it.
+// The controller on a real panel, reading the settings it is given.
 class ProcessPanelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(panel_.Create(form_.Hwnd(), 0, 0, 521, 385));
-    auto control = [&](const wchar_t* className, DWORD style, int height) {
-      return ::CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | style, 80, 104, 121,
-                               height, panel_.Hwnd(), nullptr, ::GetModuleHandleW(nullptr),
-                               nullptr);
-    };
-    enable_ = CheckBox(control(WC_BUTTONW, BS_3STATE, 17));
-    calm_ = CheckBox(control(WC_BUTTONW, BS_3STATE, 17));
-    level_ = ComboBox(control(WC_COMBOBOXW, CBS_DROPDOWNLIST, 100));
-    (void)level_.AddString(L"Above Normal");
-    (void)level_.AddString(L"High");
     auto desktop = std::make_unique<ScriptedDesktop>();
     desktop_ = desktop.get();
     desktop_->windows = {{11, L"Alpha – ü"}, {12, L"Bravo"}, {13, L""}};
@@ -137,7 +127,7 @@ class ProcessPanelTest : public ::testing::Test {
     };
     controller_ = std::make_unique<ProcessPanel>(
         ledger_, std::move(desktop), [] { return 0.0; }, std::move(hooks));
-    ASSERT_TRUE(controller_->Create(panel_, enable_, level_, calm_, fonts_));
+    ASSERT_TRUE(controller_->Create(panel_, settings_, fonts_));
   }
 
   std::optional<Boost> TickWith(WindowId foreground) {
@@ -149,9 +139,7 @@ class ProcessPanelTest : public ::testing::Test {
   EffectLedger ledger_;
   Panel panel_;
   FontCache fonts_;
-  CheckBox enable_;
-  ComboBox level_;
-  CheckBox calm_;
+  shell::SettingsState settings_;
   // What the calm's next ticks read of the machine.
   std::vector<CpuSample> samples_;
   ScriptedDesktop* desktop_ = nullptr;
@@ -192,8 +180,8 @@ TEST_F(ProcessPanelTest, StartsWithDesignCaptionsAndAnEmptyLogOfFiveColumns) {
 }
 
 TEST_F(ProcessPanelTest, BoostsWriteTargetTooltipLogRowAndCount) {
-  enable_.SetValue(1);
-  ASSERT_TRUE(level_.SelectText(L"High"));
+  settings_.improveProcess = 1;
+  settings_.improveSpeed = L"High";
   const auto first = TickWith(11);
   ASSERT_TRUE(first);
   EXPECT_EQ(first->speed, L"12%");
@@ -206,7 +194,7 @@ TEST_F(ProcessPanelTest, BoostsWriteTargetTooltipLogRowAndCount) {
 
   // An untitled window changes nothing on the panel; the level is read at the next boost.
   EXPECT_FALSE(TickWith(13));
-  ASSERT_TRUE(level_.SelectText(L"Above Normal"));
+  settings_.improveSpeed = L"Above Normal";
   const auto second = TickWith(12);
   ASSERT_TRUE(second);
   EXPECT_EQ(second->speed, L"22%");
@@ -238,7 +226,7 @@ TEST_F(ProcessPanelTest, BoxStateDecidesWhetherTheTickRuns) {
   };
   for (const Case c : {Case{0, false}, Case{2, true}, Case{1, true}}) {
     SCOPED_TRACE(c.boxValue);
-    enable_.SetValue(c.boxValue);
+    settings_.improveProcess = c.boxValue;
     const int rowsBefore = controller_->ListViewHistory().Count();
     // A new window each time, so only the box can stop the boost.
     const WindowId window = controller_->LabelNowImproveProcess().Text() == L"Bravo" ? 11 : 12;
@@ -246,7 +234,7 @@ TEST_F(ProcessPanelTest, BoxStateDecidesWhetherTheTickRuns) {
     EXPECT_EQ(controller_->ListViewHistory().Count(), rowsBefore + (c.boosts ? 1 : 0));
   }
   // With no level chosen the boost is Above Normal.
-  EXPECT_EQ(level_.Text(), L"");
+  EXPECT_EQ(settings_.improveSpeed, L"");
   EXPECT_EQ(Row(controller_->ListViewHistory(), 0)[3], L"Above Normal");
 }
 
@@ -266,10 +254,10 @@ TEST_F(ProcessPanelTest, TheCalmSharesTheLogWithTheBooster) {
                         {{*identity, session, s * 8'000'000, L"cmd.exe"}}});
   }
 
-  enable_.SetValue(1);
+  settings_.improveProcess = 1;
   ASSERT_TRUE(TickWith(11));
   EXPECT_FALSE(controller_->CalmOn());
-  calm_.SetValue(1);
+  settings_.calmBackground = 1;
   EXPECT_TRUE(controller_->CalmOn());
   for (int i = 0; i < 3; ++i) controller_->TimerCalmTick();
   EXPECT_EQ(GetProcessPriority(child.Id()), kBelowNormalPriorityClass);
