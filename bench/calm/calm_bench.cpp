@@ -286,17 +286,30 @@ void Resident(int idleSeconds) {
   std::printf("processes running: %zu\n", running());
 
   AppProcess floor(e2e::BinFolder() + L"\\floor_window.exe", L"--hidden");
-  for (const bool calmOn : {true, false}) {
+  // The calm on, off, and on with ten program rules, whose walks the calm's then serve.
+  struct Mode {
+    bool calmOn;
+    bool rules;
+    const char* label;
+    const char* floorLabel;
+  };
+  for (const Mode mode :
+       {Mode{true, false, "calm-on", "floor-on"}, Mode{false, false, "calm-off", "floor-off"},
+        Mode{true, true, "calm-rules", "floor-rules"}}) {
     AppFolder folder;
     folder.WriteConfig(L"Setting", L"Automin", L"1");
-    folder.WriteConfig(L"Process", L"CalmBackgroundProcesses", calmOn ? L"1" : L"0");
+    folder.WriteConfig(L"Process", L"CalmBackgroundProcesses", mode.calmOn ? L"1" : L"0");
+    for (int n = 1; mode.rules && n <= 10; ++n) {
+      folder.WriteConfig(L"Rules", L"Rule" + std::to_wstring(n),
+                         L"program" + std::to_wstring(n) + L".exe|priority=Idle");
+    }
     AppProcess app(folder.Exe());
     (void)app.FindTopLevel(L"FormQuorvant");
     app.WaitForIdle();
     // It settles after its start before the window opens.
     ::Sleep(5000);
-    const char* label = calmOn ? "calm-on" : "calm-off";
-    const char* floorLabel = calmOn ? "floor-on" : "floor-off";
+    const char* label = mode.label;
+    const char* floorLabel = mode.floorLabel;
     Sample("begin", label, "quorvant.exe");
     Sample("begin", floorLabel, "floor_window.exe");
     ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);

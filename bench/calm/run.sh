@@ -21,7 +21,8 @@ awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
   -v onw="$(bench_delta switches calm-on)" -v ont="$(bench_delta ticks calm-on)" \
   -v offw="$(bench_delta switches calm-off)" -v offt="$(bench_delta ticks calm-off)" \
   -v fonw="$(bench_delta switches floor-on)" -v font="$(bench_delta ticks floor-on)" \
-  -v foffw="$(bench_delta switches floor-off)" -v fofft="$(bench_delta ticks floor-off)" '
+  -v foffw="$(bench_delta switches floor-off)" -v fofft="$(bench_delta ticks floor-off)" \
+  -v rw="$(bench_delta switches calm-rules)" -v rt="$(bench_delta ticks calm-rules)" '
   function perSecond(n) { return n == "" ? "n/a" : sprintf("%.2f", n / idle) }
   # Percent of one core.
   function core(t) { return t == "" ? "n/a" : sprintf("%.2f", 100 * t / hz / idle) }
@@ -34,4 +35,7 @@ awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
     printf "@table calm: CPU, hidden, calm on|%s %%|%s %%|%s|%% of one core, Linux /proc utime+stime, as above; goal 0.5 %%\n", core(ont), core(font), r(ont, font)
     printf "@table calm: wake-ups a second, hidden, calm off|%s /s|%s /s|%s|as above with the calm off; goal unchanged (0)\n", perSecond(offw), perSecond(foffw), r(offw, foffw)
     printf "@table calm: CPU, hidden, calm off|%s %%|%s %%|%s|as above with the calm off\n", core(offt), core(fofft), r(offt, fofft)
+    printf "  quorvant.exe, calm on with 10 program rules: %s /s, %s %%\n", perSecond(rw), core(rt)
+    printf "@table calm: wake-ups a second, hidden, calm on and 10 rules|%s /s|%s /s|%s|as above with 10 program rules, which share the calm walk; floor the calm on alone\n", perSecond(rw), perSecond(onw), r(rw, onw)
+    printf "@table calm: CPU, hidden, calm on and 10 rules|%s %%|%s %%|%s|as above, floor the calm on alone\n", core(rt), core(ont), r(rt, ont)
   }'

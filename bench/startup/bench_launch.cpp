@@ -4,7 +4,9 @@
 // from a fresh copy in a fresh folder, so quorvant starts with no Config.ini unless the
 // measurement writes one.
 //
-// bench_launch.exe [--runs N] [--idle SECONDS] [--sync]
+// bench_launch.exe [--runs N] [--idle SECONDS] [--idle-runs N] [--only-shown-idle] [--sync]
+// Shown idle CPU is measured --idle-runs times (default 3), the floor and quorvant in turns,
+// and the medians compared; --only-shown-idle measures nothing else.
 // With --sync, each idle sample is announced on stdout as "@sample <begin|end> <label> <exe>"
 // and the driver waits for a line on stdin, so a caller on the Linux side can sample /proc at
 // the same moment.
@@ -223,6 +225,9 @@ class Launch {
     }
   }
 
+  // The program's visible main window, or null.
+  HWND Window() const { return FindWindow(true); }
+
   // The process's working set now, in megabytes; 0 when it cannot be read.
   double WorkingSetMb() const {
     PROCESS_MEMORY_COUNTERS counters{};
@@ -355,11 +360,17 @@ struct IdleRun {
   const wchar_t* arguments;
   std::vector<ConfigEntry> config;
   bool hidden;
+  // The navigation entry selected before the wait, as a screen reader selects it; none
+  // leaves the panel shown at start.
+  const wchar_t* entry = nullptr;
 };
 
 IdleCpu MeasureIdleCpu(const IdleRun& run, int seconds, bool sync) {
   const Launch launch(*run.program, run.arguments, run.config);
   (void)launch.WaitForWindow(!run.hidden);
+  if (run.entry && !quorvant::e2e::SelectPanel(launch.Window(), run.entry)) {
+    throw std::runtime_error("the panel could not be selected");
+  }
   ::Sleep(kSettleMs);
   const IdleCpu before{launch.ProcessCpuSeconds(), launch.ThreadsCpuSeconds()};
   Announce(sync, "begin", run.label, *run.program);
@@ -446,21 +457,159 @@ void PrintLaunchTimes(const Program& program, const std::vector<double>& seconds
   std::printf(")\n");
 }
 
+// Launch to window shown against the floor, and the stripped program against the unstripped.
+void MeasureLaunches(int runs) {
+  std::vector<double> floorTimes, quorvantTimes, walkTimes, iconTimes;
+  auto launchQuorvant = [&] {
+    const LaunchTimes times = LaunchSeconds(kQuorvant, true);
+    quorvantTimes.push_back(times.shown);
+    iconTimes.push_back(times.icons - times.shown);
+  };
+  for (int i = 0; i < runs; ++i) {
+    // Alternating the order spreads drifting machine load over both programs.
+    if (i % 2 == 0) {
+      floorTimes.push_back(LaunchSeconds(kFloor).shown);
+      launchQuorvant();
+    } else {
+      launchQuorvant();
+      floorTimes.push_back(LaunchSeconds(kFloor).shown);
+    }
+    walkTimes.push_back(BareProcessWalkSeconds());
+  }
+  const double floor = Median(floorTimes), quorvant = Median(quorvantTimes),
+               walk = Median(walkTimes), icons = Median(iconTimes);
+  std::printf("Launch to window shown, %d runs each after one uncounted warm-up:\n", runs);
+  PrintLaunchTimes(kFloor, floorTimes);
+  PrintLaunchTimes(kQuorvant, quorvantTimes);
+  std::printf("  bare process walk    median %7.1f ms\n", walk * 1000);
+  std::printf("  ratio quorvant/floor: %.2f\n", quorvant / floor);
+  // Quorvant shows its window after building its process list: its floor is a bare window
+  // plus a bare walk; the goal allows 1.2 x the one plus 1.5 x the other.
+  std::printf("  ratio quorvant/(floor + walk): %.2f; quorvant/(1.2 floor + 1.5 walk): %.2f\n",
+              quorvant / (floor + walk), quorvant / (1.2 * floor + 1.5 * walk));
+  std::printf("Process list icons all in place, after the window showed:\n");
+  std::printf("  median %7.1f ms  (runs:", icons * 1000);
+  for (double s : iconTimes) std::printf(" %.1f", s * 1000);
+  std::printf(")\n");
+  quorvant::bench::TableRow("start-up: launch to window shown", quorvant * 1000,
+                            (floor + walk) * 1000, "ms",
+                            "Wine, floor a bare window + a bare process walk");
+  // No floor: the figure is a wait after the window shows, which a bare window has none of.
+  std::printf(
+      "@table start-up: process icons in place after shown|%.2f ms|n/a|n/a|Wine, "
+      "every row of the list, median of %d launches\n",
+      icons * 1000, runs);
+  std::fflush(stdout);
+
+  CompareStripped(std::max(3, runs / 3));
+}
+
+double MedianOf(const std::vector<IdleCpu>& runs, double IdleCpu::*field) {
+  std::vector<double> values;
+  for (const IdleCpu& run : runs) values.push_back(run.*field);
+  return Median(values);
+}
+
+// Shown idle CPU, the floor and quorvant in turns, pairs times each, compared by their
+// medians; then, unless onlyShown, quorvant shown with the CPU panel selected and the tray.
+void MeasureIdle(int seconds, int pairs, bool onlyShown, bool sync) {
+  std::vector<IdleCpu> floorShown, shown;
+  for (int i = 0; i < pairs; ++i) {
+    // The first pair keeps the labels the Linux side reads.
+    const std::string suffix = i == 0 ? "" : "-" + std::to_string(i + 1);
+    const std::string floorLabel = "floor-shown" + suffix, label = "shown" + suffix;
+    const IdleRun floorRun{floorLabel.c_str(), &kFloor, L"--timers", {}, false};
+    const IdleRun run{label.c_str(), &kQuorvant, L"", {}, false};
+    // Alternating the order spreads drifting machine load over both programs.
+    if (i % 2 == 0) {
+      floorShown.push_back(MeasureIdleCpu(floorRun, seconds, sync));
+      shown.push_back(MeasureIdleCpu(run, seconds, sync));
+    } else {
+      shown.push_back(MeasureIdleCpu(run, seconds, sync));
+      floorShown.push_back(MeasureIdleCpu(floorRun, seconds, sync));
+    }
+  }
+  std::printf("Idle CPU seconds shown, over %d s each, the floor and quorvant in turns:\n",
+              seconds);
+  std::printf("  %-8s %16s %16s %16s\n", "", "floor threads", "quorvant threads", "ratio");
+  for (int i = 0; i < pairs; ++i) {
+    std::printf("  run %-4d %16.3f %16.3f", i + 1, floorShown[i].threads, shown[i].threads);
+    PrintRatio(shown[i].threads, floorShown[i].threads);
+    std::printf("\n");
+  }
+  const double floorMedian = MedianOf(floorShown, &IdleCpu::threads);
+  const double shownMedian = MedianOf(shown, &IdleCpu::threads);
+  std::printf("  %-8s %16.3f %16.3f", "median", floorMedian, shownMedian);
+  PrintRatio(shownMedian, floorMedian);
+  std::printf("\n  GetProcessTimes medians: floor %.3f, quorvant %.3f\n",
+              MedianOf(floorShown, &IdleCpu::process), MedianOf(shown, &IdleCpu::process));
+  const std::string idle = "Wine, " + std::to_string(seconds) + " s idle, median of " +
+                           std::to_string(pairs) +
+                           " runs each, floor a bare window with the same five timers";
+  quorvant::bench::TableRow("start-up: idle CPU shown (thread times)", shownMedian, floorMedian,
+                            "s", idle.c_str());
+  std::fflush(stdout);
+  if (onlyShown) return;
+
+  // One after the other, so that Wine's server time can be told apart per program.
+  const std::vector<ConfigEntry> trayOnly = {{L"Setting", L"Automin", L"1"}};
+  const std::vector<ConfigEntry> trayBusy = {
+      {L"Setting", L"Automin", L"1"},
+      {L"Process", L"EnableImproveProcess", L"1"},
+      {L"Process", L"ImproveSpeed", L"High"},
+      {L"Memory", L"EnableFreeMemory", L"1"},
+      {L"Memory", L"AutoFreeMemoryInterval", L"1 minute"},
+  };
+  const IdleRun idleRuns[] = {
+      {"shown-cpu-panel", &kQuorvant, L"", {}, false, L"2 - Speed up CPU"},
+      {"floor-hidden", &kFloor, L"--hidden", {}, true},
+      {"hidden", &kQuorvant, L"", trayOnly, true},
+      {"hidden-features", &kQuorvant, L"", trayBusy, true},
+  };
+  std::vector<IdleCpu> cpu;
+  for (const auto& run : idleRuns) cpu.push_back(MeasureIdleCpu(run, seconds, sync));
+  std::printf("Idle CPU seconds over %d s each, one program after the other:\n", seconds);
+  std::printf("  %-36s %16s %16s\n", "", "GetProcessTimes", "GetThreadTimes");
+  for (size_t i = 0; i < cpu.size(); ++i) {
+    const std::string name =
+        std::string(idleRuns[i].label) + " (" + idleRuns[i].program->name + ")";
+    std::printf("  %-36s %16.3f %16.3f\n", name.c_str(), cpu[i].process, cpu[i].threads);
+  }
+  std::printf("  %-36s", "ratio CPU panel shown/shown floor");
+  PrintRatio(cpu[0].process, MedianOf(floorShown, &IdleCpu::process));
+  PrintRatio(cpu[0].threads, floorMedian);
+  std::printf("\n");
+  const std::string panel = "Wine, " + std::to_string(seconds) +
+                            " s idle, one run, floor the median above (a bare window with the "
+                            "same five timers)";
+  quorvant::bench::TableRow("start-up: idle CPU shown, CPU panel selected (thread times)",
+                            cpu[0].threads, floorMedian, "s", panel.c_str());
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int runs = 10;
   int idleSeconds = 60;
+  int idleRuns = 3;
+  bool onlyShownIdle = false;
   bool sync = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (!std::strcmp(argv[i], "--idle") && i + 1 < argc) {
       idleSeconds = std::max(1, std::atoi(argv[++i]));
+    } else if (!std::strcmp(argv[i], "--idle-runs") && i + 1 < argc) {
+      idleRuns = std::max(1, std::atoi(argv[++i]));
+    } else if (!std::strcmp(argv[i], "--only-shown-idle")) {
+      onlyShownIdle = true;
     } else if (!std::strcmp(argv[i], "--sync")) {
       sync = true;
     } else {
-      std::fprintf(stderr, "usage: bench_launch.exe [--runs N] [--idle SECONDS] [--sync]\n");
+      std::fprintf(stderr,
+                   "usage: bench_launch.exe [--runs N] [--idle SECONDS] [--idle-runs N] "
+                   "[--only-shown-idle] [--sync]\n");
       return 2;
     }
   }
@@ -469,85 +618,8 @@ int main(int argc, char** argv) {
     // The first launch in a session loads and caches what later ones reuse; not counted.
     (void)LaunchSeconds(kFloor);
     (void)LaunchSeconds(kQuorvant, true);
-
-    std::vector<double> floorTimes, quorvantTimes, walkTimes, iconTimes;
-    auto launchQuorvant = [&] {
-      const LaunchTimes times = LaunchSeconds(kQuorvant, true);
-      quorvantTimes.push_back(times.shown);
-      iconTimes.push_back(times.icons - times.shown);
-    };
-    for (int i = 0; i < runs; ++i) {
-      // Alternating the order spreads drifting machine load over both programs.
-      if (i % 2 == 0) {
-        floorTimes.push_back(LaunchSeconds(kFloor).shown);
-        launchQuorvant();
-      } else {
-        launchQuorvant();
-        floorTimes.push_back(LaunchSeconds(kFloor).shown);
-      }
-      walkTimes.push_back(BareProcessWalkSeconds());
-    }
-    const double floor = Median(floorTimes), quorvant = Median(quorvantTimes),
-                 walk = Median(walkTimes), icons = Median(iconTimes);
-    std::printf("Launch to window shown, %d runs each after one uncounted warm-up:\n", runs);
-    PrintLaunchTimes(kFloor, floorTimes);
-    PrintLaunchTimes(kQuorvant, quorvantTimes);
-    std::printf("  bare process walk    median %7.1f ms\n", walk * 1000);
-    std::printf("  ratio quorvant/floor: %.2f\n", quorvant / floor);
-    // Quorvant shows its window after building its process list: its floor is a bare window
-    // plus a bare walk; the goal allows 1.2 x the one plus 1.5 x the other.
-    std::printf("  ratio quorvant/(floor + walk): %.2f; quorvant/(1.2 floor + 1.5 walk): %.2f\n",
-                quorvant / (floor + walk), quorvant / (1.2 * floor + 1.5 * walk));
-    std::printf("Process list icons all in place, after the window showed:\n");
-    std::printf("  median %7.1f ms  (runs:", icons * 1000);
-    for (double s : iconTimes) std::printf(" %.1f", s * 1000);
-    std::printf(")\n");
-    quorvant::bench::TableRow("start-up: launch to window shown", quorvant * 1000,
-                              (floor + walk) * 1000, "ms",
-                              "Wine, floor a bare window + a bare process walk");
-    // No floor: the figure is a wait after the window shows, which a bare window has none of.
-    std::printf(
-        "@table start-up: process icons in place after shown|%.2f ms|n/a|n/a|Wine, "
-        "every row of the list, median of %d launches\n",
-        icons * 1000, runs);
-    std::fflush(stdout);
-
-    CompareStripped(std::max(3, runs / 3));
-
-    // One after the other, so that Wine's server time can be told apart per program.
-    const std::vector<ConfigEntry> trayOnly = {{L"Setting", L"Automin", L"1"}};
-    const std::vector<ConfigEntry> trayBusy = {
-        {L"Setting", L"Automin", L"1"},
-        {L"Process", L"EnableImproveProcess", L"1"},
-        {L"Process", L"ImproveSpeed", L"High"},
-        {L"Memory", L"EnableFreeMemory", L"1"},
-        {L"Memory", L"AutoFreeMemoryInterval", L"1 minute"},
-    };
-    const IdleRun idleRuns[] = {
-        {"floor-shown", &kFloor, L"--timers", {}, false},
-        {"shown", &kQuorvant, L"", {}, false},
-        {"floor-hidden", &kFloor, L"--hidden", {}, true},
-        {"hidden", &kQuorvant, L"", trayOnly, true},
-        {"hidden-features", &kQuorvant, L"", trayBusy, true},
-    };
-    std::vector<IdleCpu> cpu;
-    for (const auto& run : idleRuns) cpu.push_back(MeasureIdleCpu(run, idleSeconds, sync));
-    std::printf("Idle CPU seconds over %d s each, one program after the other:\n", idleSeconds);
-    std::printf("  %-36s %16s %16s\n", "", "GetProcessTimes", "GetThreadTimes");
-    for (size_t i = 0; i < cpu.size(); ++i) {
-      const std::string name =
-          std::string(idleRuns[i].label) + " (" + idleRuns[i].program->name + ")";
-      std::printf("  %-36s %16.3f %16.3f\n", name.c_str(), cpu[i].process, cpu[i].threads);
-    }
-    std::printf("  %-36s", "ratio shown quorvant/floor");
-    PrintRatio(cpu[1].process, cpu[0].process);
-    PrintRatio(cpu[1].threads, cpu[0].threads);
-    std::printf("\n");
-    const std::string idle = "Wine, " + std::to_string(idleSeconds) +
-                             " s idle, floor a bare window with the same five timers";
-    quorvant::bench::TableRow("start-up: idle CPU shown (thread times)", cpu[1].threads,
-                              cpu[0].threads, "s", idle.c_str());
-    std::fflush(stdout);
+    if (!onlyShownIdle) MeasureLaunches(runs);
+    MeasureIdle(idleSeconds, idleRuns, onlyShownIdle, sync);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_launch: %s\n", e.what());
     return 1;

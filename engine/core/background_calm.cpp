@@ -153,7 +153,9 @@ void BackgroundCalm::Step(const CpuSample& sample) {
   Reconcile();
   toldNoSample_ = false;
 
-  Kept kept{sample.atMs, sample.machineTime, sample.machineIdle, {}};
+  // The list of the oldest sample let go is reused: a second's sample allocates nothing.
+  Kept kept{sample.atMs, sample.machineTime, sample.machineIdle, std::move(spare_)};
+  kept.cpu.clear();
   kept.cpu.reserve(sample.processes.size());
   for (const ProcessCpu& p : sample.processes) kept.cpu.emplace_back(p.process, p.cpuTime);
   std::sort(kept.cpu.begin(), kept.cpu.end(),
@@ -167,10 +169,18 @@ void BackgroundCalm::Step(const CpuSample& sample) {
   // Only the samples the longest window can still start from are kept.
   const std::uint32_t longest = std::max(rules_.judgeMs, rules_.quietMs);
   while (kept_.size() > 2 && kept_.back().atMs - kept_[1].atMs + kCalmSampleSlackMs >= longest) {
+    spare_ = std::move(kept_.front().cpu);
     kept_.pop_front();
   }
   const Kept& now = kept_.back();
-  const std::optional<ProcessIdentity> front = system_.FrontProcess();
+  // The window in front and the program's own processes are asked of the system only when a
+  // calmed process needs them or a process passes the figures: each asking wakes the system,
+  // and most seconds neither happens.
+  std::optional<std::optional<ProcessIdentity>> frontAsked;
+  const auto front = [&]() -> const std::optional<ProcessIdentity>& {
+    if (!frontAsked) frontAsked = system_.FrontProcess();
+    return *frontAsked;
+  };
 
   // The calmed first: one given back now may be judged again below.
   const Kept* quiet = Reference(rules_.quietMs);
@@ -183,7 +193,7 @@ void BackgroundCalm::Step(const CpuSample& sample) {
     const int priorityClass = system_.PriorityClassOf(process);
     if (priorityClass != kCalmedPriorityClass) {
       End(i, Ending::Changed, priorityClass);
-    } else if (front && *front == process) {
+    } else if (front() && *front() == process) {
       End(i, Ending::Front, priorityClass);
     } else if (quiet) {
       const auto [cpu, machine] = Share(now, *quiet, process);
@@ -204,12 +214,13 @@ void BackgroundCalm::Step(const CpuSample& sample) {
     return;
   }
 
-  const std::vector<ProcessIdentity> own = system_.OwnProcesses();
+  std::optional<std::vector<ProcessIdentity>> own;
   for (const ProcessCpu& candidate : sample.processes) {
     if (!candidate.process.Known()) continue;
     const auto [cpu, total] = Share(now, *judge, candidate.process);
     if (cpu * 100 <= static_cast<std::uint64_t>(rules_.hogPercent) * total) continue;
-    const std::optional<int> priorityClass = Eligible(candidate, front, own);
+    if (!own) own = system_.OwnProcesses();
+    const std::optional<int> priorityClass = Eligible(candidate, front(), *own);
     if (!priorityClass) continue;
     const double percent =
         std::nearbyint(100.0 * static_cast<double>(cpu) / static_cast<double>(total));

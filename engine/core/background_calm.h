@@ -170,6 +170,7 @@ class BackgroundCalm {
   Held held_;
   CalmRules rules_;
   std::deque<Kept> kept_;
+  std::vector<std::pair<ProcessIdentity, std::uint64_t>> spare_;
   std::vector<CalmedProcess> calmed_;
   // Processes the calm leaves alone while they live: the system refused to lower them, or
   // someone changed the class the calm gave them.

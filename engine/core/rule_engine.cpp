@@ -57,35 +57,38 @@ const ProgramRule* RuleEngine::Match(const ProcessIdentity& process, Seen& seen)
 }
 
 void RuleEngine::Walk(const std::vector<WalkedProcess>& processes) {
-  std::unordered_map<std::uint32_t, Seen> now;
-  now.reserve(processes.size());
-  std::vector<const WalkedProcess*> fresh;
+  // Marked in place rather than rebuilt: a walk that finds only known processes allocates
+  // nothing, which matters for a walk that runs every second while the program is hidden.
+  ++walk_;
+  fresh_.clear();
   for (const WalkedProcess& walked : processes) {
-    const auto known = seen_.find(walked.process.id);
-    if (known != seen_.end() && known->second.started == walked.process.started) {
-      now.emplace(walked.process.id, std::move(known->second));
-      if (rematch_) fresh.push_back(&walked);
+    const auto [known, added] = seen_.try_emplace(walked.process.id);
+    Seen& seen = known->second;
+    if (!added && seen.started == walked.process.started) {
+      seen.walk = walk_;
+      if (rematch_) fresh_.push_back(&walked);
       continue;
     }
-    Seen seen;
+    // New, or its id now names a later process.
+    seen = Seen{};
     seen.started = walked.process.started;
+    seen.walk = walk_;
     seen.imageName = walked.imageName;
     seen.foldedName = fold_(walked.imageName);
-    now.emplace(walked.process.id, std::move(seen));
-    fresh.push_back(&walked);
+    fresh_.push_back(&walked);
   }
+  std::erase_if(seen_, [this](const auto& entry) { return entry.second.walk != walk_; });
 
   // Processes gone since the last walk (or whose id now names a later process).
   for (auto held = held_.begin(); held != held_.end();) {
-    const auto still = now.find(held->first);
-    if (still != now.end() && still->second.started == held->second.process.started) {
+    const auto still = seen_.find(held->first);
+    if (still != seen_.end() && still->second.started == held->second.process.started) {
       ++held;
       continue;
     }
     LetGo(held->second);
     held = held_.erase(held);
   }
-  seen_ = std::move(now);
   rematch_ = false;
 
   if (rules_.empty() && held_.empty()) {
@@ -93,7 +96,7 @@ void RuleEngine::Walk(const std::vector<WalkedProcess>& processes) {
     seen_.clear();
     return;
   }
-  for (const WalkedProcess* walked : fresh) {
+  for (const WalkedProcess* walked : fresh_) {
     Seen& seen = seen_.at(walked->process.id);
     Apply(walked->process, seen, Match(walked->process, seen));
   }
@@ -109,6 +112,8 @@ void RuleEngine::Apply(const ProcessIdentity& process, const Seen& seen, const P
   Held& held = held_.at(process.id);
   const ProgramRule before = held.rule;
   const ProgramRule after = rule ? *rule : ProgramRule{};
+  // The limit a list shows for the process, 0 for none.
+  const int shownBefore = held.refused ? 0 : before.cpuPercent.value_or(0);
   held.rule = after;
   if (!held.refused) {
     if (!ChangeClass(held, before.priorityClass, after.priorityClass)) {
@@ -120,7 +125,9 @@ void RuleEngine::Apply(const ProcessIdentity& process, const Seen& seen, const P
       }
     }
   }
+  const int shownAfter = held.refused ? 0 : after.cpuPercent.value_or(0);
   if (!rule) held_.erase(process.id);
+  if (shownBefore != shownAfter && limitChanged) limitChanged(process);
 }
 
 bool RuleEngine::ChangeClass(Held& held, std::optional<int> from, std::optional<int> to) {

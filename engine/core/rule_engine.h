@@ -67,6 +67,9 @@ class RuleEngine final : public RuleHolds {
   // Told once, in a line for the log, of each process the system would not let a rule
   // control; that process is left alone from then on.
   std::function<void(const std::wstring&)> report;
+  // Told of each process whose rule limit has just been applied, changed, refused or lifted
+  // by a walk or a change of the rules, so that a list showing the limit can follow.
+  std::function<void(const ProcessIdentity&)> limitChanged;
 
   bool HoldsProcess(const ProcessIdentity& process) const override;
   std::optional<int> RuleClass(const ProcessIdentity& process) const override;
@@ -82,6 +85,7 @@ class RuleEngine final : public RuleHolds {
     std::wstring imageName;
     std::wstring foldedName;
     std::optional<std::wstring> foldedPath;  // read once, when a path rule asks
+    std::uint64_t walk = 0;                  // the last walk that saw it
   };
   struct Held {
     ProcessIdentity process;
@@ -113,6 +117,9 @@ class RuleEngine final : public RuleHolds {
   std::unordered_map<std::wstring, std::vector<std::size_t>> byName_;
   bool rematch_ = false;
   std::unordered_map<std::uint32_t, Seen> seen_;
+  std::uint64_t walk_ = 0;
+  // The processes of the current walk to match: kept only for its capacity.
+  std::vector<const WalkedProcess*> fresh_;
   std::unordered_map<std::uint32_t, Held> held_;
 };
 

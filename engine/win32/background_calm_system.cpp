@@ -77,25 +77,62 @@ void WindowsCalmSystem::RestorePriority(const ProcessIdentity& process, int prio
 
 std::wstring WindowsCalmSystem::TimeOfDay() { return TimeOfDayText(); }
 
-std::optional<CpuSample> SampleMachineCpu() {
-  CpuSample sample;
+namespace {
+
+// The machine's times into sample, read just before a walk; false when they cannot be read.
+bool ReadMachineTimes(CpuSample& sample) {
   FILETIME idle{}, kernel{}, user{};
   // Read before the walk, whose call takes a moment of its own.
   sample.atMs = ::GetTickCount64();
-  if (!::GetSystemTimes(&idle, &kernel, &user)) return std::nullopt;
+  if (!::GetSystemTimes(&idle, &kernel, &user)) return false;
   // The kernel's time includes the idle time.
   sample.machineTime = Ticks(kernel) + Ticks(user);
   sample.machineIdle = Ticks(idle);
-  auto processes = WalkSystemProcesses();
-  if (!processes) return std::nullopt;
-  sample.processes.reserve(processes->size());
-  for (engine::SystemProcess& p : *processes) {
-    sample.processes.push_back({p.Identity(), p.sessionId, p.cpuTime, std::move(p.imageName)});
+  return true;
+}
+
+void FillProcesses(const std::vector<engine::SystemProcess>& walked, CpuSample& sample) {
+  std::size_t count = 0;
+  for (const engine::SystemProcess& p : walked) {
+    if (count == sample.processes.size()) sample.processes.emplace_back();
+    ProcessCpu& into = sample.processes[count++];
+    into.process = p.Identity();
+    into.session = p.sessionId;
+    into.cpuTime = p.cpuTime;
+    into.name.assign(p.imageName);
   }
+  sample.processes.resize(count);
+}
+
+}  // namespace
+
+std::optional<CpuSample> SampleMachineCpu() {
+  CpuSample sample;
+  if (!ReadMachineTimes(sample)) return std::nullopt;
+  const auto processes = WalkSystemProcesses();
+  if (!processes) return std::nullopt;
+  FillProcesses(*processes, sample);
   return sample;
 }
 
+bool SystemBackgroundCalm::SampleInPlace() {
+  if (!ReadMachineTimes(sample_)) return false;
+  lastWalk_ = walker_.Walk();
+  if (!lastWalk_) return false;
+  FillProcesses(*lastWalk_, sample_);
+  return true;
+}
+
 void SystemBackgroundCalm::Tick() {
+  lastWalk_ = nullptr;
+  if (!sampler_) {
+    if (SampleInPlace()) {
+      calm_.Step(sample_);
+    } else {
+      calm_.StepWithoutSample();
+    }
+    return;
+  }
   if (auto sample = sampler_()) {
     calm_.Step(*sample);
   } else {

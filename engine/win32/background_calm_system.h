@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/core/background_calm.h"
+#include "engine/core/system_process.h"
+#include "engine/win32/system_process_walk.h"
 
 namespace quorvant::win32 {
 
@@ -45,8 +47,10 @@ std::optional<CpuSample> SampleMachineCpu();
 class SystemBackgroundCalm {
  public:
   using Sampler = std::function<std::optional<CpuSample>()>;
+  // Without a sampler, each tick walks the system through a walker kept between ticks, and
+  // the walk is offered to others through LastWalk.
   SystemBackgroundCalm(EffectLedger& ledger, BackgroundCalm::Held held,
-                       std::function<HANDLE()> watcher = {}, Sampler sampler = SampleMachineCpu,
+                       std::function<HANDLE()> watcher = {}, Sampler sampler = {},
                        CalmRules rules = {})
       : system_(std::move(watcher)),
         sampler_(std::move(sampler)),
@@ -54,11 +58,21 @@ class SystemBackgroundCalm {
 
   void Tick();
   BackgroundCalm& Calm() { return calm_; }
+  // The walk the last tick made; null when it made none (a sampler of its own, or a walk the
+  // system refused). Valid until the next tick.
+  const std::vector<engine::SystemProcess>* LastWalk() const { return lastWalk_; }
 
  private:
+  // Fills sample_ from one walk; false when the system's figures cannot be read.
+  bool SampleInPlace();
+
   // Before the calm, which gives back through it when it goes.
   WindowsCalmSystem system_;
   Sampler sampler_;
+  SystemProcessWalker walker_;
+  const std::vector<engine::SystemProcess>* lastWalk_ = nullptr;
+  // Kept for its capacity: a tick fills it in place.
+  CpuSample sample_;
   BackgroundCalm calm_;
 };
 

@@ -1,5 +1,8 @@
 #include "engine/win32/rule_keeper.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "common/win32/coalescable_timer.h"
 #include "engine/win32/processes.h"
 #include "engine/win32/system_process_walk.h"
@@ -43,6 +46,7 @@ RuleKeeper::RuleKeeper(const std::wstring& configPath, EffectLedger& ledger,
       engine_(ledger, throttle, table, processes_, UpperFileName),
       keeper_(keeper) {
   engine_.report = [this](const std::wstring& line) { Note(line); };
+  engine_.limitChanged = [this](const ProcessIdentity& process) { changed_.push_back(process); };
   RegisterClassOnce(kClassName);
   // A window of its own for the timer, so nothing else of the program is woken by it.
   (void)::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -88,23 +92,65 @@ std::optional<std::wstring> RuleKeeper::KeepLimit(std::wstring_view program, int
 void RuleKeeper::Walk() {
   if (stopped_) return;
   if (engine_.NeedsWalks()) {
-    auto walked = WalkSystemProcesses();
     // A walk the system refuses is tried again at the next tick.
-    if (walked) {
-      // Never the program itself or its watcher: limiting them would limit the limiter.
-      const DWORD self = ::GetCurrentProcessId();
-      const HANDLE watcher = keeper_ ? keeper_->Watcher() : nullptr;
-      const DWORD watcherId = watcher ? ::GetProcessId(watcher) : 0;
-      std::vector<engine::WalkedProcess> processes;
-      processes.reserve(walked->size());
-      for (engine::SystemProcess& p : *walked) {
-        if (p.id == self || p.id == watcherId || p.id == 0) continue;
-        processes.push_back({p.Identity(), std::move(p.imageName)});
-      }
-      engine_.Walk(processes);
-    }
+    if (const auto* walked = walker_.Walk()) Consume(*walked);
   }
   UpdateTimer();
+}
+
+void RuleKeeper::ShareWalks(bool shared) {
+  shared_ = shared;
+  UpdateTimer();
+}
+
+void RuleKeeper::WalkFrom(const std::vector<engine::SystemProcess>* walked) {
+  if (stopped_) return;
+  if (!walked) {
+    Walk();
+    return;
+  }
+  if (engine_.NeedsWalks()) Consume(*walked);
+  UpdateTimer();
+}
+
+void RuleKeeper::Consume(const std::vector<engine::SystemProcess>& walked) {
+  // Never the program itself or its watcher: limiting them would limit the limiter.
+  const DWORD self = ::GetCurrentProcessId();
+  const DWORD watcherId = WatcherId(walked);
+  std::size_t count = 0;
+  for (const engine::SystemProcess& p : walked) {
+    if (p.id == self || p.id == watcherId || p.id == 0) continue;
+    if (count == walked_.size()) walked_.emplace_back();
+    engine::WalkedProcess& into = walked_[count++];
+    into.process = p.Identity();
+    into.imageName.assign(p.imageName);
+  }
+  walked_.resize(count);
+  engine_.Walk(walked_);
+  if (changed_.empty()) return;
+  const std::vector<ProcessIdentity> changed = std::exchange(changed_, {});
+  if (limitsChanged) limitsChanged(changed);
+}
+
+DWORD RuleKeeper::WatcherId(const std::vector<engine::SystemProcess>& walked) {
+  const HANDLE watcher = keeper_ ? keeper_->Watcher() : nullptr;
+  if (!watcher) {
+    watcherHandle_ = nullptr;
+    watcher_ = {};
+    return 0;
+  }
+  // A restarted watcher may be given the old handle's value: the identity is checked against
+  // the walk, which costs nothing, rather than asked of the system at every walk.
+  const bool same =
+      watcher == watcherHandle_ && watcher_.Known() &&
+      std::any_of(walked.begin(), walked.end(), [this](const engine::SystemProcess& p) {
+        return p.id == watcher_.id && p.started == watcher_.started;
+      });
+  if (!same) {
+    watcherHandle_ = watcher;
+    watcher_ = IdentityOf(watcher).value_or(ProcessIdentity{});
+  }
+  return watcher_.id;
 }
 
 void RuleKeeper::GiveBackAll() {
@@ -120,7 +166,7 @@ void RuleKeeper::Note(const std::wstring& line) {
 }
 
 void RuleKeeper::UpdateTimer() {
-  const bool needed = !stopped_ && engine_.NeedsWalks() && hwnd_;
+  const bool needed = !stopped_ && !shared_ && engine_.NeedsWalks() && hwnd_;
   if (needed == walking_) return;
   walking_ = needed;
   if (needed) {

@@ -68,16 +68,18 @@ std::uint32_t IdOf(HANDLE value) {
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value));
 }
 
-// Reads the records out of a filled table; empty when a record points outside it.
-std::optional<std::vector<engine::SystemProcess>> ReadTable(const std::byte* table,
-                                                            std::size_t size) {
-  std::vector<engine::SystemProcess> processes;
+// Reads the records out of a filled table into processes, whose strings are reused; false
+// when a record points outside the table.
+bool ReadTable(const std::byte* table, std::size_t size,
+               std::vector<engine::SystemProcess>& processes) {
+  std::size_t count = 0;
   std::size_t at = 0;
   for (;;) {
-    if (size < sizeof(ProcessRecord) || at > size - sizeof(ProcessRecord)) return std::nullopt;
+    if (size < sizeof(ProcessRecord) || at > size - sizeof(ProcessRecord)) return false;
     ProcessRecord record;
     std::memcpy(&record, table + at, sizeof(record));
-    engine::SystemProcess process;
+    if (count == processes.size()) processes.emplace_back();
+    engine::SystemProcess& process = processes[count++];
     process.id = IdOf(record.uniqueProcessId);
     process.parentId = IdOf(record.inheritedFromUniqueProcessId);
     process.sessionId = record.sessionId;
@@ -90,37 +92,56 @@ std::optional<std::vector<engine::SystemProcess>> ReadTable(const std::byte* tab
     if (name && nameBytes > 0 && name >= table && name + nameBytes <= table + size) {
       process.imageName.resize(nameBytes / sizeof(wchar_t));
       std::memcpy(process.imageName.data(), name, process.imageName.size() * sizeof(wchar_t));
+    } else {
+      process.imageName.clear();
     }
-    processes.push_back(std::move(process));
-    if (record.nextEntryOffset == 0) return processes;
+    if (record.nextEntryOffset == 0) {
+      processes.resize(count);
+      return true;
+    }
     at += record.nextEntryOffset;
   }
+}
+
+// Fills table (grown as needed, never shrunk) with the system's process table and reads it
+// into processes; false when the system does not offer that read or refuses it.
+bool WalkInto(std::vector<std::uint64_t>& table, std::vector<engine::SystemProcess>& processes) {
+  const QuerySystemInformationFn query = FindQuery();
+  if (!query) return false;
+  // Processes start between the call that measures and the call that fills, so the table is
+  // given some room to grow and asked for again while it still does not fit.
+  constexpr int kTries = 8;
+  constexpr ULONG kHeadroom = 16 * 1024;
+  constexpr ULONG kFirstLength = 256 * 1024;
+  // Whole 8-byte words, so the records and their 64-bit fields are aligned.
+  constexpr std::size_t kWord = sizeof(std::uint64_t);
+  if (table.size() * kWord < kFirstLength) table.resize(kFirstLength / kWord);
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    const ULONG capacity = static_cast<ULONG>(table.size() * kWord);
+    ULONG needed = 0;
+    const NtStatus status = query(kSystemProcessInformation, table.data(), capacity, &needed);
+    if (status == kStatusInfoLengthMismatch) {
+      const ULONG length = (needed > capacity ? needed : capacity * 2) + kHeadroom;
+      table.resize((length + kWord - 1) / kWord);
+      continue;
+    }
+    if (status < 0) return false;
+    return ReadTable(reinterpret_cast<const std::byte*>(table.data()), capacity, processes);
+  }
+  return false;
 }
 
 }  // namespace
 
 std::optional<std::vector<engine::SystemProcess>> WalkSystemProcesses() {
-  const QuerySystemInformationFn query = FindQuery();
-  if (!query) return std::nullopt;
-  // Processes start between the call that measures and the call that fills, so the table is
-  // given some room to grow and asked for again while it still does not fit.
-  constexpr int kTries = 8;
-  constexpr ULONG kHeadroom = 16 * 1024;
-  ULONG length = 256 * 1024;
-  for (int attempt = 0; attempt < kTries; ++attempt) {
-    // Whole 8-byte words, so the records and their 64-bit fields are aligned.
-    std::vector<std::uint64_t> table((length + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
-    const ULONG capacity = static_cast<ULONG>(table.size() * sizeof(std::uint64_t));
-    ULONG needed = 0;
-    const NtStatus status = query(kSystemProcessInformation, table.data(), capacity, &needed);
-    if (status == kStatusInfoLengthMismatch) {
-      length = (needed > capacity ? needed : capacity * 2) + kHeadroom;
-      continue;
-    }
-    if (status < 0) return std::nullopt;
-    return ReadTable(reinterpret_cast<const std::byte*>(table.data()), capacity);
-  }
-  return std::nullopt;
+  std::vector<std::uint64_t> table;
+  std::vector<engine::SystemProcess> processes;
+  if (!WalkInto(table, processes)) return std::nullopt;
+  return processes;
+}
+
+const std::vector<engine::SystemProcess>* SystemProcessWalker::Walk() {
+  return WalkInto(table_, processes_) ? &processes_ : nullptr;
 }
 
 }  // namespace quorvant::win32

@@ -162,8 +162,21 @@ void CpuMonitor::Timer1Tick() {
   // The grid moves with the curves; at the lowest offset the count stops rather than wraps.
   if (gridOffset_ > std::numeric_limits<std::int32_t>::min()) --gridOffset_;
   history_.TakeSample(ScaleWidth(), support_, hdDriveLetter_, isNt_);
-  RedrawGraph();
+  RedrawUnlessHeld();
   if (onUpdate_) onUpdate_(ToReport(history_.Slot(NewestSlot())));
+}
+
+void CpuMonitor::HoldDrawing(bool held) {
+  drawingHeld_ = held;
+  if (!held && behind_) RedrawGraph();
+}
+
+void CpuMonitor::RedrawUnlessHeld() {
+  if (drawingHeld_) {
+    behind_ = true;
+    return;
+  }
+  RedrawGraph();
 }
 
 void CpuMonitor::CatchUp(std::int64_t missedTicks) {
@@ -171,7 +184,7 @@ void CpuMonitor::CatchUp(std::int64_t missedTicks) {
   AdvanceGrid(missedTicks - 1);
   if (gridOffset_ > std::numeric_limits<std::int32_t>::min()) --gridOffset_;
   history_.TakeSamples(missedTicks, ScaleWidth(), support_, hdDriveLetter_, isNt_);
-  RedrawGraph();
+  RedrawUnlessHeld();
   if (onUpdate_) onUpdate_(ToReport(history_.Slot(NewestSlot())));
 }
 
@@ -357,6 +370,7 @@ void CpuMonitor::SetDiagramStyle(std::int32_t value) {
 }
 
 void CpuMonitor::RedrawGraph() {
+  behind_ = false;
   Canvas& surface = host_.Surface();
   surface.Clear(backColor_);
   if (displayGrid_) DrawGrid();

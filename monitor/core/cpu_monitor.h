@@ -110,6 +110,11 @@ class CpuMonitor {
   // curves and the grid move on by as many columns as the time that went by, with one reading
   // standing for all of them, then one redraw and one Update event.
   void CatchUp(std::int64_t missedTicks);
+  // While held (the control is out of sight behind another panel), Timer1 and CatchUp still
+  // sample, so the history stays whole, but draw nothing; letting go draws once if a sample
+  // came meanwhile, before the control is seen again.
+  void HoldDrawing(bool held);
+  bool DrawingHeld() const { return drawingHeld_; }
   void OnResize();
   void OnDblClick();
   // Stops sampling and the CPU counter a system without NT's CPU times needs stopped; later
@@ -191,6 +196,7 @@ class CpuMonitor {
   void StartMonitoring();
   void ApplyTimer();
   void AdvanceGrid(std::int64_t ticks);
+  void RedrawUnlessHeld();
   void Changed(std::wstring_view persistedName, bool redraw);
 
   CpuMonitorHost& host_;
@@ -227,6 +233,9 @@ class CpuMonitor {
   bool timerEnabled_ = false;
   bool isNt_ = false;
   bool monitoring_ = false;
+  bool drawingHeld_ = false;
+  // A sample came while drawing was held: the image is behind the history.
+  bool behind_ = false;
   SampleHistory history_;
   // The points of one curve, kept so a redraw allocates nothing.
   std::vector<CanvasPoint> curve_;

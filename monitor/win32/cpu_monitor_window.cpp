@@ -72,8 +72,8 @@ LRESULT CpuMonitorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       if (wParam == kTimer1) {
         timerClock_.MarkTick(::GetTickCount64());
         control_.Timer1Tick();
-        // The spoken figures follow the graph's own rate.
-        accessible_.Update();
+        // The spoken figures follow the graph's own rate, while it can be seen.
+        if (!control_.DrawingHeld()) accessible_.Update();
         return 0;
       }
       break;
@@ -165,6 +165,12 @@ void CpuMonitorWindow::Resume() {
   control_.CatchUp(timerClock_.CatchUp(::GetTickCount64()));
   accessible_.Update();
   StartTimer1();
+}
+
+void CpuMonitorWindow::HoldDrawing(bool held) {
+  if (held == control_.DrawingHeld()) return;
+  control_.HoldDrawing(held);
+  if (!held) accessible_.Update();
 }
 
 void CpuMonitorWindow::RefreshSurface() {

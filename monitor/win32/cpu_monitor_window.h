@@ -51,6 +51,9 @@ class CpuMonitorWindow final : public Window<CpuMonitorWindow>,
   void Pause();
   void Resume();
   bool Paused() const { return paused_; }
+  // While its panel is behind another one the graph keeps sampling but draws nothing (see
+  // CpuMonitor::HoldDrawing); letting go draws it before the panel shows.
+  void HoldDrawing(bool held);
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -12,7 +12,7 @@ bool ShouldRun(const ResidentTimer& timer, bool shown) {
     case TimerRuns::Always:
       return true;
     case TimerRuns::WhileShown:
-      return shown;
+      return shown && (!timer.on || timer.on());
     case TimerRuns::WhileOn:
       return timer.on && timer.on();
   }
@@ -33,9 +33,10 @@ ResidentTimer AlwaysTimer(std::uintptr_t id, std::uint32_t intervalMs, std::uint
 }
 
 ResidentTimer ShownTimer(std::uintptr_t id, std::uint32_t intervalMs, std::uint32_t toleranceMs,
-                         std::function<void()> tick) {
+                         std::function<void()> tick, std::function<bool()> onScreen) {
   ResidentTimer timer = AlwaysTimer(id, intervalMs, toleranceMs, std::move(tick));
   timer.runs = TimerRuns::WhileShown;
+  timer.on = std::move(onScreen);
   return timer;
 }
 

@@ -12,7 +12,7 @@ namespace quorvant::shell {
 // effect is on screen waits for the window, work a feature needs runs while it is on.
 enum class TimerRuns {
   Always,
-  WhileShown,  // the window is visible and not minimised
+  WhileShown,  // the window is visible and not minimised, and what it writes is on screen
   WhileOn,     // the feature behind it is switched on, shown or not
 };
 
@@ -23,7 +23,8 @@ struct ResidentTimer {
   std::uint32_t toleranceMs = 0;
   TimerRuns runs = TimerRuns::Always;
   std::function<void()> tick;
-  // WhileOn: whether the feature is on now.
+  // WhileOn: whether the feature is on now. WhileShown: whether a panel the timer writes is
+  // the one selected; none means the timer writes the whole window.
   std::function<bool()> on;
   // Runs just before a stopped timer starts again, with the ticks it would have delivered
   // had it run all along, so what it counts can catch up; for a sleeping timer also just
@@ -40,7 +41,7 @@ struct ResidentTimer {
 ResidentTimer AlwaysTimer(std::uintptr_t id, std::uint32_t intervalMs, std::uint32_t toleranceMs,
                           std::function<void()> tick);
 ResidentTimer ShownTimer(std::uintptr_t id, std::uint32_t intervalMs, std::uint32_t toleranceMs,
-                         std::function<void()> tick);
+                         std::function<void()> tick, std::function<bool()> onScreen = {});
 ResidentTimer FeatureTimer(std::uintptr_t id, std::uint32_t intervalMs, std::uint32_t toleranceMs,
                            std::function<bool()> on, std::function<void()> tick,
                            std::function<void(std::int64_t missedTicks)> resumed = {});
@@ -69,9 +70,9 @@ class ResidentTimers {
   ResidentTimers& operator=(const ResidentTimers&) = delete;
 
   // Starts the timers that should run now and stops the others; call it when the window is
-  // shown or hidden and when a feature is switched on or off. Running timers are left alone,
-  // so their rhythm is not disturbed. Every timer's ticks are counted from the first call,
-  // whether it starts then or later.
+  // shown or hidden, when another panel is selected and when a feature is switched on or off.
+  // Running timers are left alone, so their rhythm is not disturbed. Every timer's ticks are
+  // counted from the first call, whether it starts then or later.
   void Update(bool shown);
   // Stops every timer for good (the window is going away); Update starts nothing after it.
   void StopAll();

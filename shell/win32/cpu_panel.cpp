@@ -347,6 +347,18 @@ void CpuPanel::SetRules(RuleKeeper* rules) {
   limits_.SetRules(rules ? &rules->Engine() : nullptr);
 }
 
+void CpuPanel::ShowRuleMarks(const std::vector<ProcessIdentity>& processes) {
+  if (!rules_ || !list_) return;
+  for (const ProcessIdentity& process : processes) {
+    if (table_.FindLive(process)) continue;
+    const int row = RowOf(process);
+    if (row < 0) continue;
+    const std::optional<int> percent = rules_->Engine().RulePercent(process);
+    List().SetText(row, layout::kColumnLimited,
+                   percent ? engine::RuleLimitText(*percent) : std::wstring());
+  }
+}
+
 int CpuPanel::TimerCpuTick() {
   limits_.ForgetEnded();
   const int count = table_.CountInUse([] { ProcessPendingEvents(); });

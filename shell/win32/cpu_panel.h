@@ -81,6 +81,9 @@ class CpuPanel {
   // The program rules: a freed slot's process returns to its rule's limit, rows show a
   // rule's limit ("20% rule"), and the limit dialog offers to keep a limit as a rule.
   void SetRules(RuleKeeper* rules);
+  // The rows of processes whose rule limit was just applied, changed or lifted show it (or
+  // lose it) at once; a row a table limit holds keeps the table's mark.
+  void ShowRuleMarks(const std::vector<ProcessIdentity>& processes);
   // The throttle the limits go through: the rules must limit through the same one.
   engine::CpuThrottle& Throttle() { return throttle_; }
 

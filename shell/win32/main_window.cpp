@@ -116,6 +116,7 @@ void FormQuorvant::FinishStart() {
   TimerProcessTick();
   effects_.Limits().ReleaseSlotsWithoutProcess();
   // The rules reach the running processes before the list's first build shows their marks.
+  panels_.Rules()->ShareWalks(panels_.Process()->CalmOn());
   panels_.Rules()->Start();
   // The rows now, their icons at the next idle moment: the shell's first icon lookup builds
   // its cache.
@@ -161,15 +162,30 @@ void FormQuorvant::StartTimers() {
           shell::FeatureTimer(
               kTimerCalm, kCalmSampleMs, kCalmSampleMs / 10,
               [this] { return panels_.Process()->CalmOn(); },
-              [this] { panels_.Process()->TimerCalmTick(); }),
+              [this] {
+                panels_.Process()->TimerCalmTick();
+                // Its walk of the system serves the rules too, whose own timer rests meanwhile.
+                if (RuleKeeper* rules = panels_.Rules()) {
+                  rules->WalkFrom(panels_.Process()->CalmWalk());
+                }
+              }),
           shell::SleepingFeatureTimer(
               kTimerMemory, 1000, 16, [this] { return panels_.Memory()->AutoReleaseOn(); },
               [this] { TimerMemoryTick(); },
               [this](std::int64_t missed) { panels_.Memory()->CreditMissedTicks(missed); },
               [this] { return panels_.Memory()->TicksUntilAutoRelease(); }),
           shell::ShownTimer(kTimerCpu, 1100, 110, [this] { TimerCpuTick(); }),
-          shell::ShownTimer(kTimerState, 100, 10, [this] { TimerStateTick(); }),
-          shell::ShownTimer(kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); }),
+          // The clock and the memory readout wake only while a panel that shows them is
+          // on screen; selecting one brings it current (SelectEntry).
+          shell::ShownTimer(
+              kTimerState, 100, 10, [this] { TimerStateTick(); },
+              [this] { return navigation_.PanelVisible(shell::Entry::State); }),
+          shell::ShownTimer(
+              kTimerOnTimeState, 20, 2, [this] { TimerOnTimeStateTick(); },
+              [this] {
+                return navigation_.PanelVisible(shell::Entry::State) ||
+                       navigation_.PanelVisible(shell::Entry::Memory);
+              }),
       });
   timers_->Update(shown_);
 }
@@ -188,10 +204,14 @@ void FormQuorvant::SetShown(bool shown) {
 }
 
 void FormQuorvant::RefreshFigures() {
-  // Every figure current before the first paint: no stale value is ever on screen.
+  // Every figure of the panel on screen current before the first paint: no stale value is
+  // ever on screen.
   TimerOnTimeStateTick();
   TimerStateTick();
-  if (panels_.Cpu()) panels_.Status()->SetLimitedCount(panels_.Cpu()->ShowLimitedCount());
+  if (CpuPanel* cpu = panels_.Cpu()) {
+    const int limited = cpu->ShowLimitedCount();
+    if (navigation_.PanelVisible(shell::Entry::State)) panels_.Status()->SetLimitedCount(limited);
+  }
 }
 
 void FormQuorvant::OnWindowPosChanging(const WINDOWPOS& pos) {
@@ -233,6 +253,15 @@ void FormQuorvant::ExitProgram() {
 
 void FormQuorvant::SelectEntry(shell::Entry entry) {
   navigation_.Select(entry);
+  // The graph's history runs on behind another panel (the user looks back at what a limit
+  // did); only its drawing waits, and is done again before the status panel shows.
+  if (panels_.Status() && panels_.Status()->Monitor()) {
+    panels_.Status()->Monitor()->HoldDrawing(!navigation_.PanelVisible(shell::Entry::State));
+  }
+  // Only the panel on screen has its figures written: the one coming is brought up to date
+  // before it shows.
+  if (shown_ && panels_.Status()) RefreshFigures();
+  if (timers_) timers_->Update(shown_);
   panels_.Show(navigation_);
   (void)::InvalidateRect(hwnd_, nullptr, FALSE);
   skin_.SelectionChanged();
@@ -400,16 +429,25 @@ void FormQuorvant::TimerProcessTick() {
   }
 }
 void FormQuorvant::TimerCpuTick() {
-  panels_.Status()->SetLimitedCount(panels_.Cpu()->TimerCpuTick());
+  // Ended processes let go of their limits whichever panel shows.
+  const int limited = panels_.Cpu()->TimerCpuTick();
+  if (navigation_.PanelVisible(shell::Entry::State)) panels_.Status()->SetLimitedCount(limited);
 }
 void FormQuorvant::TimerMemoryTick() { panels_.Memory()->TimerMemoryTick(); }
-void FormQuorvant::TimerStateTick() { panels_.Status()->TimerStateTick(); }
+void FormQuorvant::TimerStateTick() {
+  if (navigation_.PanelVisible(shell::Entry::State)) panels_.Status()->TimerStateTick();
+}
 void FormQuorvant::TimerOnTimeStateTick() {
-  // One reading for both panels, so their figures always agree; the first frame comes
-  // before the memory panel, and its figure too.
-  MemoryPanel* memory = panels_.Memory();
-  panels_.Status()->SetMemoryUsage(memory ? memory->ShowMemoryState().usedRate
-                                          : engine::FiguresOf(memoryReading_->Read()).usedRate);
+  // The memory figures show on the status and memory panels only: read and written while
+  // one of them is on screen. The first frame comes before the memory panel, and its figure
+  // too.
+  MemoryPanel* memoryPanel = panels_.Memory();
+  const bool status = navigation_.PanelVisible(shell::Entry::State);
+  const bool memory = memoryPanel && navigation_.PanelVisible(shell::Entry::Memory);
+  if (!status && !memory) return;
+  const int usedRate = memory ? memoryPanel->ShowMemoryState().usedRate
+                              : engine::FiguresOf(memoryReading_->Read()).usedRate;
+  if (status) panels_.Status()->SetMemoryUsage(usedRate);
 }
 
 }  // namespace quorvant::win32

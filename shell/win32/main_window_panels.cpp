@@ -140,6 +140,8 @@ void MainWindowPanels::CreateControls(UINT limitEnded) {
       [this](int value) {
         settings_.ChangeCalmBackground(value);
         if (hooks_.timersChanged) hooks_.timersChanged();
+        // While the calm walks the system every second, its walk serves the rules too.
+        if (rules_) rules_->ShareWalks(processPanel_->CalmOn());
       },
   };
 
@@ -173,6 +175,10 @@ void MainWindowPanels::CreateControls(UINT limitEnded) {
   rules_ = std::make_unique<RuleKeeper>(rulesPath_, effects_.Ledger(), cpuPanel_->Throttle(),
                                         effects_.Limits(), &effects_.Keeper());
   cpuPanel_->SetRules(rules_.get());
+  // A row's "CPU Usage limited" follows a rule applied or lifted by a walk, hidden or shown.
+  rules_->limitsChanged = [this](const std::vector<ProcessIdentity>& processes) {
+    if (cpuPanel_) cpuPanel_->ShowRuleMarks(processes);
+  };
   processPanel_->SetRules(&rules_->Engine());
   memoryPanel_->SetRules(&rules_->Engine());
 

@@ -22,8 +22,8 @@ struct CalmHooks {
   BackgroundCalm::Held held;
   // The program's watcher, never calmed; null while there is none.
   std::function<HANDLE()> watcher;
-  // The machine's samples; the system's by default.
-  SystemBackgroundCalm::Sampler sampler = SampleMachineCpu;
+  // The machine's samples; by default the system's, from a walk the calm keeps and offers.
+  SystemBackgroundCalm::Sampler sampler;
 };
 
 // The "Speed up process" panel: its texts, the boost count, the current target with its
@@ -76,6 +76,8 @@ class ProcessPanel {
   bool CalmOn() const { return settings_ && settings_->calmBackground != shell::kUnchecked; }
   // One sample of the machine judged by the calm; what it did goes to the log.
   void TimerCalmTick();
+  // The walk of the system the last calm tick made, for the rules to share; null when none.
+  const std::vector<engine::SystemProcess>* CalmWalk() const { return calm_.LastWalk(); }
   // The calm switched off: every calmed process given back, each with a row.
   void SwitchCalmOff();
   // The program ending: every calmed process given back, without rows.

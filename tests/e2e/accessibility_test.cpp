@@ -46,42 +46,9 @@ std::wstring Field(const std::wstring& line, const std::wstring& key) {
 }
 
 std::wstring ProbeOutput(const std::wstring& args) {
-  wchar_t self[MAX_PATH]{};
-  (void)::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring exe(self);
-  exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"accessible_probe.exe";
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  HANDLE read = nullptr, write = nullptr;
-  if (!::CreatePipe(&read, &write, &inherit, 0)) return {};
-  (void)::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = write;
-  PROCESS_INFORMATION info{};
-  std::wstring command = L"accessible_probe.exe " + args;
-  const BOOL started = ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
-  (void)::CloseHandle(write);
-  std::string output;
-  if (started) {
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(read, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-      output.append(buffer, got);
-    (void)::WaitForSingleObject(info.hProcess, 30000);
-    (void)::CloseHandle(info.hProcess);
-    (void)::CloseHandle(info.hThread);
-  } else {
-    ADD_FAILURE() << "accessible_probe.exe: " << ::GetLastError();
-  }
-  (void)::CloseHandle(read);
-  const int size =
-      ::MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  (void)::MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()),
-                              wide.data(), size);
-  return wide;
+  std::wstring output = AccessibleProbe(args);
+  if (output.empty()) ADD_FAILURE() << "accessible_probe.exe printed nothing";
+  return output;
 }
 
 std::wstring Hex(HWND hwnd) {

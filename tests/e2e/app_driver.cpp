@@ -3,6 +3,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cwchar>
 
 #include <filesystem>
 #include <fstream>
@@ -245,6 +247,59 @@ HWND FindStatusPanel(HWND main) {
     if (::FindWindowExW(p, nullptr, L"QuorvantCpuMonitor", nullptr)) return p;
   }
   return nullptr;
+}
+
+std::wstring AccessibleProbe(const std::wstring& args) {
+  const std::wstring exe = ModuleFolder() + L"\\accessible_probe.exe";
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  if (!::CreatePipe(&read, &write, &inherit, 0)) return {};
+  (void)::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = write;
+  PROCESS_INFORMATION info{};
+  std::wstring command = L"accessible_probe.exe " + args;
+  const BOOL started = ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+  const DWORD startError = ::GetLastError();
+  (void)::CloseHandle(write);
+  std::string output;
+  if (started) {
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(read, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+      output.append(buffer, got);
+    (void)::WaitForSingleObject(info.hProcess, 30000);
+    (void)::CloseHandle(info.hProcess);
+    (void)::CloseHandle(info.hThread);
+  } else {
+    std::fprintf(stderr, "accessible_probe.exe could not start: error %lu\n", startError);
+  }
+  (void)::CloseHandle(read);
+  const int size =
+      ::MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  (void)::MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()),
+                              wide.data(), size);
+  return wide;
+}
+
+HWND SelectPanel(HWND main, const std::wstring& entry) {
+  // The panel window bears its entry's name.
+  const HWND panel = ::FindWindowExW(main, nullptr, L"QuorvantPanel", entry.c_str());
+  if (!panel) return nullptr;
+  wchar_t hex[32];
+  (void)std::swprintf(hex, 32, L"%llx",
+                      static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(main)));
+  const std::wstring answer =
+      AccessibleProbe(L"--do-named " + std::wstring(hex) + L" \"" + entry + L"\"");
+  if (answer.find(L"hr=0x00000000") == std::wstring::npos) {
+    std::fprintf(stderr, "the default action of \"%ls\": %ls\n", entry.c_str(), answer.c_str());
+    return nullptr;
+  }
+  return WaitFor([&] { return ::IsWindowVisible(panel) != FALSE; }) ? panel : nullptr;
 }
 
 HWND FindDescendantByText(HWND parent, const std::wstring& text) {

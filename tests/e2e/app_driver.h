@@ -101,6 +101,15 @@ class RemoteListView {
 // The status panel of the program's main window: the panel that holds the graph.
 HWND FindStatusPanel(HWND main);
 
+// What accessible_probe.exe (beside this program) prints for args, read from its standard
+// output; empty, with a line on stderr, when it cannot be started.
+std::wstring AccessibleProbe(const std::wstring& args);
+
+// Selects the panel of the navigation entry named entry (such as "3 - Speed up memory") as a
+// screen reader does, by the entry's default action, and waits until that panel is on screen;
+// the panel, or null when it never showed. Its figures are current once it shows.
+HWND SelectPanel(HWND main, const std::wstring& entry);
+
 // Child windows of parent, at any depth, whose text equals text.
 HWND FindDescendantByText(HWND parent, const std::wstring& text);
 std::wstring WindowText(HWND hwnd);

@@ -223,10 +223,15 @@ TEST(TrayResidentEndToEndTest, BoostsAndReleasesWhileHiddenAndIsCurrentWhenShown
   EXPECT_NE(::FindWindowExW(status, nullptr, L"Static", L"time"), nullptr);
   EXPECT_NE(FindDescendantByText(memoryPanel, L"0 MB"), nullptr);
 
-  // The icon's double click: by the time it has been handled, the figures are current.
+  // The icon's double click: by the time it has been handled, the figures of the panel on
+  // screen (the status panel) are current; the memory panel's wait until it is selected, and
+  // are current once it shows.
   (void)::SendMessageW(main, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(::IsWindowVisible(main));
+  ASSERT_TRUE(::IsWindowVisible(status));
   EXPECT_EQ(::FindWindowExW(status, nullptr, L"Static", L"time"), nullptr);
+  EXPECT_NE(FindDescendantByText(memoryPanel, L"0 MB"), nullptr);
+  ASSERT_EQ(SelectPanel(main, L"3 - Speed up memory"), memoryPanel);
   EXPECT_EQ(FindDescendantByText(memoryPanel, L"0 MB"), nullptr);
 }
 

@@ -60,5 +60,25 @@ TEST(ProgramRulesE2eTest, ARuleInConfigHoldsBurnersUntilTheWatcherGivesThemBack)
               limited, freed);
 }
 
+// With the calm on, its walk of the system serves the rules too (their own timer rests): a
+// burner started later still gets its rule's class within 2 s, and being the rule's, it is
+// never calmed however much it burns in the background.
+TEST(ProgramRulesE2eTest, WithTheCalmOnTheCalmsWalkAppliesTheRules) {
+  AppFolder folder;
+  folder.WriteConfig(L"Process", L"CalmBackgroundProcesses", L"1");
+  folder.WriteConfig(L"Rules", L"Version", L"1");
+  folder.WriteConfig(L"Rules", L"Rule1", L"burner.exe|priority=Above Normal");
+  AppProcess app(folder.Exe());
+  ASSERT_TRUE(WaitFor([&] { return app.MainWindow() && ::IsWindowVisible(app.MainWindow()); }));
+
+  Burner burner;
+  ASSERT_NE(burner.UnixPid(), 0u);
+  EXPECT_TRUE(WaitFor([&] { return ClassOf(burner.Handle()) == ABOVE_NORMAL_PRIORITY_CLASS; }, 2s))
+      << "class " << ClassOf(burner.Handle());
+  EXPECT_FALSE(WaitFor([&] { return ClassOf(burner.Handle()) != ABOVE_NORMAL_PRIORITY_CLASS; }, 4s))
+      << "calmed to " << ClassOf(burner.Handle());
+  app.Kill();
+}
+
 }  // namespace
 }  // namespace quorvant::e2e

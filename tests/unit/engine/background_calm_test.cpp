@@ -71,10 +71,12 @@ class FakeMachine final : public CalmSystem, public BoosterDesktop {
 
   // CalmSystem and BoosterDesktop alike.
   std::optional<ProcessIdentity> FrontProcess() override {
+    ++frontAsked;
     if (!front) return std::nullopt;
     return Identity(*front);
   }
   std::vector<ProcessIdentity> OwnProcesses() override {
+    ++ownAsked;
     return {Identity(kProgram), Identity(kWatcher)};
   }
   std::uint32_t OwnSession() override { return kSession; }
@@ -111,6 +113,8 @@ class FakeMachine final : public CalmSystem, public BoosterDesktop {
   std::optional<std::uint32_t> front;
   std::vector<std::pair<std::uint32_t, int>> changes;
   int userAsked = 0;
+  int frontAsked = 0;
+  int ownAsked = 0;
 
  private:
   bool Live(const ProcessIdentity& p) const {
@@ -346,6 +350,27 @@ TEST(BackgroundCalmTest, RefusalsAndOtherUsersAreAskedOnce) {
   EXPECT_EQ(rig.ClassOf(kHog), N);
   EXPECT_EQ(rig.Whys(), std::vector<std::wstring>{L"not calmed: the system refused"});
   EXPECT_EQ(rig.machine.userAsked, 2) << "each process's user is asked once in its life";
+}
+
+// Each question wakes the system: while nothing passes the figures and nothing is calmed,
+// a second's sample asks for neither the window in front nor the program's own processes.
+TEST(BackgroundCalmTest, TheFrontAndItsOwnAreAskedOnlyWhenAProcessNeedsThem) {
+  Rig rig;
+  rig.busy = 90;
+  rig.machine.processes[kOther].load = 10;
+  rig.Seconds(5);
+  EXPECT_EQ(rig.machine.frontAsked, 0);
+  EXPECT_EQ(rig.machine.ownAsked, 0);
+
+  rig.machine.processes[kHog].load = 40;
+  rig.Seconds(2);
+  ASSERT_EQ(rig.ClassOf(kHog), B);
+  EXPECT_GT(rig.machine.frontAsked, 0) << "a hog is never calmed without asking who is in front";
+  EXPECT_GT(rig.machine.ownAsked, 0);
+  // While one is calmed, coming to the front is watched every second.
+  const int asked = rig.machine.frontAsked;
+  rig.Seconds(2);
+  EXPECT_EQ(rig.machine.frontAsked, asked + 2);
 }
 
 TEST(BackgroundCalmTest, WithoutSamplesNothingIsJudgedAndThatIsSaidOnce) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -262,6 +264,41 @@ TEST_F(RuleEngineTest, AnEndedProcessIsLetGoAndAReusedIdIsANewProcess) {
   EXPECT_FALSE(engine.HoldsProcess(kGame.id));
   EXPECT_FALSE(engine.HoldsProcess(kGameReused.id));
   EXPECT_EQ(system.ClassOf(kGameReused), kNormalPriorityClass);
+}
+
+TEST_F(RuleEngineTest, EachWalkTellsWhoseRuleLimitCameChangedOrWent) {
+  std::vector<std::uint32_t> told;
+  engine.limitChanged = [&](const ProcessIdentity& p) { told.push_back(p.id); };
+  system.Start(kGame);
+  system.Start(kEditor);
+  system.Start(kApfel);
+  system.refusing.insert(kApfel.id.id);
+  const auto rules = [](std::optional<int> gameCpu) {
+    return std::vector{Rule(L"game.exe", gameCpu, kIdlePriorityClass),
+                       Rule(L"editor.exe", std::nullopt, kIdlePriorityClass),
+                       Rule(L"ölwerk.exe", 30, std::nullopt)};
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    std::vector<std::uint32_t> told;
+  };
+  const Step steps[] = {
+      // A class alone shows nowhere; a refused limit is never shown.
+      {"rules made", [&] { engine.SetRules(rules(20)); }, {kGame.id.id}},
+      {"nothing new", [] {}, {}},
+      {"a second game", [&] { system.Start(kGame2); }, {kGame2.id.id}},
+      {"limit changed", [&] { engine.SetRules(rules(60)); }, {kGame.id.id, kGame2.id.id}},
+      {"limit dropped", [&] { engine.SetRules(rules(std::nullopt)); }, {kGame.id.id, kGame2.id.id}},
+      {"class changed only", [&] { engine.SetRules(rules(std::nullopt)); }, {}},
+  };
+  for (const Step& step : steps) {
+    told.clear();
+    step.change();
+    Walk();
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, step.told) << step.what;
+  }
 }
 
 TEST_F(RuleEngineTest, ATableLimitTakesPrecedenceAndReleaseReturnsToTheRule) {

@@ -406,6 +406,46 @@ TEST(CpuMonitorCatchUpTest, NothingToCatchUpOrDisabledChangesNothing) {
   EXPECT_EQ(g.control.GridOffset(), -1);
 }
 
+// Behind another panel the graph keeps its history whole but draws nothing; let go, it draws
+// once, and looks as if it had drawn all along.
+TEST(CpuMonitorHeldDrawingTest, SamplesWhileHeldAndDrawsOnceWhenLetGo) {
+  Graph drawn, held;
+  for (Graph* g : {&drawn, &held}) g->control.Timer1Tick();
+  held.control.HoldDrawing(true);
+  const int clears = held.host.canvas.clears;
+  const int refreshes = held.host.refreshes;
+  for (std::uint32_t load : {20u, 70u, 40u}) {
+    for (Graph* g : {&drawn, &held}) {
+      g->readings.SetMemoryLoad(load);
+      g->control.Timer1Tick();
+    }
+  }
+  // The window hidden and shown again meanwhile.
+  drawn.control.CatchUp(6);
+  held.control.CatchUp(6);
+  EXPECT_EQ(held.host.canvas.clears, clears) << "nothing drawn while held";
+  EXPECT_EQ(held.host.refreshes, refreshes);
+  EXPECT_EQ(held.control.GridOffset(), drawn.control.GridOffset());
+  for (int x = 0; x < kW; ++x) {
+    ASSERT_EQ(held.control.History().Slot(x), drawn.control.History().Slot(x)) << "column " << x;
+  }
+
+  held.control.HoldDrawing(false);
+  EXPECT_EQ(held.host.refreshes, refreshes + 1);
+  int differing = 0;
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      differing += held.host.canvas.Raster().At(x, y) != drawn.host.canvas.Raster().At(x, y);
+    }
+  }
+  EXPECT_EQ(differing, 0) << "pixels";
+
+  // Held and let go with no sample between: the image is current, nothing to draw.
+  held.control.HoldDrawing(true);
+  held.control.HoldDrawing(false);
+  EXPECT_EQ(held.host.refreshes, refreshes + 1);
+}
+
 TEST_F(CpuMonitorTest, GetCurrentSystemLevelsSamplesWithoutDrawing) {
   LoadStatusPanelMonitor();
   int updates = 0;

@@ -77,6 +77,35 @@ TEST_F(ResidentTimersTest, EachTimerRunsByItsRule) {
   EXPECT_EQ(service.running.at(kAlways), 100u) << "the row's tolerance reaches the system";
 }
 
+// A readout that writes one panel wakes only while the window is shown with that panel on it.
+TEST(PanelTimerTest, RunsWhileTheWindowIsShownWithItsPanelSelected) {
+  FakeTimerService service;
+  bool selected = true;
+  ResidentTimers timers{service,
+                        {ShownTimer(
+                            kReadout, 20, 2, [] {}, [&] { return selected; })}};
+  const struct {
+    const char* name;
+    bool shown;
+    bool selected;
+    bool running;
+  } steps[] = {
+      {"hidden, its panel selected", false, true, false},
+      {"shown with its panel", true, true, true},
+      {"another panel selected", true, false, false},
+      {"hidden with another panel", false, false, false},
+      {"shown with another panel", true, false, false},
+      {"its panel selected again", true, true, true},
+      {"hidden", false, true, false},
+  };
+  for (const auto& step : steps) {
+    selected = step.selected;
+    timers.Update(step.shown);
+    EXPECT_EQ(timers.Running(kReadout), step.running) << step.name;
+    EXPECT_EQ(service.running.count(kReadout), step.running ? 1u : 0u) << step.name;
+  }
+}
+
 TEST_F(ResidentTimersTest, UpdatesLeaveRunningTimersAlone) {
   boosterOn = true;
   timers.Update(true);

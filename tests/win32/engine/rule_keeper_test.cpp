@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/core/priority_class.h"
 #include "engine/win32/ini_rule_store.h"
@@ -13,6 +14,7 @@
 #include "engine/win32/process_throttle.h"
 #include "engine/win32/processes.h"
 #include "engine/win32/rule_keeper.h"
+#include "engine/win32/system_process_walk.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
 #include "tests/support/wine.h"
@@ -135,6 +137,52 @@ TEST(RuleKeeperTest, ABurnersRuleIsAppliedAtItsStartAgainAfterARestartAndGivenBa
   EXPECT_FALSE(keeper->Walking()) << "no rule, no walks";
   EXPECT_GT(burner.Share(2s), std::max(share * 1.5, 20.0 + kSlack));
   EXPECT_EQ(config.Read(L"Rules", L"Rule1"), L"");
+}
+
+// With the calm on, its walk serves the rules: the keeper's own timer rests, a walk handed
+// to it applies the rules, and each walk tells whose rule limit it changed, once.
+TEST(RuleKeeperTest, ASharedWalkServesTheRulesAndTellsWhoseLimitChanged) {
+  ConfigFile config;
+  config.Write(L"Rules", L"Rule1", L"cmd.exe|cpu=20");
+  EffectLedger ledger;
+  LimitSlotTable table;
+  LedgerKeeper ledgerKeeper;
+  ProcessThrottle throttle{ledgerKeeper};
+  RuleKeeper keeper(config.Path(), ledger, throttle, table);
+  std::vector<ProcessIdentity> told;
+  keeper.limitsChanged = [&](const std::vector<ProcessIdentity>& processes) {
+    told.insert(told.end(), processes.begin(), processes.end());
+  };
+  keeper.ShareWalks(true);
+  keeper.Start();
+  EXPECT_FALSE(keeper.Walking()) << "while shared, its own timer rests";
+
+  ChildProcess child;  // cmd.exe
+  const auto identity = IdentityOfId(child.Id());
+  ASSERT_TRUE(identity);
+  auto limited = [&] {
+    return ledger.Find(*identity, EffectKind::CpuCap) ||
+           ledger.Find(*identity, EffectKind::DutyCycle);
+  };
+  SystemProcessWalker walker;
+  const auto* walked = walker.Walk();
+  ASSERT_TRUE(walked);
+  keeper.WalkFrom(walked);
+  EXPECT_TRUE(limited());
+  EXPECT_EQ(told, std::vector<ProcessIdentity>{*identity});
+  told.clear();
+  keeper.WalkFrom(walker.Walk());
+  EXPECT_TRUE(told.empty()) << "nothing new, nothing told";
+
+  // The sharer made no walk: the keeper walks itself.
+  keeper.WalkFrom(nullptr);
+  EXPECT_TRUE(limited());
+  keeper.ShareWalks(false);
+  EXPECT_TRUE(keeper.Walking());
+
+  ASSERT_EQ(keeper.Remove(keeper.Book().Rules()[0].key), std::nullopt);
+  EXPECT_FALSE(limited());
+  EXPECT_EQ(told, std::vector<ProcessIdentity>{*identity});
 }
 
 TEST(RuleKeeperTest, NoRuleMeansNoWalksAndDamageIsLoggedOnce) {

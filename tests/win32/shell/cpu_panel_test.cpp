@@ -591,6 +591,56 @@ TEST_F(CpuPanelTest, DoubleClickOnTheEmptyStripActsOnTheRowSelectedBefore) {
   EXPECT_EQ(dialogs_, 1);
 }
 
+// A rule applied, changed or lifted on a listed process shows in "CPU Usage limited" at once,
+// told by the keeper: no Refresh, no polling of the list. A table limit's mark stays.
+TEST_F(CpuPanelTest, ARulesLimitShowsInItsRowAsTheKeeperAppliesOrLiftsIt) {
+  using namespace std::chrono_literals;
+  ChildProcess ruled, tabled;  // cmd.exe, both
+  ASSERT_TRUE(WaitListable(ruled.Id()));
+  ASSERT_TRUE(WaitListable(tabled.Id()));
+  wchar_t temp[MAX_PATH]{};
+  (void)::GetTempPathW(MAX_PATH, temp);
+  const std::wstring config = std::wstring(temp) + L"quorvant-cpu-panel-rules-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L".ini";
+  (void)::DeleteFileW(config.c_str());
+  {
+    RuleKeeper keeper(config, ledger_, cpu_->Throttle(), table_);
+    cpu_->SetRules(&keeper);
+    keeper.limitsChanged = [this](const std::vector<ProcessIdentity>& processes) {
+      cpu_->ShowRuleMarks(processes);
+    };
+    keeper.Start();
+    cpu_->CommandRefreshProcessClick();
+    ASSERT_EQ(LimitedText(ruled.Id()), L"");
+    Limit(tabled.Id(), [](Dialog& dialog) {
+      Slide(dialog, 50);
+      dialog.Button(Dialog::kIdOk).Events().click();
+    });
+    ASSERT_EQ(LimitedText(tabled.Id()), L"50%");
+
+    ASSERT_EQ(keeper.Add({L"cmd.exe", 20, std::nullopt, false}), std::nullopt);
+    EXPECT_EQ(LimitedText(ruled.Id()), L"20% rule");
+    EXPECT_EQ(LimitedText(tabled.Id()), L"50%") << "the table's limit stands";
+    const std::wstring key = keeper.Book().Rules()[0].key;
+    ASSERT_EQ(keeper.Change(key, {L"cmd.exe", 30, std::nullopt, false}), std::nullopt);
+    EXPECT_EQ(LimitedText(ruled.Id()), L"30% rule");
+
+    // A process the keeper's own walk finds, hidden or shown.
+    ChildProcess later;
+    ASSERT_TRUE(WaitListable(later.Id()));
+    cpu_->CommandRefreshProcessClick();
+    EXPECT_TRUE(PumpUntil([&] { return LimitedText(later.Id()) == L"30% rule"; }, 5s))
+        << LimitedText(later.Id());
+
+    ASSERT_EQ(keeper.Remove(key), std::nullopt);
+    EXPECT_EQ(LimitedText(ruled.Id()), L"");
+    EXPECT_EQ(LimitedText(later.Id()), L"");
+    EXPECT_EQ(LimitedText(tabled.Id()), L"50%");
+    cpu_->SetRules(nullptr);
+  }
+  (void)::DeleteFileW(config.c_str());
+}
+
 // An executable in a folder with letters beyond A-Z is listed by its path in lower case.
 // (Wine starts no program from a path longer than MAX_PATH, so the image-name fallback for
 // such paths is checked with a fake source.)
