@@ -16,6 +16,7 @@
 #include "shell/win32/main_window.h"
 #include "shell/win32/program_files.h"
 #include "shell/win32/single_instance.h"
+#include "skin/product.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Before anything is shown or written: one instance only.
   const quorvant::win32::SingleInstance instanceLock;
   if (instanceLock.AnotherIsRunning()) {
-    (void)::MessageBoxW(nullptr, L"Quorvant already in running.",
+    (void)::MessageBoxW(nullptr, QUORVANT_PRODUCT_NAME_W L" already in running.",
                         quorvant::shell::kProductName.data(), MB_OK);
     return 0;
   }

@@ -7,39 +7,22 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 idle=${1:-60}
-jobs=${QUORVANT_JOBS:-2}
+source "$root/bench/lib.sh"
 
-log=$(mktemp)
-if ! { cmake -S "$root" -B "$root/build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" &&
-  cmake --build "$root/build/win64" -j "$jobs" --target calm_bench; } >"$log" 2>&1; then
-  cat "$log" >&2
-  rm -f "$log"
-  exit 1
-fi
-rm -f "$log"
-source "$root/scripts/testenv.sh"
-QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
-trap quorvant_env_stop EXIT
-quorvant_env_start_session "$root/build/win64/bin"
-echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+bench_build calm_bench || exit 1
+bench_wine_start session || exit 1
 
 declare -A ticks switches
 quorvant_sampling_driver "$root/build/win64/bin/calm_bench.exe" "$idle" "${2:-10}" "${3:-4}" ||
   exit
 ((idle > 0)) || exit 0
 
-delta() { # what $1 counted between the two samples of $2, or empty when one is missing
-  local -n counts=$1
-  local b=${counts[$2.begin]:-} e=${counts[$2.end]:-}
-  [[ -n $b && -n $e ]] && echo $((e - b))
-}
 awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
-  -v onw="$(delta switches calm-on)" -v ont="$(delta ticks calm-on)" \
-  -v offw="$(delta switches calm-off)" -v offt="$(delta ticks calm-off)" \
-  -v fonw="$(delta switches floor-on)" -v font="$(delta ticks floor-on)" \
-  -v foffw="$(delta switches floor-off)" -v fofft="$(delta ticks floor-off)" \
-  -v rw="$(delta switches calm-rules)" -v rt="$(delta ticks calm-rules)" '
+  -v onw="$(bench_delta switches calm-on)" -v ont="$(bench_delta ticks calm-on)" \
+  -v offw="$(bench_delta switches calm-off)" -v offt="$(bench_delta ticks calm-off)" \
+  -v fonw="$(bench_delta switches floor-on)" -v font="$(bench_delta ticks floor-on)" \
+  -v foffw="$(bench_delta switches floor-off)" -v fofft="$(bench_delta ticks floor-off)" \
+  -v rw="$(bench_delta switches calm-rules)" -v rt="$(bench_delta ticks calm-rules)" '
   function perSecond(n) { return n == "" ? "n/a" : sprintf("%.2f", n / idle) }
   # Percent of one core.
   function core(t) { return t == "" ? "n/a" : sprintf("%.2f", 100 * t / hz / idle) }

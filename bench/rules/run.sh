@@ -6,34 +6,18 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 idle=${2:-60}
-jobs=${QUORVANT_JOBS:-2}
+source "$root/bench/lib.sh"
 
-log=$(mktemp)
-if ! { cmake -S "$root" -B "$root/build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" &&
-  cmake --build "$root/build/win64" -j "$jobs" --target rules_bench; } >"$log" 2>&1; then
-  cat "$log" >&2
-  rm -f "$log"
-  exit 1
-fi
-rm -f "$log"
-source "$root/scripts/testenv.sh"
-QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
-trap quorvant_env_stop EXIT
-echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+bench_build rules_bench || exit 1
+bench_wine_start || exit 1
 
 declare -A ticks switches
 quorvant_sampling_driver "$root/build/win64/bin/rules_bench.exe" "${1:-20}" "$idle" "${3:-40}" ||
   exit
 
-delta() { # what $1 counted between the two samples of $2, or empty when one is missing
-  local -n counts=$1
-  local b=${counts[$2.begin]:-} e=${counts[$2.end]:-}
-  [[ -n $b && -n $e ]] && echo $((e - b))
-}
 awk -v idle="$idle" \
-  -v rt="$(delta ticks rules)" -v nt="$(delta ticks none)" \
-  -v rw="$(delta switches rules)" -v nw="$(delta switches none)" '
+  -v rt="$(bench_delta ticks rules)" -v nt="$(bench_delta ticks none)" \
+  -v rw="$(bench_delta switches rules)" -v nw="$(bench_delta switches none)" '
   function perSecond(n) { return n == "" ? "n/a" : sprintf("%.2f", n / idle) }
   function perMinute(n) { return n == "" ? "n/a" : sprintf("%.2f", n * 60 / idle) }
   function r(q, f) { return (q == "" || f == "" || f == 0) ? "n/a" : sprintf("%.2f", q / f) }

@@ -13,29 +13,22 @@ only=()
 [[ ${QUORVANT_ONLY_SHOWN_IDLE:-} == 1 ]] && only=(--only-shown-idle)
 
 log=$("$root/scripts/build.sh" win64 2>&1) || { printf '%s\n' "$log"; exit 1; }
-source "$root/scripts/testenv.sh"
-QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
-trap quorvant_env_stop EXIT
-echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+source "$root/bench/lib.sh"
+bench_wine_start || exit 1
 
 declare -A ticks switches
 quorvant_sampling_driver "$root/build/win64/bin/bench_launch.exe" --runs "$runs" --idle "$idle" \
   --idle-runs "$idle_runs" "${only[@]}" --sync || exit
 echo "load average at the end $(cut -d' ' -f1-3 /proc/loadavg)"
 
-delta() { # what $1 counted between the two samples of $2, or empty when one is missing
-  local -n counts=$1
-  local b=${counts[$2.begin]:-} e=${counts[$2.end]:-}
-  [[ -n $b && -n $e ]] && echo $((e - b))
-}
 awk -v hz="$(getconf CLK_TCK)" -v idle="$idle" \
-  -v fp="$(delta ticks floor-shown)" -v fs="$(delta ticks floor-shown.server)" \
-  -v qp="$(delta ticks shown)" -v qs="$(delta ticks shown.server)" \
-  -v fhp="$(delta ticks floor-hidden)" -v qhp="$(delta ticks hidden)" \
-  -v qfp="$(delta ticks hidden-features)" \
-  -v fw="$(delta switches floor-shown)" -v qw="$(delta switches shown)" \
-  -v fhw="$(delta switches floor-hidden)" -v qhw="$(delta switches hidden)" \
-  -v qfw="$(delta switches hidden-features)" '
+  -v fp="$(bench_delta ticks floor-shown)" -v fs="$(bench_delta ticks floor-shown.server)" \
+  -v qp="$(bench_delta ticks shown)" -v qs="$(bench_delta ticks shown.server)" \
+  -v fhp="$(bench_delta ticks floor-hidden)" -v qhp="$(bench_delta ticks hidden)" \
+  -v qfp="$(bench_delta ticks hidden-features)" \
+  -v fw="$(bench_delta switches floor-shown)" -v qw="$(bench_delta switches shown)" \
+  -v fhw="$(bench_delta switches floor-hidden)" -v qhw="$(bench_delta switches hidden)" \
+  -v qfw="$(bench_delta switches hidden-features)" '
   function s(t) { return t == "" ? "n/a" : sprintf("%.3f", t / hz) }
   function perMinute(t) { return t == "" ? "n/a" : sprintf("%.3f", t / hz * 60 / idle) }
   function perSecond(n) { return n == "" ? "n/a" : sprintf("%.2f", n / idle) }

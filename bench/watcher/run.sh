@@ -6,34 +6,18 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 idle=${1:-60}
-jobs=${QUORVANT_JOBS:-2}
+source "$root/bench/lib.sh"
 
-log=$(mktemp)
-if ! { cmake -S "$root" -B "$root/build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" &&
-  cmake --build "$root/build/win64" -j "$jobs" --target watcher_bench; } >"$log" 2>&1; then
-  cat "$log" >&2
-  rm -f "$log"
-  exit 1
-fi
-rm -f "$log"
-source "$root/scripts/testenv.sh"
-QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
-trap quorvant_env_stop EXIT
-echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+bench_build watcher_bench || exit 1
+bench_wine_start || exit 1
 
 declare -A ticks switches
 quorvant_sampling_driver "$root/build/win64/bin/watcher_bench.exe" "$idle" "${2:-5}" "${3:-200}" ||
   exit
 
-delta() { # what $1 counted between the two samples of $2, or empty when one is missing
-  local -n counts=$1
-  local b=${counts[$2.begin]:-} e=${counts[$2.end]:-}
-  [[ -n $b && -n $e ]] && echo $((e - b))
-}
 awk -v idle="$idle" \
-  -v wt="$(delta ticks watcher)" -v ft="$(delta ticks floor)" \
-  -v ww="$(delta switches watcher)" -v fw="$(delta switches floor)" '
+  -v wt="$(bench_delta ticks watcher)" -v ft="$(bench_delta ticks floor)" \
+  -v ww="$(bench_delta switches watcher)" -v fw="$(bench_delta switches floor)" '
   function perSecond(n) { return n == "" ? "n/a" : sprintf("%.2f", n / idle) }
   function r(q, f) { return (q == "" || f == "" || f == 0) ? "n/a" : sprintf("%.2f", q / f) }
   function t(n) { return n == "" ? "n/a" : n }

@@ -1,36 +1,13 @@
 #include "button/core/command_core.h"
 
-#include <limits>
-
 #include "button/core/access_key.h"
 
 namespace quorvant::button {
 
 namespace {
 
-Color ReadColor(const PropertyBag& bag, std::wstring_view key, Color whenAbsent) {
-  return static_cast<Color>(bag.ReadInt(key, whenAbsent));
-}
-
-bool ReadFlag(const PropertyBag& bag, std::wstring_view key, bool whenAbsent) {
-  return bag.ReadInt(key, PersistedFlag(whenAbsent)) != 0;
-}
-
-// A stored number outside the property's range is treated as absent, so a damaged form
-// cannot put a value in that no write would accept.
-std::int32_t ReadInt32(const PropertyBag& bag, std::wstring_view key, std::int32_t whenAbsent) {
-  const std::int64_t value = bag.ReadInt(key, whenAbsent);
-  if (value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max()) {
-    return whenAbsent;
-  }
-  return static_cast<std::int32_t>(value);
-}
-
 std::int16_t ReadPercent(const PropertyBag& bag, std::int16_t whenAbsent) {
-  const std::int64_t value = bag.ReadInt(key::kPercent, whenAbsent);
-  if (value < 0 || value > kMaxPercent) return whenAbsent;
-  return static_cast<std::int16_t>(value);
+  return static_cast<std::int16_t>(bag.ReadNumberIn(key::kPercent, 0, kMaxPercent, whenAbsent));
 }
 
 FontDesc ReadFont(const PropertyBag& bag, const FontDesc& whenAbsent) {
@@ -72,16 +49,16 @@ void CommandCore::InitNew(std::wstring_view instanceName, const FontDesc& surfac
 
 void CommandCore::ReadProperties(const PropertyBag& bag) {
   const SystemColors system = host_.GetSystemColors();
-  props_.backColor = ReadColor(bag, key::kBackColor, system.buttonFace);
-  props_.foreColor = ReadColor(bag, key::kForeColor, system.buttonText);
-  props_.enabled = ReadFlag(bag, key::kEnabled, true);
+  props_.backColor = bag.ReadColor(key::kBackColor, system.buttonFace);
+  props_.foreColor = bag.ReadColor(key::kForeColor, system.buttonText);
+  props_.enabled = bag.ReadFlag(key::kEnabled, true);
   props_.font = ReadFont(bag, host_.AmbientFont());
-  props_.hWnd = ReadInt32(bag, key::kHwnd, 0);
-  props_.buttonType = ReadInt32(bag, key::kButtonType, kXpStyle);
-  props_.xpType = ReadInt32(bag, key::kXpType, kXpBlue);
+  props_.hWnd = bag.ReadInt32(key::kHwnd, 0);
+  props_.buttonType = bag.ReadInt32(key::kButtonType, kXpStyle);
+  props_.xpType = bag.ReadInt32(key::kXpType, kXpBlue);
   props_.caption = bag.ReadText(key::kCaption, kDefaultCaption);
-  props_.colorScheme = ReadInt32(bag, key::kColorScheme, kSystemColors);
-  props_.showFocusRect = ReadFlag(bag, key::kShowFocusRect, true);
+  props_.colorScheme = bag.ReadInt32(key::kColorScheme, kSystemColors);
+  props_.showFocusRect = bag.ReadFlag(key::kShowFocusRect, true);
 
   host_.EnableWindow(props_.enabled);
   surface_.SetFont(props_.font);
@@ -90,22 +67,22 @@ void CommandCore::ReadProperties(const PropertyBag& bag) {
   UpdateAccessKey();
   host_.CaptionChanged(props_.caption);
 
-  props_.rectColor = ReadColor(bag, key::kRectColor, kDefaultRectColor);
+  props_.rectColor = bag.ReadColor(key::kRectColor, kDefaultRectColor);
   props_.percent = ReadPercent(bag, kDefaultPercent);
   GradientColors& g = props_.gradient;
-  g.midColor = ReadColor(bag, key::kMidColor, kDefaultGradient.midColor);
-  g.endColor = ReadColor(bag, key::kEndColor, kDefaultGradient.endColor);
-  g.mouseMoveEndColor = ReadColor(bag, key::kMouseMoveEndColor, kDefaultGradient.mouseMoveEndColor);
-  g.mouseMoveMidColor = ReadColor(bag, key::kMouseMoveMidColor, kDefaultGradient.mouseMoveMidColor);
-  g.mouseDownEndColor = ReadColor(bag, key::kMouseDownEndColor, kDefaultGradient.mouseDownEndColor);
-  g.mouseDownMidColor = ReadColor(bag, key::kMouseDownMidColor, kDefaultGradient.mouseDownMidColor);
+  g.midColor = bag.ReadColor(key::kMidColor, kDefaultGradient.midColor);
+  g.endColor = bag.ReadColor(key::kEndColor, kDefaultGradient.endColor);
+  g.mouseMoveEndColor = bag.ReadColor(key::kMouseMoveEndColor, kDefaultGradient.mouseMoveEndColor);
+  g.mouseMoveMidColor = bag.ReadColor(key::kMouseMoveMidColor, kDefaultGradient.mouseMoveMidColor);
+  g.mouseDownEndColor = bag.ReadColor(key::kMouseDownEndColor, kDefaultGradient.mouseDownEndColor);
+  g.mouseDownMidColor = bag.ReadColor(key::kMouseDownMidColor, kDefaultGradient.mouseDownMidColor);
   OfficeXpColors& o = props_.officeXp;
-  o.fillColor = ReadColor(bag, key::kOfficeXpFillColor, kDefaultOfficeXp.fillColor);
-  o.frameColor = ReadColor(bag, key::kOfficeXpFrameColor, kDefaultOfficeXp.frameColor);
+  o.fillColor = bag.ReadColor(key::kOfficeXpFillColor, kDefaultOfficeXp.fillColor);
+  o.frameColor = bag.ReadColor(key::kOfficeXpFrameColor, kDefaultOfficeXp.frameColor);
   o.mousemoveFillColor =
-      ReadColor(bag, key::kOfficeXpMousemoveFillColor, kDefaultOfficeXp.mousemoveFillColor);
+      bag.ReadColor(key::kOfficeXpMousemoveFillColor, kDefaultOfficeXp.mousemoveFillColor);
   o.mousemoveFrameColor =
-      ReadColor(bag, key::kOfficeXpMousemoveFrameColor, kDefaultOfficeXp.mousemoveFrameColor);
+      bag.ReadColor(key::kOfficeXpMousemoveFrameColor, kDefaultOfficeXp.mousemoveFrameColor);
 
   buttonState_ = ButtonState::Up;
   DrawButton(ButtonState::Up, true);

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <limits>
 
 namespace quorvant {
 
 bool PropertyBag::CaseInsensitiveLess::operator()(std::wstring_view a, std::wstring_view b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](wchar_t x, wchar_t y) {
-                                        return std::towlower(x) < std::towlower(y);
-                                      });
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](wchar_t x, wchar_t y) { return std::towlower(x) < std::towlower(y); });
 }
 
 PropertyBag::PropertyBag(std::wstring typeName,
@@ -34,6 +34,34 @@ std::int64_t PropertyBag::ReadInt(std::wstring_view name, std::int64_t whenAbsen
     return static_cast<std::int64_t>(*d);
   }
   return whenAbsent;
+}
+
+std::int64_t PropertyBag::ReadNumberIn(std::wstring_view name, std::int64_t low, std::int64_t high,
+                                       std::int64_t whenAbsent) const {
+  const auto it = values_.find(name);
+  if (it == values_.end()) return whenAbsent;
+  if (!std::holds_alternative<std::int64_t>(it->second) &&
+      !std::holds_alternative<double>(it->second)) {
+    return 0;
+  }
+  const std::int64_t value = ReadInt(name, whenAbsent);
+  return value < low || value > high ? whenAbsent : value;
+}
+
+std::int32_t PropertyBag::ReadInt32(std::wstring_view name, std::int32_t whenAbsent) const {
+  return static_cast<std::int32_t>(ReadNumberIn(name, std::numeric_limits<std::int32_t>::min(),
+                                                std::numeric_limits<std::int32_t>::max(),
+                                                whenAbsent));
+}
+
+bool PropertyBag::ReadFlag(std::wstring_view name, bool whenAbsent) const {
+  return ReadNumberIn(name, std::numeric_limits<std::int64_t>::min(),
+                      std::numeric_limits<std::int64_t>::max(), PersistedFlag(whenAbsent)) != 0;
+}
+
+Color PropertyBag::ReadColor(std::wstring_view name, Color whenAbsent) const {
+  return static_cast<Color>(ReadNumberIn(name, std::numeric_limits<std::int32_t>::min(),
+                                         std::numeric_limits<std::uint32_t>::max(), whenAbsent));
 }
 
 std::wstring PropertyBag::ReadText(std::wstring_view name, std::wstring_view whenAbsent) const {

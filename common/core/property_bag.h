@@ -8,6 +8,7 @@
 #include <utility>
 #include <variant>
 
+#include "common/core/color.h"
 #include "common/core/font.h"
 
 namespace quorvant {
@@ -36,6 +37,17 @@ class PropertyBag {
   PropertyValue Read(std::wstring_view name, const PropertyValue& whenAbsent) const;
   std::int64_t ReadInt(std::wstring_view name, std::int64_t whenAbsent) const;
   std::wstring ReadText(std::wstring_view name, std::wstring_view whenAbsent) const;
+
+  // What the controls read their properties with. A number outside the property's range
+  // (or a real number no whole number can take) reads as absent, so a damaged form cannot
+  // put in a value that no write would accept; a real number in range keeps its whole part.
+  // A value of another kind (text where a number belongs) reads as zero.
+  std::int64_t ReadNumberIn(std::wstring_view name, std::int64_t low, std::int64_t high,
+                            std::int64_t whenAbsent) const;
+  std::int32_t ReadInt32(std::wstring_view name, std::int32_t whenAbsent) const;
+  bool ReadFlag(std::wstring_view name, bool whenAbsent) const;
+  // Colours are kept as 32-bit numbers, signed or not: system colours have the top bit set.
+  Color ReadColor(std::wstring_view name, Color whenAbsent) const;
 
   // Stores value, or forgets the name when value equals whenAbsent.
   void Write(std::wstring_view name, const PropertyValue& value, const PropertyValue& whenAbsent);

@@ -7,8 +7,9 @@
 
 namespace quorvant {
 
-// An in-memory Canvas for native tests and benchmarks. Shapes are rasterised exactly;
-// text is recorded, not rasterised, and measured with fixed per-character metrics.
+// An in-memory Canvas, so the controls' drawing can be read back pixel by pixel without a
+// screen. Shapes are rasterised exactly; text is recorded, not rasterised, and measured with
+// fixed per-character metrics.
 class RasterCanvas final : public Canvas {
  public:
   struct TextCall {
@@ -36,7 +37,7 @@ class RasterCanvas final : public Canvas {
   void DrawString(std::wstring_view text, PixelRect rect, unsigned format, Color color) override;
   void FocusRect(PixelRect rect) override;
 
-  // Test access.
+  // What was drawn, read back.
   Color At(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
   const std::vector<TextCall>& TextCalls() const { return textCalls_; }
   const std::vector<PixelRect>& FocusRects() const { return focusRects_; }

@@ -158,6 +158,25 @@ class ListView {
   HWND hwnd_;
 };
 
+// A report list as the program's panels and dialogs have it: sunken, a tab stop, one row
+// selected at a time, selected whole and kept visible without the focus, with its columns
+// titled and their widths left to the layout. name is its window text, which a list view
+// does not show but a screen reader reads. The handle is null when the system refused.
+template <typename Columns>
+ListView CreateReportList(HWND parent, int id, const wchar_t* name, const Columns& columns,
+                          DWORD style = 0, DWORD extendedStyle = 0) {
+  const ListView list(::CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, name,
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | style,
+      0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      ::GetModuleHandleW(nullptr), nullptr));
+  if (!list.Hwnd()) return list;
+  list.SetExtendedStyle(LVS_EX_FULLROWSELECT | extendedStyle);
+  int index = 0;
+  for (const auto& column : columns) list.AddColumn(index++, std::wstring(column.title), 0);
+  return list;
+}
+
 // An image list of icons; the view does not own it.
 class ImageList {
  public:

@@ -1,5 +1,7 @@
 #include "engine/core/cpu_limits.h"
 
+#include "skin/product.h"
+
 namespace quorvant::engine {
 
 std::wstring_view RefusalReason(ThrottleAnswer why) {
@@ -13,9 +15,9 @@ std::wstring_view RefusalReason(ThrottleAnswer why) {
     case ThrottleAnswer::NotOffered:
       return L"this system cannot limit a process";
     case ThrottleAnswer::NotKept:
-      return L"Quorvant could not save how to undo it";
+      return QUORVANT_PRODUCT_NAME_W L" could not save how to undo it";
     case ThrottleAnswer::Itself:
-      return L"Quorvant does not limit itself";
+      return QUORVANT_PRODUCT_NAME_W L" does not limit itself";
     case ThrottleAnswer::Done:
     case ThrottleAnswer::Failed:
       break;

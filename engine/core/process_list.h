@@ -46,7 +46,7 @@ enum class PathRule {
   ImageName,
   // The first of the process's modules whose path holds the name, the image name only where
   // none does: a module walk per process, the way the list was built before it came from
-  // one system walk. Kept as the yardstick the list's tests and benchmark compare against.
+  // one system walk. Kept as the yardstick for that one walk: the same list, the old way.
   Modules,
 };
 

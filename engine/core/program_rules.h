@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "skin/product.h"
+
 namespace quorvant::engine {
 
 // A rule the user sets once for a program and that holds for each of its processes, now
@@ -148,10 +150,10 @@ class RuleBook {
 
 // Messages of the rules dialog.
 inline constexpr std::wstring_view kTooManyRules =
-    L"Quorvant keeps at most 256 program rules. Remove one before adding another.";
+    QUORVANT_PRODUCT_NAME_W L" keeps at most 256 program rules. Remove one before adding another.";
 inline constexpr std::wstring_view kRulesLocked =
-    L"The rules in Config.ini were written by a later version of Quorvant and are left as they "
-    L"are.";
+    L"The rules in Config.ini were written by a later version "
+    L"of " QUORVANT_PRODUCT_NAME_W L" and are left as they are.";
 inline constexpr std::wstring_view kRuleNotSaved = L"The rule could not be saved in Config.ini.";
 
 }  // namespace quorvant::engine

@@ -34,7 +34,7 @@ class DutyCycler {
   void StopAll();
   // Whether the process has ended while it was cycled.
   bool Ended(const ProcessIdentity& process);
-  // Whether the thread runs (tests and the benchmark look).
+  // Whether the thread runs: only while a process is cycled.
   bool Running();
 
   // Called on the cycler's thread when a cycled process ends, so its limit can be forgotten

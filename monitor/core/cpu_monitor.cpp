@@ -27,42 +27,6 @@ constexpr std::int64_t kPixelsPerInch = 96;
 constexpr std::size_t kDrivePrefixLength = 3;  // "C:\"
 constexpr std::wstring_view kDriveSuffix = L":\\";
 
-// Stored values are taken as they come; one that cannot be read as the kind expected
-// counts as zero rather than as the default.
-std::int64_t StoredInt(const PropertyBag& bag, std::wstring_view name, std::int64_t whenAbsent) {
-  const PropertyValue value = bag.Read(name, whenAbsent);
-  if (const auto* i = std::get_if<std::int64_t>(&value)) return *i;
-  if (const auto* d = std::get_if<double>(&value)) {
-    constexpr double kLimit = 9.2e18;
-    return std::isfinite(*d) && std::fabs(*d) < kLimit ? NearestInt(*d) : 0;
-  }
-  return 0;
-}
-
-std::int32_t StoredInt32(const PropertyBag& bag, std::wstring_view name, std::int32_t whenAbsent) {
-  const std::int64_t value = StoredInt(bag, name, whenAbsent);
-  if (value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max()) {
-    return 0;
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-bool StoredFlag(const PropertyBag& bag, std::wstring_view name, bool whenAbsent) {
-  return StoredInt(bag, name, PersistedFlag(whenAbsent)) != 0;
-}
-
-// Colours are kept as 32-bit integers; system colours come back negative.
-Color StoredColor(const PropertyBag& bag, std::wstring_view name, Color whenAbsent) {
-  return static_cast<Color>(StoredInt32(bag, name, static_cast<std::int32_t>(whenAbsent)));
-}
-
-std::wstring StoredText(const PropertyBag& bag, std::wstring_view name) {
-  const PropertyValue value = bag.Read(name, std::wstring{});
-  if (const auto* s = std::get_if<std::wstring>(&value)) return *s;
-  return {};
-}
-
 PropertyValue ColorValue(Color color) {
   return static_cast<std::int64_t>(static_cast<std::int32_t>(color));
 }
@@ -112,27 +76,27 @@ void CpuMonitor::InitNew() {
 }
 
 void CpuMonitor::ReadProperties(const PropertyBag& bag) {
-  cpuMonitorDisplayed_ = StoredFlag(bag, names::kCPUMonitorDisplayed, true);
-  pageFileDisplayed_ = StoredFlag(bag, names::kPageFileDisplayed, true);
-  virtualMemoryDisplayed_ = StoredFlag(bag, names::kVirtualMemoryDisplayed, true);
-  cpuMonitorColor_ = StoredColor(bag, names::kCPUMonitorColor, kDefaultCPUMonitorColor);
-  memoryLoadDisplayed_ = StoredFlag(bag, names::kMemoryLoadDisplayed, true);
-  memoryLoadColor_ = StoredColor(bag, names::kMemoryColor, kDefaultMemoryLoadColor);
-  pageFileColor_ = StoredColor(bag, names::kPageFileColor, kDefaultPageFileColor);
-  virtualMemoryColor_ = StoredColor(bag, names::kVirtualMemoryColor, kDefaultVirtualMemoryColor);
-  displayGrid_ = StoredFlag(bag, names::kDisplayGrid, true);
-  displayGridColor_ = StoredColor(bag, names::kDisplayGridColor, kDefaultDisplayGridColor);
-  updateInterval_ = StoredInt32(bag, names::kUpdateInterval, kDefaultUpdateInterval);
-  scrollGrid_ = StoredFlag(bag, names::kScrollGrid, true);
-  diagramStyle_ = StoredInt32(bag, names::kDiagramStyle, kDiagramStyleLine);
-  heldAppearance_ = StoredInt32(bag, names::kAppearance, kAppearance3D);
-  heldBorderStyle_ = StoredInt32(bag, names::kBorderStyle, kBorderStyleFixedSingle);
-  backColor_ = StoredColor(bag, names::kBackColor, kDefaultBackColor);
-  heldEnabled_ = StoredFlag(bag, names::kEnabled, true);
-  hdMonitorDisplayed_ = StoredFlag(bag, names::kHDMonitorDisplayed, true);
-  hdMonitorColor_ = StoredColor(bag, names::kHDMonitorColor, kDefaultHDMonitorColor);
+  cpuMonitorDisplayed_ = bag.ReadFlag(names::kCPUMonitorDisplayed, true);
+  pageFileDisplayed_ = bag.ReadFlag(names::kPageFileDisplayed, true);
+  virtualMemoryDisplayed_ = bag.ReadFlag(names::kVirtualMemoryDisplayed, true);
+  cpuMonitorColor_ = bag.ReadColor(names::kCPUMonitorColor, kDefaultCPUMonitorColor);
+  memoryLoadDisplayed_ = bag.ReadFlag(names::kMemoryLoadDisplayed, true);
+  memoryLoadColor_ = bag.ReadColor(names::kMemoryColor, kDefaultMemoryLoadColor);
+  pageFileColor_ = bag.ReadColor(names::kPageFileColor, kDefaultPageFileColor);
+  virtualMemoryColor_ = bag.ReadColor(names::kVirtualMemoryColor, kDefaultVirtualMemoryColor);
+  displayGrid_ = bag.ReadFlag(names::kDisplayGrid, true);
+  displayGridColor_ = bag.ReadColor(names::kDisplayGridColor, kDefaultDisplayGridColor);
+  updateInterval_ = bag.ReadInt32(names::kUpdateInterval, kDefaultUpdateInterval);
+  scrollGrid_ = bag.ReadFlag(names::kScrollGrid, true);
+  diagramStyle_ = bag.ReadInt32(names::kDiagramStyle, kDiagramStyleLine);
+  heldAppearance_ = bag.ReadInt32(names::kAppearance, kAppearance3D);
+  heldBorderStyle_ = bag.ReadInt32(names::kBorderStyle, kBorderStyleFixedSingle);
+  backColor_ = bag.ReadColor(names::kBackColor, kDefaultBackColor);
+  heldEnabled_ = bag.ReadFlag(names::kEnabled, true);
+  hdMonitorDisplayed_ = bag.ReadFlag(names::kHDMonitorDisplayed, true);
+  hdMonitorColor_ = bag.ReadColor(names::kHDMonitorColor, kDefaultHDMonitorColor);
   // Taken as stored: the drive is normalised only when a program sets it.
-  hdDriveLetter_ = StoredText(bag, names::kHDDriveLetter);
+  hdDriveLetter_ = bag.ReadText(names::kHDDriveLetter, {});
   StartMonitoring();
 }
 
@@ -410,7 +374,7 @@ void CpuMonitor::RedrawGraph() {
   Canvas& surface = host_.Surface();
   surface.Clear(backColor_);
   if (displayGrid_) DrawGrid();
-  // A form designer shows only the background, the grid and the frame.
+  // A preview, not running, shows only the background, the grid and the frame.
   if (host_.RunMode()) {
     if (cpuMonitorDisplayed_) DrawLevelCurve(&SystemLevelSample::CPULoadPercent, cpuMonitorColor_);
     if (memoryLoadDisplayed_) {

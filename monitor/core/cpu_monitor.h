@@ -73,12 +73,13 @@ class CpuMonitorHost {
   // The whole control, border included, in pixels.
   virtual int OuterWidth() const = 0;
   virtual int OuterHeight() const = 0;
-  // False while a form designer shows the control: then it neither samples nor draws curves.
+  // False where the control is only shown, not run (a preview): then it neither samples nor
+  // draws curves.
   virtual bool RunMode() const = 0;
   virtual void ApplyAppearance(int appearance) = 0;
   virtual void ApplyBorderStyle(int borderStyle) = 0;
   virtual void ApplyEnabled(bool enabled) = 0;
-  // Timer1 ticks every `milliseconds`; 0 stops it.
+  // The sampling timer ticks every `milliseconds`; 0 stops it.
   virtual void SetTimerInterval(int milliseconds) = 0;
   // Shows the surface's new image.
   virtual void RefreshSurface() = 0;
@@ -103,10 +104,10 @@ class CpuMonitor {
   // A form opening: the stored values, then monitoring starts.
   void ReadProperties(const PropertyBag& bag);
   void WriteProperties(PropertyBag& bag) const;
-  // Timer1: one sample, a redraw and the Update event.
+  // A tick of the sampling timer: one sample, a redraw and the Update event.
   void Timer1Tick();
-  // The ticks Timer1 did not deliver while its host held it (a hidden window): the curves
-  // and the grid move on by as many columns as the time that went by, with one reading
+  // The ticks the sampling timer did not deliver while its host held it (a hidden window): the
+  // curves and the grid move on by as many columns as the time that went by, with one reading
   // standing for all of them, then one redraw and one Update event.
   void CatchUp(std::int64_t missedTicks);
   // While held (the control is out of sight behind another panel), Timer1 and CatchUp still
@@ -116,7 +117,8 @@ class CpuMonitor {
   bool DrawingHeld() const { return drawingHeld_; }
   void OnResize();
   void OnDblClick();
-  // Stops the Windows 9x CPU counter; later calls do nothing.
+  // Stops sampling and the CPU counter a system without NT's CPU times needs stopped; later
+  // calls do nothing.
   void Terminate();
 
   // Events.

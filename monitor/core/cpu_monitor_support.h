@@ -22,7 +22,8 @@ struct MemoryStatus {
 
 enum class PlatformCall { kSucceeded, kFailed, kMissing };
 
-// The extended disk reading; kMissing when the system lacks it (early Windows 95).
+// The extended disk reading; kMissing where the system lacks it, and the cluster reading
+// stands in.
 struct DiskSpaceEx {
   PlatformCall status = PlatformCall::kFailed;
   std::uint64_t freeBytesAvailable = 0;  // to the calling user
@@ -58,8 +59,9 @@ class SystemReadings {
   virtual std::optional<std::int64_t> CurrentTime() = 0;  // 100 ns units
   virtual std::optional<std::int64_t> IdleTime() = 0;     // all processors, 100 ns units
 
-  // Windows 9x keeps the CPU usage in its dynamic registry behind a counter that has to be
-  // started and stopped.
+  // Where NT's CPU times are missing, the CPU usage comes from a counter in the dynamic
+  // registry that has to be started and stopped. No x64 system takes this path; it is kept so
+  // the sampling rule has a reading wherever the times fail.
   virtual void StartWin9xCounter() = 0;
   virtual std::optional<std::uint32_t> QueryWin9xCpuUsage() = 0;
   virtual void StopWin9xCounter() = 0;
@@ -89,7 +91,7 @@ struct CpuBaseline {
 // halves to even, no clamping); kCpuLevelFailed when the figures cannot be represented.
 float CpuLevelFromTimes(std::int64_t idleDelta, std::int64_t timeDelta, unsigned processors);
 
-// The level Windows 9x reports: the low byte of the counter's value.
+// The level the dynamic registry's counter reports: the low byte of its value.
 float CpuLevelFromWin9xValue(std::uint32_t value);
 
 // Share in use, (1 - available / total) x 100; empty when the total is 0.

@@ -1,4 +1,4 @@
-// monitor_demo: the monitor control on a test window.
+// monitor_demo: the monitor control on a window of its own, to look at by hand.
 #include <windows.h>
 
 #include <cstdio>

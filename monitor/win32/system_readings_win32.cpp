@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "skin/product.h"
+
 namespace quorvant::win32 {
 
 namespace {
@@ -56,7 +58,7 @@ std::optional<Info> QuerySystem(ULONG infoClass) {
   return info;
 }
 
-// Windows 9x keeps its performance counters under HKEY_DYN_DATA.
+// The performance counters under HKEY_DYN_DATA, read where NT's CPU times are missing.
 constexpr wchar_t kStartStat[] = L"PerfStats\\StartStat";
 constexpr wchar_t kStatData[] = L"PerfStats\\StatData";
 constexpr wchar_t kStopStat[] = L"PerfStats\\StopStat";
@@ -79,7 +81,7 @@ unique_hkey OpenDynData(const wchar_t* path, REGSAM access) {
   return unique_hkey(key);
 }
 
-constexpr wchar_t kApplicationTitle[] = L"Quorvant";
+constexpr wchar_t kApplicationTitle[] = QUORVANT_PRODUCT_NAME_W;
 
 std::wstring LocaleText(LCTYPE type, std::wstring_view whenMissing) {
   constexpr int kLocaleTextMax = 16;  // the system allows 4 characters for either separator

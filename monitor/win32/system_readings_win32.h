@@ -8,7 +8,7 @@
 namespace quorvant::win32 {
 
 // The levels as the system reports them: NtQuerySystemInformation for the CPU on the NT
-// family, the dynamic registry on Windows 9x, GlobalMemoryStatusEx for memory and
+// family, the dynamic registry where those are missing, GlobalMemoryStatusEx for memory and
 // GetDiskFreeSpaceExW (looked up at every reading, with the cluster reading as fallback)
 // for the disk.
 class PlatformSystemReadings final : public SystemReadings {

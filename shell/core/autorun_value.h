@@ -3,10 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include "skin/product.h"
+
 namespace quorvant::shell {
 
 inline constexpr std::wstring_view kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr std::wstring_view kRunValueName = L"Quorvant";
+// Named after the product, which is the name the installer removes on uninstall.
+inline constexpr std::wstring_view kRunValueName = QUORVANT_PRODUCT_NAME_W;
 
 // The Run value's data for the program at exePath: its folder, "\", its name without
 // extension and ".exe". Quoted when it holds a space, because the system splits an unquoted

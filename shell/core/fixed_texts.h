@@ -6,12 +6,13 @@
 
 #include "common/core/color.h"
 #include "common/core/font.h"
+#include "skin/product.h"
 
 namespace quorvant::shell {
 
-inline constexpr std::wstring_view kProductName = L"Quorvant";
-inline constexpr std::wstring_view kMakerName = L"Morwick";
-inline constexpr std::wstring_view kVersionText = L"v4.0.0.1";
+inline constexpr std::wstring_view kProductName = QUORVANT_PRODUCT_NAME_W;
+inline constexpr std::wstring_view kMakerName = QUORVANT_MANUFACTURER_W;
+inline constexpr std::wstring_view kVersionText = L"v" QUORVANT_VERSION_TEXT_W;
 // The maker's home page.
 inline constexpr std::wstring_view kHomePage = L"https://www.morwick.example/";
 

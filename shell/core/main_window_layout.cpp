@@ -13,4 +13,9 @@ Point CentredWindowPositionAt(int screenWidthPx, int screenHeightPx, int dpi) {
   return {std::max(0, TwipsToPixelsAt(left, dpi)), std::max(0, TwipsToPixelsAt(top, dpi))};
 }
 
+Point CentredWindowPosition(int screenWidthPx, int screenHeightPx, Size windowPx) {
+  return {std::max(0, (screenWidthPx - windowPx.width) / 2),
+          std::max(0, (screenHeightPx - windowPx.height) / 2)};
+}
+
 }  // namespace quorvant::shell

@@ -41,6 +41,8 @@ Point CentredWindowPositionAt(int screenWidthPx, int screenHeightPx, int dpi);
 inline Point CentredWindowPosition(int screenWidthPx, int screenHeightPx) {
   return CentredWindowPositionAt(screenWidthPx, screenHeightPx, DisplayDpi());
 }
+// The same for a window of an outer size in pixels, such as a dialog's frame.
+Point CentredWindowPosition(int screenWidthPx, int screenHeightPx, Size windowPx);
 
 // The six navigation entries, in the order the window lists them.
 enum class Entry { State, Process, CPU, Memory, Setting, About };

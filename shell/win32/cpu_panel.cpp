@@ -6,6 +6,7 @@
 #include "engine/core/cpu_layout.h"
 #include "engine/win32/file_icon.h"
 #include "engine/win32/process_throttle.h"
+#include "skin/product.h"
 
 namespace quorvant::win32 {
 
@@ -15,7 +16,7 @@ namespace layout = engine::cpu_panel;
 
 constexpr COLORREF kHeadingColor = RGB(255, 128, 0);
 constexpr COLORREF kTextColor = RGB(0, 0, 0);
-constexpr wchar_t kProgramTitle[] = L"Quorvant";
+constexpr wchar_t kProgramTitle[] = QUORVANT_PRODUCT_NAME_W;
 
 FontDesc TextFont() { return FontDesc{}; }
 }  // namespace
@@ -60,16 +61,8 @@ bool CpuPanel::Create() {
 
   // Its text is what a screen reader calls it; a list view does not show it.
   list_ =
-      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Processes",
-                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
-                            LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                        0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdList)),
-                        ::GetModuleHandleW(nullptr), nullptr);
+      CreateReportList(parent, kIdList, L"Processes", layout::kColumns, LVS_SHAREIMAGELISTS).Hwnd();
   if (!list_) return false;
-  List().SetExtendedStyle(LVS_EX_FULLROWSELECT);
-  for (int i = 0; i < static_cast<int>(std::size(layout::kColumns)); ++i) {
-    List().AddColumn(i, std::wstring(layout::kColumns[i].title), 0);
-  }
   images_.reset(::ImageList_Create(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
                                    ILC_COLOR32 | ILC_MASK, 0, 32));
 

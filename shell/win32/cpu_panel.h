@@ -113,7 +113,7 @@ class CpuPanel {
 
   // Whether a rebuild finds paths by the module rule and looks up every distinct path's icon
   // again, as the list was built before it came from one system walk with its icons kept
-  // between rebuilds; the benchmark compares the two.
+  // between rebuilds; kept so the old way's cost can be measured beside the new.
   void SetFormerMethod(bool former);
   // Shell icon lookups made for the list so far, and whether an icon is kept for path.
   std::size_t IconLookups() const { return icons_.Lookups() + formerLookups_; }

@@ -7,6 +7,7 @@
 #include "common/win32/panel.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/core/cpu_layout.h"
+#include "shell/core/main_window_layout.h"
 #include "skin/resource.h"
 
 namespace quorvant::win32 {
@@ -15,10 +16,8 @@ namespace {
 
 namespace layout = engine::limit_dialog;
 
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
-constexpr COLORREF kFace = RGB(255, 255, 255);
-constexpr COLORREF kText = RGB(0, 0, 0);
+constexpr COLORREF kFace = ModalDialog::kFace;
+constexpr COLORREF kText = ModalDialog::kText;
 
 FontDesc DialogFont() { return FontDesc{}; }
 
@@ -26,33 +25,32 @@ FontDesc DialogFont() { return FontDesc{}; }
 
 FormSetProcessCpuPercent::FormSetProcessCpuPercent(engine::CpuLimits& limits, FontCache& fonts,
                                                    Finished finished)
-    : limits_(limits), fonts_(fonts), finished_(std::move(finished)) {}
+    : limits_(limits),
+      fonts_(fonts),
+      finished_(std::move(finished)),
+      modal_(layout::kClientWidthTwips, layout::kClientHeightTwips) {}
 
-FormSetProcessCpuPercent::~FormSetProcessCpuPercent() { EndModal(); }
+FormSetProcessCpuPercent::~FormSetProcessCpuPercent() { modal_.End(hwnd_); }
 
 bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
-  owner_ = owner;
   // Centred on the screen, so on the primary monitor, and drawn at that monitor's scale
   // whatever the main window's scale.
   dpi_ = PrimaryMonitorDpi();
   // No WS_CLIPCHILDREN: the labels over the banner draw on what the dialog painted.
   RegisterClassOnce(kClassName, 0, nullptr);
-  const SIZE size = FrameSize(dpi_);
-  const int x = (::GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
-  const int y = (::GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
-  const std::wstring caption(layout::kCaption);
-  if (!::CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, x, y, size.cx, size.cy,
-                         owner, nullptr, ::GetModuleHandleW(nullptr), this)) {
-    return false;
-  }
+  const SIZE size = modal_.FrameSize(dpi_);
+  const shell::Point at = shell::CentredWindowPosition(
+      ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), {size.cx, size.cy});
+  if (!modal_.Create(kClassName, layout::kCaption, {at.x, at.y}, dpi_, owner, this)) return false;
   icon_ = std::move(setup.icon);
   target_ = std::move(setup.target);
 
   // Created anywhere; LayOut places them.
   const HFONT font = fonts_.Get(DialogFont(), dpi_);
-  (void)pid_.Create(hwnd_, colors_, setup.pidText, {}, font, kText, std::nullopt);
-  (void)path_.Create(hwnd_, colors_, target_.path, {}, font, kText, std::nullopt, false);
-  (void)percent_.Create(hwnd_, colors_, L"99", {}, font, kText, kFace);
+  StaticColors& colors = modal_.Colors();
+  (void)pid_.Create(hwnd_, colors, setup.pidText, {}, font, kText, std::nullopt);
+  (void)path_.Create(hwnd_, colors, target_.path, {}, font, kText, std::nullopt, false);
+  (void)percent_.Create(hwnd_, colors, L"99", {}, font, kText, kFace);
 
   // Its text is its name for screen readers; a trackbar does not show it.
   slider_ = ::CreateWindowExW(0, TRACKBAR_CLASSW, L"CPU usage limit",
@@ -95,17 +93,7 @@ bool FormSetProcessCpuPercent::Create(HWND owner, Setup setup) {
   router_->SetDefault(existing ? &modify_ : &ok_);
   // Existing-limit mode has no cancel button; Esc still closes (OnKeyPreview).
   router_->SetCancel(existing ? nullptr : &cancel_);
-  focus_.Attach(hwnd_);
   return true;
-}
-
-SIZE FormSetProcessCpuPercent::ClientSize(int dpi) {
-  return {TwipsToPixelsAt(layout::kClientWidthTwips, dpi),
-          TwipsToPixelsAt(layout::kClientHeightTwips, dpi)};
-}
-
-SIZE FormSetProcessCpuPercent::FrameSize(int dpi) {
-  return WindowSizeForClient(ClientSize(dpi), kStyle, kExStyle, dpi);
 }
 
 void FormSetProcessCpuPercent::LayOut() {
@@ -130,8 +118,7 @@ void FormSetProcessCpuPercent::LayOut() {
 void FormSetProcessCpuPercent::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
   LayOut();
-  MoveToSuggestedPlace(hwnd_, suggested, FrameSize(dpi_));
-  FitClientArea(hwnd_, ClientSize(dpi_));
+  modal_.FollowDpiChange(hwnd_, suggested, dpi_);
 }
 
 Command& FormSetProcessCpuPercent::Button(ButtonId id) {
@@ -149,32 +136,8 @@ Command& FormSetProcessCpuPercent::Button(ButtonId id) {
 }
 
 void FormSetProcessCpuPercent::ShowModal() {
-  if (!hwnd_) return;
-  ownerDisabled_ = owner_ && !::EnableWindow(owner_, FALSE);
-  (void)::ShowWindow(hwnd_, SW_SHOW);
-  (void)::SetForegroundWindow(hwnd_);
   // Arrow keys move the slider straight away.
-  (void)::SetFocus(slider_);
-  MSG msg;
-  while (!closing_ && hwnd_) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      // Quitting: end the dialog and leave the request for the main loop.
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (got < 0) break;
-    DispatchThreadMessage(msg);
-  }
-  EndModal();
-}
-
-void FormSetProcessCpuPercent::EndModal() {
-  // The owner is enabled before the dialog goes, so the activation returns to it; it must
-  // never stay disabled, whichever way the dialog ended.
-  if (ownerDisabled_) (void)::EnableWindow(owner_, TRUE);
-  ownerDisabled_ = false;
-  if (hwnd_) (void)::DestroyWindow(hwnd_);
+  modal_.Run(hwnd_, slider_);
 }
 
 bool FormSetProcessCpuPercent::OnKeyPreview(const MSG& msg) {
@@ -205,77 +168,38 @@ void FormSetProcessCpuPercent::FinishLimit(engine::LimitOutcome outcome) {
   Finish(outcome);
 }
 
-void FormSetProcessCpuPercent::Close() {
-  // The window goes when the modal loop ends, not inside the button's click that asked.
-  closing_ = true;
-  if (hwnd_) (void)::PostMessageW(hwnd_, WM_NULL, 0, 0);
-}
+void FormSetProcessCpuPercent::Close() { modal_.Close(hwnd_); }
 
 void FormSetProcessCpuPercent::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(hwnd_, &ps);
-  RECT client;
-  (void)::GetClientRect(hwnd_, &client);
-  unique_hbrush face(::CreateSolidBrush(kFace));
-  (void)::FillRect(dc, &client, face.get());
-  DrawBitmap(dc, banner_.get(), 0, 0);
+  ModalDialog::PaintFace(hwnd_, dc, banner_.get());
   if (icon_) {
     const RECT r = PixelRectAt(layout::kIconAt, dpi_);
     (void)::DrawIconEx(dc, r.left, r.top, icon_.get(), 0, 0, 0, nullptr, DI_NORMAL);
   }
-  (void)::SetBkMode(dc, TRANSPARENT);
-  const HFONT font = fonts_.Get(DialogFont(), dpi_);
-  for (const auto& fixed : layout::kFixedTexts) {
-    DrawLabel(dc, std::wstring(fixed.text),
-              {TwipsToPixelsAt(fixed.at.left, dpi_), TwipsToPixelsAt(fixed.at.top, dpi_)}, font,
-              kText);
-  }
+  ModalDialog::DrawFixedTexts(dc, layout::kFixedTexts, fonts_.Get(DialogFont(), dpi_), dpi_);
   (void)::EndPaint(hwnd_, &ps);
 }
 
 LRESULT FormSetProcessCpuPercent::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_ERASEBKGND:
-      return 1;
     case WM_PAINT:
       OnPaint();
       return 0;
     case WM_HSCROLL:
       if (reinterpret_cast<HWND>(lParam) == slider_) ShowPercent();
       return 0;
-    case WM_CTLCOLORSTATIC: {
-      if (HBRUSH brush =
-              colors_.Apply(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
-        return reinterpret_cast<LRESULT>(brush);
-      // The slider sits on the dialog's white face.
-      (void)::SetBkColor(reinterpret_cast<HDC>(wParam), kFace);
-      return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
-    }
     case WM_DPICHANGED:
       // Dragged onto a monitor of another scale: this window follows its own monitor.
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-      return 0;
-    case kWmGetDpiScaledSize: {
-      // The frame at the new scale around the designed client area, so the suggested
-      // rectangle of WM_DPICHANGED has exactly this size.
-      *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<int>(wParam));
-      return TRUE;
-    }
-    case WM_CLOSE:
-      // Closing by the frame changes nothing.
-      Close();
-      return 0;
-    case WM_ACTIVATE:
-      focus_.OnActivate(wParam);
-      return 0;
-    case WM_NEXTDLGCTL:
-      MoveToNextControl(hwnd_, wParam, lParam);
       return 0;
     default:
       if (message == KeyPreviewMessage()) {
         const MSG* key = PreviewedKey(lParam);
         return key && OnKeyPreview(*key) ? 1 : 0;
       }
+      if (const auto answer = modal_.HandleMessage(hwnd_, message, wParam, lParam)) return *answer;
       return DefaultProc(message, wParam, lParam);
   }
 }

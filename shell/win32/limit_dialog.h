@@ -12,6 +12,7 @@
 #include "common/win32/dialog_keys.h"
 #include "common/win32/font_cache.h"
 #include "common/win32/live_label.h"
+#include "common/win32/modal_dialog.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
 #include "engine/core/cpu_limits.h"
@@ -72,9 +73,6 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
-  // The designed client area and the window's outer size around it, at a scale.
-  static SIZE ClientSize(int dpi);
-  static SIZE FrameSize(int dpi);
   // Places the texts, the slider and the buttons from their twips rectangles at the dialog's
   // scale, in its fonts and artwork.
   void LayOut();
@@ -86,17 +84,15 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   // "OK" and "Adjustment": the limit, and the rule when the box asks for one.
   void FinishLimit(engine::LimitOutcome outcome);
   void Close();
-  void EndModal();
 
   engine::CpuLimits& limits_;
   FontCache& fonts_;
   Finished finished_;
   engine::LimitTarget target_;
-  HWND owner_ = nullptr;
   int dpi_ = kDesignDpi;
   unique_hbitmap banner_;
   IconPicture icon_;
-  StaticColors colors_;
+  ModalDialog modal_;
   LiveLabel pid_;
   LiveLabel path_;
   LiveLabel percent_;
@@ -107,9 +103,6 @@ class FormSetProcessCpuPercent final : public Window<FormSetProcessCpuPercent> {
   Command ok_;
   Command cancel_;
   std::optional<CommandKeyRouter> router_;
-  DialogFocus focus_;
-  bool closing_ = false;
-  bool ownerDisabled_ = false;
 };
 
 }  // namespace quorvant::win32

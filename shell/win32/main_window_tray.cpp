@@ -4,6 +4,7 @@
 
 #include "shell/core/fixed_texts.h"
 #include "shell/win32/tray_icon.h"
+#include "skin/product.h"
 
 namespace quorvant::win32 {
 
@@ -41,15 +42,17 @@ void MainWindowTray::WarnSettingsNotSaved() {
   saveWarning_ = SaveWarning::Pending;
   if (!added_) return;
   saveWarning_ = SaveWarning::Shown;
-  ShowTrayWarning(std::wstring(shell::kProductName),
-                  L"Settings could not be saved. Your changes apply until Quorvant ends.");
+  ShowTrayWarning(
+      std::wstring(shell::kProductName),
+      L"Settings could not be saved. Your changes apply until " QUORVANT_PRODUCT_NAME_W L" ends.");
 }
 
 void MainWindowTray::WarnRaiseNotKept() {
   if (!added_ || raiseWarningShown_) return;
   raiseWarningShown_ = true;
   ShowTrayWarning(std::wstring(shell::kProductName),
-                  L"Could not raise the front program: Quorvant could not save how to undo it.");
+                  L"Could not raise the front "
+                  L"program: " QUORVANT_PRODUCT_NAME_W L" could not save how to undo it.");
 }
 
 void MainWindowTray::OpenMenu(std::optional<POINT> at) {

@@ -9,6 +9,7 @@
 #include "common/win32/accessible.h"
 #include "common/win32/pixel_rect.h"
 #include "engine/win32/time_of_day.h"
+#include "skin/product.h"
 
 namespace quorvant::win32 {
 
@@ -19,7 +20,7 @@ constexpr std::wstring_view kHeading =
 constexpr std::wstring_view kDescription =
     L"This function will release system memory intelligently. This make the system have "
     L"sufficient memory available to the active program so that the program can run faster.";
-constexpr wchar_t kMessageTitle[] = L"Quorvant";
+constexpr wchar_t kMessageTitle[] = QUORVANT_PRODUCT_NAME_W;
 
 constexpr COLORREF kOrange = RGB(255, 128, 0);
 constexpr COLORREF kDarkGrey = RGB(64, 64, 64);
@@ -122,21 +123,9 @@ bool MemoryPanel::Create(Panel& panel, HWND owner, FontCache& fonts,
   commandFreeMemory_.Events().click = [this] { CommandFreeMemoryClick(); };
 
   // Named after its painted caption, for screen readers.
-  HWND listHwnd = ::CreateWindowExW(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Log",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0,
-      0, panel.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewMemoryLog)),
-      ::GetModuleHandleW(nullptr), nullptr);
-  listViewMemoryLog_ = ListView(listHwnd);
-  if (listHwnd) {
-    listViewMemoryLog_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
-    int index = 0;
-    for (const auto& column : kLogColumns) {
-      listViewMemoryLog_.AddColumn(index++, std::wstring(column.title), 0);
-    }
-  }
+  listViewMemoryLog_ = CreateReportList(panel.Hwnd(), kIdListViewMemoryLog, L"Log", kLogColumns);
   LayOut();
-  return ok && listHwnd;
+  return ok && listViewMemoryLog_.Hwnd();
 }
 
 void MemoryPanel::LayOut() {

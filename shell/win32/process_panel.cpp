@@ -93,18 +93,9 @@ bool ProcessPanel::Create(Panel& panel, const shell::SettingsState& settings, Fo
   CreateTooltip(panel_);
 
   // Named after its painted caption, for screen readers.
-  listViewHistory_ = ListView(::CreateWindowExW(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"Log",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-          LVS_NOSORTHEADER,
-      0, 0, 0, 0, panel_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewHistory)),
-      ::GetModuleHandleW(nullptr), nullptr));
+  listViewHistory_ =
+      CreateReportList(panel_, kIdListViewHistory, L"Log", kHistoryColumns, LVS_NOSORTHEADER);
   if (!listViewHistory_.Hwnd()) return false;
-  listViewHistory_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
-  int index = 0;
-  for (const auto& column : kHistoryColumns) {
-    listViewHistory_.AddColumn(index++, std::wstring(column.title), 0);
-  }
   LayOut();
   return ok && tooltip_;
 }

@@ -12,6 +12,7 @@
 #include "common/win32/pixel_rect.h"
 #include "engine/win32/file_icon.h"
 #include "engine/win32/processes.h"
+#include "shell/core/main_window_layout.h"
 #include "skin/resource.h"
 
 namespace quorvant::win32 {
@@ -20,11 +21,7 @@ namespace {
 
 namespace layout = engine::rules_dialog;
 
-// The limit dialog's frame and face.
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
-constexpr COLORREF kFace = RGB(255, 255, 255);
-constexpr COLORREF kText = RGB(0, 0, 0);
+constexpr COLORREF kText = ModalDialog::kText;
 constexpr int kSmallIconPixels = 16;
 constexpr int kLargeIconPixels = 32;
 constexpr int kCpuDigits = 2;
@@ -55,37 +52,30 @@ std::optional<std::wstring> SystemFileChooser(HWND owner) {
 }  // namespace
 
 FormProgramRules::FormProgramRules(RuleKeeper& keeper, FontCache& fonts)
-    : chooseFile(SystemFileChooser), keeper_(keeper), fonts_(fonts) {}
+    : chooseFile(SystemFileChooser),
+      keeper_(keeper),
+      fonts_(fonts),
+      modal_(layout::kClientWidthTwips, layout::kClientHeightTwips) {}
 
-FormProgramRules::~FormProgramRules() { EndModal(); }
+FormProgramRules::~FormProgramRules() { modal_.End(hwnd_); }
 
 bool FormProgramRules::Create(HWND owner) {
-  owner_ = owner;
+  // Centred on the screen, so on the primary monitor, and drawn at that monitor's scale.
   dpi_ = PrimaryMonitorDpi();
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
   (void)::InitCommonControlsEx(&classes);
   RegisterClassOnce(kClassName, 0, nullptr);
-  const SIZE size = FrameSize(dpi_);
-  const int x = (::GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
-  const int y = (::GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
-  const std::wstring caption(layout::kCaption);
-  if (!::CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, x, y, size.cx, size.cy,
-                         owner, nullptr, ::GetModuleHandleW(nullptr), this)) {
-    return false;
-  }
+  const SIZE size = modal_.FrameSize(dpi_);
+  const shell::Point at = shell::CentredWindowPosition(
+      ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), {size.cx, size.cy});
+  if (!modal_.Create(kClassName, layout::kCaption, {at.x, at.y}, dpi_, owner, this)) return false;
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
     return ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
-  list_ = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, kIdList);
   // A text cut short by its column shows whole under the pointer.
-  List().SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-  for (size_t i = 0; i < layout::kColumns.size(); ++i) {
-    List().AddColumn(static_cast<int>(i), std::wstring(layout::kColumns[i].title),
-                     TwipsToPixelsAt(layout::kColumns[i].widthTwips, dpi_));
-  }
+  list_ = CreateReportList(hwnd_, kIdList, L"", layout::kColumns, 0, LVS_EX_LABELTIP).Hwnd();
   program_ = child(WS_EX_CLIENTEDGE, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, kIdProgram);
   running_ = child(0, WC_COMBOBOXEXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kIdRunning);
   cpuCheck_ = child(0, WC_BUTTONW, std::wstring(layout::kCpuCheckCaption).c_str(),
@@ -99,7 +89,7 @@ bool FormProgramRules::Create(HWND owner) {
   neverTrim_ = child(0, WC_BUTTONW, std::wstring(layout::kNeverTrimCaption).c_str(),
                      WS_TABSTOP | BS_AUTOCHECKBOX, kIdNeverTrim);
   const HFONT font = fonts_.Get(DialogFont(), dpi_);
-  (void)status_.Create(hwnd_, colors_, L"", {}, font, kText, std::nullopt, false);
+  (void)status_.Create(hwnd_, modal_.Colors(), L"", {}, font, kText, std::nullopt, false);
 
   auto make = [&](Command& button, ButtonId id, const wchar_t* text, const TwipsRect& at,
                   std::function<void()> onClick) {
@@ -121,7 +111,6 @@ bool FormProgramRules::Create(HWND owner) {
   for (Command* button : {&browse_, &add_, &change_, &remove_, &close_}) router_->Add(*button);
   router_->SetCancel(&close_);
   ArrangeTabOrder(hwnd_);
-  focus_.Attach(hwnd_);
 
   FillList();
   FillRunning();
@@ -129,15 +118,6 @@ bool FormProgramRules::Create(HWND owner) {
   UpdateButtons();
   if (!keeper_.Log().empty()) ShowStatus(keeper_.Log().back());
   return true;
-}
-
-SIZE FormProgramRules::ClientSize(int dpi) {
-  return {TwipsToPixelsAt(layout::kClientWidthTwips, dpi),
-          TwipsToPixelsAt(layout::kClientHeightTwips, dpi)};
-}
-
-SIZE FormProgramRules::FrameSize(int dpi) {
-  return WindowSizeForClient(ClientSize(dpi), kStyle, kExStyle, dpi);
 }
 
 void FormProgramRules::LayOut() {
@@ -182,8 +162,7 @@ void FormProgramRules::LayOut() {
 void FormProgramRules::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
   LayOut();
-  MoveToSuggestedPlace(hwnd_, suggested, FrameSize(dpi_));
-  FitClientArea(hwnd_, ClientSize(dpi_));
+  modal_.FollowDpiChange(hwnd_, suggested, dpi_);
 }
 
 Command& FormProgramRules::Button(ButtonId id) {
@@ -334,35 +313,9 @@ void FormProgramRules::UpdateButtons() {
   if (router_) router_->SetDefault(selected ? &change_ : &add_);
 }
 
-void FormProgramRules::ShowModal() {
-  if (!hwnd_) return;
-  ownerDisabled_ = owner_ && !::EnableWindow(owner_, FALSE);
-  (void)::ShowWindow(hwnd_, SW_SHOW);
-  (void)::SetForegroundWindow(hwnd_);
-  (void)::SetFocus(list_);
-  MSG msg;
-  while (!closing_ && hwnd_) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (got < 0) break;
-    DispatchThreadMessage(msg);
-  }
-  EndModal();
-}
+void FormProgramRules::ShowModal() { modal_.Run(hwnd_, list_); }
 
-void FormProgramRules::EndModal() {
-  if (ownerDisabled_) (void)::EnableWindow(owner_, TRUE);
-  ownerDisabled_ = false;
-  if (hwnd_) (void)::DestroyWindow(hwnd_);
-}
-
-void FormProgramRules::Close() {
-  closing_ = true;
-  if (hwnd_) (void)::PostMessageW(hwnd_, WM_NULL, 0, 0);
-}
+void FormProgramRules::Close() { modal_.Close(hwnd_); }
 
 bool FormProgramRules::OnKeyPreview(const MSG& msg) {
   if (router_ && router_->PreTranslateMessage(msg)) return true;
@@ -383,11 +336,7 @@ void FormProgramRules::OnCommand(WORD id, WORD code) {
 void FormProgramRules::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(hwnd_, &ps);
-  RECT client;
-  (void)::GetClientRect(hwnd_, &client);
-  unique_hbrush face(::CreateSolidBrush(kFace));
-  (void)::FillRect(dc, &client, face.get());
-  DrawBitmap(dc, banner_.get(), 0, 0);
+  ModalDialog::PaintFace(hwnd_, dc, banner_.get());
   // The program's own icon where the limit dialog shows the limited process's.
   const RECT box = PixelRectAt(layout::kIconAt, dpi_);
   const int side = DesignPixelsAt(kLargeIconPixels, dpi_);
@@ -398,20 +347,12 @@ void FormProgramRules::OnPaint() {
     (void)::DrawIconEx(dc, x, y, icon, side, side, 0, nullptr, DI_NORMAL);
     (void)::DestroyIcon(icon);
   }
-  (void)::SetBkMode(dc, TRANSPARENT);
-  const HFONT font = fonts_.Get(DialogFont(), dpi_);
-  for (const auto& fixed : layout::kFixedTexts) {
-    DrawLabel(dc, std::wstring(fixed.text),
-              {TwipsToPixelsAt(fixed.at.left, dpi_), TwipsToPixelsAt(fixed.at.top, dpi_)}, font,
-              kText);
-  }
+  ModalDialog::DrawFixedTexts(dc, layout::kFixedTexts, fonts_.Get(DialogFont(), dpi_), dpi_);
   (void)::EndPaint(hwnd_, &ps);
 }
 
 LRESULT FormProgramRules::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_ERASEBKGND:
-      return 1;
     case WM_PAINT:
       OnPaint();
       return 0;
@@ -429,33 +370,16 @@ LRESULT FormProgramRules::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       }
       return 0;
     }
-    case WM_CTLCOLORSTATIC: {
-      if (HBRUSH brush =
-              colors_.Apply(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
-        return reinterpret_cast<LRESULT>(brush);
-      // Check boxes and the disabled limit box sit on the dialog's white face.
-      (void)::SetBkColor(reinterpret_cast<HDC>(wParam), kFace);
-      return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
-    }
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
-    case kWmGetDpiScaledSize:
-      *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<int>(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      Close();
-      return 0;
-    case WM_ACTIVATE:
-      focus_.OnActivate(wParam);
-      return 0;
-    case WM_NEXTDLGCTL:
-      MoveToNextControl(hwnd_, wParam, lParam);
-      return 0;
     default:
       if (message == KeyPreviewMessage()) {
-        return OnKeyPreview(*reinterpret_cast<const MSG*>(lParam)) ? 1 : 0;
+        // Only from this thread's own loop: the message is registered session-wide.
+        const MSG* key = PreviewedKey(lParam);
+        return key && OnKeyPreview(*key) ? 1 : 0;
       }
+      if (const auto answer = modal_.HandleMessage(hwnd_, message, wParam, lParam)) return *answer;
       return DefaultProc(message, wParam, lParam);
   }
 }

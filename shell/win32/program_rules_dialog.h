@@ -13,6 +13,7 @@
 #include "common/win32/dialog_keys.h"
 #include "common/win32/font_cache.h"
 #include "common/win32/live_label.h"
+#include "common/win32/modal_dialog.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/window.h"
 #include "engine/core/rules_dialog.h"
@@ -68,8 +69,6 @@ class FormProgramRules final : public Window<FormProgramRules> {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
-  static SIZE ClientSize(int dpi);
-  static SIZE FrameSize(int dpi);
   void LayOut();
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnPaint();
@@ -91,14 +90,12 @@ class FormProgramRules final : public Window<FormProgramRules> {
   void ShowStatus(const std::wstring& text);
   void UpdateButtons();
   void Close();
-  void EndModal();
 
   RuleKeeper& keeper_;
   FontCache& fonts_;
-  HWND owner_ = nullptr;
   int dpi_ = kDesignDpi;
   unique_hbitmap banner_;
-  StaticColors colors_;
+  ModalDialog modal_;
   HWND list_ = nullptr;
   HWND program_ = nullptr;
   HWND running_ = nullptr;
@@ -117,9 +114,6 @@ class FormProgramRules final : public Window<FormProgramRules> {
   // The rule key of each row of the list; empty for a skipped entry.
   std::vector<std::wstring> rowKeys_;
   std::optional<CommandKeyRouter> router_;
-  DialogFocus focus_;
-  bool closing_ = false;
-  bool ownerDisabled_ = false;
 };
 
 }  // namespace quorvant::win32

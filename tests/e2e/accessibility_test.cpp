@@ -210,7 +210,7 @@ TEST(AccessibilityEndToEnd, ReleaseMemoryNowPressedByAReaderShowsItsMessage) {
   ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(message) != FALSE; }));
   const std::wstring text = WindowText(::GetDlgItem(message, 0xFFFF));
   EXPECT_EQ(text.rfind(L"Success! ", 0), 0u) << Narrow(text);
-  ASSERT_TRUE(::PostMessageW(message, WM_COMMAND, IDOK, 0));
+  ASSERT_TRUE(::PostMessageW(message, WM_COMMAND, IDOK, 0)) << "PostMessageW: " << ::GetLastError();
   EXPECT_TRUE(WaitFor([&] { return !::IsWindow(message); }));
 }
 

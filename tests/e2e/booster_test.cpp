@@ -47,7 +47,7 @@ TEST(BoosterEndToEndTest, RaisesTheFrontProcessShowsItAndGivesEveryClassBack) {
   ASSERT_TRUE(WaitFor([&] { return (main = app.MainWindow()) != nullptr; }));
   app.WaitForIdle();
   const unique_handle quorvant(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, app.Id()));
-  ASSERT_TRUE(quorvant);
+  ASSERT_TRUE(quorvant) << "OpenProcess: " << ::GetLastError();
 
   // Alpha runs at Below Normal, as a backup or an indexer might, and lives on without its
   // window as programs that close to the tray do. Bravo has two windows.
@@ -152,7 +152,8 @@ TEST(BoosterEndToEndTest, RaisesTheFrontProcessShowsItAndGivesEveryClassBack) {
       [&] { return ::FindWindowExW(panel, nullptr, L"Static", L"Charlie window") != nullptr; }));
 
   // "Exit" from the tray menu, chosen with the keyboard as a user could.
-  ASSERT_TRUE(::PostMessageW(main, shell::kTrayCallbackMessage, 0, shell::kMouseRightDown));
+  ASSERT_TRUE(::PostMessageW(main, shell::kTrayCallbackMessage, 0, shell::kMouseRightDown))
+      << "PostMessageW: " << ::GetLastError();
   HWND menuForm = nullptr;
   ASSERT_TRUE(WaitFor([&] {
     menuForm = app.FindTopLevel(L"FormMenu");

@@ -5,26 +5,10 @@
 # gives it back and says that too.
 # Usage: calm.sh BIN-DIR. Screenshots go to BIN-DIR/../screenshots.
 set -u
-bin=$1
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib/x_driver.sh"
-shots="$bin/../screenshots"
-mkdir -p "$shots"
+source "$(cd "$(dirname "$0")" && pwd)/lib/x_driver.sh"
+start_script "$1"
+point_at_middle
 
-start_program
-# Without a window manager X gives the keys to the window under the pointer.
-xdotool mousemove --sync 640 512
-
-focus_is() {
-  local line
-  line=$(wine "$bin/window_probe.exe" --focus FormQuorvant 2>/dev/null | tr -d '\r')
-  line=${line#focus=}
-  [[ ${line%% *} == "$1" ]]
-}
-press() {
-  xdotool key "$1"
-  wait_until "focus on $2 after $1" 10 focus_is "$2"
-}
 config_value() { grep -a "^$1=" "$folder/Config.ini" 2>/dev/null | tr -d '\r' | cut -d= -f2-; }
 calm_is() {
   [[ $(wine "$bin/window_probe.exe" FormQuorvant "Calm background processes" 2>/dev/null |

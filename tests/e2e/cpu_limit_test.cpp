@@ -12,6 +12,7 @@
 #include "tests/e2e/cpu_panel_driver.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wine.h"
 
 namespace quorvant::e2e {
 namespace {
@@ -86,6 +87,7 @@ TEST(CpuLimitTest, ClosingWhileTheDialogIsOpenEndsTheProgram) {
 // "Release", and runs freely once the program has ended through the tray menu's "Exit".
 // The dialog's answer lands on the burner's row although another row is selected by then.
 TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   Burner burner;
   ASSERT_NE(burner.UnixPid(), 0u);
   AppFolder folder;

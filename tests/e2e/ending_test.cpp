@@ -17,6 +17,7 @@
 #include "tests/e2e/cpu_panel_driver.h"
 #include "tests/e2e/titled_windows_driver.h"
 #include "tests/support/burner.h"
+#include "tests/support/wine.h"
 
 namespace quorvant::e2e {
 namespace {
@@ -88,6 +89,7 @@ TEST(EndingTest, EveryWayOfClosingGivesTheRaiseBackBeforeTheIconGoes) {
 // WM_ENDSESSION says the session goes on. The user's limit, its row mark and the raise stay;
 // a close afterwards still gives them back.
 TEST(EndingTest, ACancelledSessionEndKeepsEveryLimitAndRaise) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   Burner burner;
   Burner twin;
   ASSERT_NE(burner.UnixPid(), 0u);

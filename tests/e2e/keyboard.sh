@@ -4,36 +4,10 @@
 # Enter on buttons, the limit dialog, and the focus after the window comes back.
 # Usage: keyboard.sh BIN-DIR. Screenshots go to BIN-DIR/../screenshots.
 set -u
-bin=$1
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib/x_driver.sh"
-shots="$bin/../screenshots"
-mkdir -p "$shots"
-
-start_program
-# Without a window manager X gives the keys to the window under the pointer: the middle of
-# the screen lies over the main window and over the dialogs centred on it.
-point_at_middle() { xdotool mousemove --sync 640 512; }
+source "$(cd "$(dirname "$0")" && pwd)/lib/x_driver.sh"
+start_script "$1"
 point_at_middle
 
-# FOCUS is "Class#id" of the focused control of the program's thread, ACTIVE its active window.
-focus_now() {
-  local line
-  line=$(wine "$bin/window_probe.exe" --focus FormQuorvant 2>/dev/null | tr -d '\r')
-  FOCUS=${line#focus=}
-  FOCUS=${FOCUS%% *}
-  ACTIVE=${line#* active=}
-  ACTIVE=${ACTIVE%% *}
-}
-focus_is() {
-  focus_now
-  [[ $FOCUS == "$1" && $ACTIVE == "${2:-FormQuorvant}" ]]
-}
-# press KEY EXPECTED-FOCUS [ACTIVE]: one key, then the focus must arrive where expected.
-press() {
-  xdotool key "$1"
-  wait_until "focus on $2 after $1 (last seen $FOCUS in $ACTIVE)" 10 focus_is "$2" "${3:-FormQuorvant}"
-}
 # list_row ID COLUMN: sets ROWS, SELECTED and TEXT (the selected row's text in COLUMN).
 list_row() {
   local line

@@ -98,8 +98,10 @@ TEST(MemoryReleaseEndToEnd, ClickShowsTheFigureAndLogsTheSameFigureOnceTheMessag
   ASSERT_EQ(SelectPanel(main, L"3 - Speed up memory"), memory);
 
   // A click as the mouse gives it; posted, since the release waits on its message.
-  ASSERT_TRUE(::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)));
-  ASSERT_TRUE(::PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10)));
+  ASSERT_TRUE(::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)))
+      << "PostMessageW: " << ::GetLastError();
+  ASSERT_TRUE(::PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10)))
+      << "PostMessageW: " << ::GetLastError();
   HWND message = nullptr;
   ASSERT_TRUE(WaitFor(
       [&] { return (message = app.FindTopLevel(L"#32770", L"Quorvant")) != nullptr; }, 30s));
@@ -122,7 +124,7 @@ TEST(MemoryReleaseEndToEnd, ClickShowsTheFigureAndLogsTheSameFigureOnceTheMessag
   ::Sleep(300);
   EXPECT_EQ(log.Count(), 0);
 
-  ASSERT_TRUE(::PostMessageW(message, WM_COMMAND, IDOK, 0));
+  ASSERT_TRUE(::PostMessageW(message, WM_COMMAND, IDOK, 0)) << "PostMessageW: " << ::GetLastError();
   ASSERT_TRUE(WaitFor([&] { return log.Count() == 1; }));
   EXPECT_EQ(log.Text(0, 0), L"1");
   EXPECT_FALSE(log.Text(0, 1).empty());

@@ -5,33 +5,10 @@
 # "Remove" (the burner free again) and the dialog closed with Esc.
 # Usage: program_rules.sh BIN-DIR. Screenshots go to BIN-DIR/../screenshots.
 set -u
-bin=$1
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib/x_driver.sh"
-shots="$bin/../screenshots"
-mkdir -p "$shots"
+source "$(cd "$(dirname "$0")" && pwd)/lib/x_driver.sh"
+start_script "$1"
+point_at_middle
 
-start_program
-# Without a window manager X gives the keys to the window under the pointer: the middle of
-# the screen lies over the main window and over the dialogs centred on it.
-xdotool mousemove --sync 640 512
-
-focus_now() {
-  local line
-  line=$(wine "$bin/window_probe.exe" --focus FormQuorvant 2>/dev/null | tr -d '\r')
-  FOCUS=${line#focus=}
-  FOCUS=${FOCUS%% *}
-  ACTIVE=${line#* active=}
-  ACTIVE=${ACTIVE%% *}
-}
-focus_is() {
-  focus_now
-  [[ $FOCUS == "$1" && $ACTIVE == "${2:-FormQuorvant}" ]]
-}
-press() {
-  xdotool key "$1"
-  wait_until "focus on $2 after $1 (last seen $FOCUS in $ACTIVE)" 10 focus_is "$2" "${3:-FormQuorvant}"
-}
 rule_value() { grep -a "^Rule1=" "$folder/Config.ini" 2>/dev/null | tr -d '\r' | cut -d= -f2-; }
 rule_is() { [[ $(rule_value) == "$1" ]]; }
 

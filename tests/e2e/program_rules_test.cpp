@@ -12,6 +12,7 @@
 #include "common/win32/unique_handle.h"
 #include "tests/e2e/app_driver.h"
 #include "tests/support/burner.h"
+#include "tests/support/wine.h"
 
 namespace quorvant::e2e {
 namespace {
@@ -26,6 +27,7 @@ constexpr double kSlack = 10.0;  // the scheduler's rounding of each period
 DWORD ClassOf(HANDLE process) { return ::GetPriorityClass(process); }
 
 TEST(ProgramRulesE2eTest, ARuleInConfigHoldsBurnersUntilTheWatcherGivesThemBack) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   // One burner runs before the program starts, its free share measured; one starts later.
   Burner before;
   ASSERT_NE(before.UnixPid(), 0u);

@@ -41,7 +41,7 @@ TEST_F(StartupTest, FirstStartShowsTheCentredWindowAndWritesTheListDefaults) {
   EXPECT_EQ(WindowText(main), L"Quorvant");
 
   RECT r{};
-  ASSERT_TRUE(::GetWindowRect(main, &r));
+  ASSERT_TRUE(::GetWindowRect(main, &r)) << "GetWindowRect: " << ::GetLastError();
   EXPECT_EQ(r.right - r.left, 786);
   EXPECT_EQ(r.bottom - r.top, 557);
   const int screenW = ::GetSystemMetrics(SM_CXSCREEN), screenH = ::GetSystemMetrics(SM_CYSCREEN);

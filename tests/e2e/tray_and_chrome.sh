@@ -3,13 +3,8 @@
 # title-bar pictures, the notification-area icon and its popup menu, and "Exit".
 # Usage: tray_and_chrome.sh BIN-DIR. Screenshots go to BIN-DIR/../screenshots.
 set -u
-bin=$1
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib/x_driver.sh"
-shots="$bin/../screenshots"
-mkdir -p "$shots"
-
-start_program
+source "$(cd "$(dirname "$0")" && pwd)/lib/x_driver.sh"
+start_script "$1"
 wait_until "the status entry selected at start" 5 entry_is_selected 0
 screenshot "$shots/start.png"
 

@@ -22,6 +22,7 @@
 #include "tests/e2e/cpu_panel_driver.h"
 #include "tests/e2e/titled_windows_driver.h"
 #include "tests/support/burner.h"
+#include "tests/support/wine.h"
 
 namespace quorvant::e2e {
 namespace {
@@ -85,6 +86,7 @@ struct Scene {
 };
 
 TEST(WatcherTest, KilledFromOutsideEveryRaiseAndSuspensionIsGivenBackAtOnce) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   Scene scene;
   ASSERT_TRUE(scene.Set(10));
   EXPECT_LE(scene.burner.Share(1s), 20.0) << "limited before the kill";
@@ -106,6 +108,7 @@ TEST(WatcherTest, KilledFromOutsideEveryRaiseAndSuspensionIsGivenBackAtOnce) {
 }
 
 TEST(WatcherTest, KilledTogetherWithItsWatcherTheNextStartRepairs) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   Scene scene;
   // At 1 % the burner spends nearly all of each period suspended.
   ASSERT_TRUE(scene.Set(1));
@@ -277,7 +280,8 @@ TEST(WatcherTest, ADamagedOrPlantedLedgerFileChangesNoProcess) {
   (void)::GetWindowThreadProcessId(alpha.Hwnd(), &alphaId);
   FILETIME created{}, exited{}, kernel{}, user{};
   const unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, alphaId));
-  ASSERT_TRUE(::GetProcessTimes(process.get(), &created, &exited, &kernel, &user));
+  ASSERT_TRUE(::GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+      << "GetProcessTimes: " << ::GetLastError();
   const unsigned long long started =
       (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
   // Would bring Alpha down to Idle if it were believed.
@@ -314,7 +318,8 @@ TEST(WatcherTest, ADamagedOrPlantedLedgerFileChangesNoProcess) {
 // anyone else, or with anything else after its switch, it ends at once and shows nothing.
 TEST(WatcherTest, AWatcherForAnyoneButItsOwnProgramEndsAtOnce) {
   FILETIME created{}, exited{}, kernel{}, user{};
-  ASSERT_TRUE(::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user));
+  ASSERT_TRUE(::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
+      << "GetProcessTimes: " << ::GetLastError();
   const unsigned long long started =
       (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
   const std::wstring self =

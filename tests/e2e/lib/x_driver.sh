@@ -30,6 +30,38 @@ start_program() {
   wait_until "the notification-area icon" 10 tray_icon_shown
 }
 
+# The start the X-driven scripts share: bin is the build's program folder (the script's
+# argument), shots a folder for screenshots beside it, and a copy of the program is started.
+start_script() {
+  bin=$1
+  shots="$bin/../screenshots"
+  mkdir -p "$shots"
+  start_program
+}
+
+# Without a window manager X gives the keys to the window under the pointer: the middle of
+# the screen lies over the main window and over the dialogs centred on it.
+point_at_middle() { xdotool mousemove --sync 640 512; }
+
+# FOCUS is "Class#id" of the focused control of the program's thread, ACTIVE its active window.
+focus_now() {
+  local line
+  line=$(wine "$bin/window_probe.exe" --focus FormQuorvant 2>/dev/null | tr -d '\r')
+  FOCUS=${line#focus=}
+  FOCUS=${FOCUS%% *}
+  ACTIVE=${line#* active=}
+  ACTIVE=${ACTIVE%% *}
+}
+focus_is() {
+  focus_now
+  [[ $FOCUS == "$1" && $ACTIVE == "${2:-FormQuorvant}" ]]
+}
+# press KEY EXPECTED-FOCUS [ACTIVE]: one key, then the focus must arrive where expected.
+press() {
+  xdotool key "$1"
+  wait_until "focus on $2 after $1 (last seen ${FOCUS:-} in ${ACTIVE:-})" 10 focus_is "$2" "${3:-FormQuorvant}"
+}
+
 # The X window of the program's main window (786 x 557, named "Quorvant").
 main_window_id() {
   xwininfo -root -tree 2>/dev/null |

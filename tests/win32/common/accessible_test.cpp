@@ -189,7 +189,7 @@ TEST(AccessibleCommand, ReportsRoleNameKeyStateActionAndPlace) {
   }
 
   RECT window{};
-  ASSERT_TRUE(::GetWindowRect(b.command.Hwnd(), &window));
+  ASSERT_TRUE(::GetWindowRect(b.command.Hwnd(), &window)) << "GetWindowRect: " << ::GetLastError();
   long left = 0, top = 0, width = 0, height = 0;
   ASSERT_EQ(a.acc->accLocation(&left, &top, &width, &height, Child(CHILDID_SELF)), S_OK);
   EXPECT_EQ(left, window.left);
@@ -402,7 +402,7 @@ TEST(AccessibleStandardControls, ADropDownListGetsTheNameOfItsPaintedLabel) {
   Form form(false);
   HWND combo = ::CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 10,
                                  10, 120, 200, form.Hwnd(), nullptr, nullptr, nullptr);
-  ASSERT_NE(combo, nullptr);
+  ASSERT_NE(combo, nullptr) << "CreateWindowExW: " << ::GetLastError();
   (void)::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"High"));
   (void)::SendMessageW(combo, CB_SETCURSEL, 0, 0);
   if (!NameForScreenReaders(combo, L"Speed up level")) {

@@ -28,7 +28,7 @@ TEST(CoalescableTimerTest, TicksAndStops) {
   (void)::RegisterClassW(&wc);
   HWND hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 wc.hInstance, nullptr);
-  ASSERT_TRUE(hwnd);
+  ASSERT_TRUE(hwnd) << "CreateWindowExW: " << ::GetLastError();
   // Windows 8 and Wine have it; the program must run where it is missing too.
   RecordProperty("SetCoalescableTimer", TimerCoalescingAvailable() ? "yes" : "no");
 

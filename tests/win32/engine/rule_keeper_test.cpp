@@ -17,6 +17,7 @@
 #include "engine/win32/system_process_walk.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wine.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
@@ -85,6 +86,7 @@ TEST(IniRuleStoreTest, ReadsTheSectionWholeAndWritesOneKeyWithoutTouchingOthers)
 // comes back when the program starts again with the burner still running, and lets go of
 // it at once when the rule is removed.
 TEST(RuleKeeperTest, ABurnersRuleIsAppliedAtItsStartAgainAfterARestartAndGivenBackOnRemoval) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   ConfigFile config;
   config.Write(L"Rules", L"Rule1", L"BURNER.exe|cpu=20|priority=Below Normal");
   EffectLedger ledger;

@@ -17,6 +17,7 @@
 #include "engine/win32/program_log.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wine.h"
 
 namespace quorvant::win32 {
 namespace {
@@ -173,13 +174,16 @@ TEST(WatcherPartsTest, TheLedgerIsHeldWhileAnythingIsLive) {
 // Killed together with its watcher, a program left a process raised and one suspended: the
 // next start gives both back, touches no process whose id was reused, and removes the file.
 TEST(WatcherPartsTest, RepairGivesBackWhatADeadProgramLeftLive) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   LedgerFolder folder;
   ChildProcess raised;
   ChildProcess reused;
   Burner frozen;
   ASSERT_TRUE(raised.Handle() && reused.Handle() && frozen.Handle());
-  ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS));
-  ASSERT_TRUE(::SetPriorityClass(reused.Handle(), HIGH_PRIORITY_CLASS));
+  ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS))
+      << "SetPriorityClass: " << ::GetLastError();
+  ASSERT_TRUE(::SetPriorityClass(reused.Handle(), HIGH_PRIORITY_CLASS))
+      << "SetPriorityClass: " << ::GetLastError();
   ASSERT_TRUE(SuspendProcess(frozen.Handle()));
   ASSERT_LT(frozen.Share(1s), 5.0);
 
@@ -209,7 +213,8 @@ TEST(WatcherPartsTest, RepairKeepsAndLogsWhatItCouldNotGiveBack) {
   auto capped = std::make_unique<ChildProcess>();
   ASSERT_TRUE(capped->Handle());
   ChildProcess raised;
-  ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS));
+  ASSERT_TRUE(::SetPriorityClass(raised.Handle(), HIGH_PRIORITY_CLASS))
+      << "SetPriorityClass: " << ::GetLastError();
   const Effect cap{*IdentityOfId(capped->Id()), EffectKind::CpuCap, 0, 30};
   const StoredLedger left{DeadProgram(),
                           {cap,
@@ -288,6 +293,7 @@ TEST(WatcherPartsTest, TheRepairWaitsForALiveWatcherToFinish) {
 // only when the cycle held it: one that ran when its program died, and that someone else (a
 // debugger) has suspended since, stays as they left it.
 TEST(WatcherPartsTest, TheWatcherResumesOnlyWhatTheCycleHeldSuspended) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   Burner burner;
   ASSERT_NE(burner.UnixPid(), 0u);
   const ProcessIdentity identity = *IdentityOfId(burner.Id());
@@ -321,7 +327,8 @@ TEST(WatcherPartsTest, TheWatcherResumesOnlyWhatTheCycleHeldSuspended) {
 TEST(WatcherPartsTest, ACopyThatIsNotADeadProgramsLedgerChangesNoProcess) {
   ChildProcess child;
   ASSERT_TRUE(child.Handle());
-  ASSERT_TRUE(::SetPriorityClass(child.Handle(), HIGH_PRIORITY_CLASS));
+  ASSERT_TRUE(::SetPriorityClass(child.Handle(), HIGH_PRIORITY_CLASS))
+      << "SetPriorityClass: " << ::GetLastError();
   const ProcessIdentity id = *IdentityOfId(child.Id());
   const std::string line = "priority " + std::to_string(id.id) + " " + std::to_string(id.started) +
                            " " + std::to_string(kIdlePriorityClass) + " " +
@@ -370,7 +377,7 @@ TEST(WatcherPartsTest, TheWatcherHoldsItsOwnHandleToEachCappedJob) {
   keeper.KeepAt(folder.Path());
   keeper.Adopt(unique_handle(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, watcher.Id())));
   const unique_handle job(::CreateJobObjectW(nullptr, nullptr));
-  ASSERT_TRUE(job);
+  ASSERT_TRUE(job) << "CreateJobObjectW: " << ::GetLastError();
   const ProcessIdentity capped{Own().id + 4, 133000000000000001};
   const Effect cap{capped, EffectKind::CpuCap, 0, 30};
   keeper.Write({cap});

@@ -62,7 +62,7 @@ TEST(CpuMonitorStateTest, SamplesOnItsOwnAndRaisesUpdateWithTheNewestSample) {
   const auto monitor = CreateCpuMonitorState(panel);
   ASSERT_TRUE(monitor);
   RECT outer{};
-  ASSERT_TRUE(::GetWindowRect(monitor->Hwnd(), &outer));
+  ASSERT_TRUE(::GetWindowRect(monitor->Hwnd(), &outer)) << "GetWindowRect: " << ::GetLastError();
   (void)::MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&outer), 2);
   EXPECT_EQ(outer.left, 48);
   EXPECT_EQ(outer.top, 224);
@@ -85,7 +85,7 @@ TEST(CpuMonitorStateTest, SamplesOnItsOwnAndRaisesUpdateWithTheNewestSample) {
   // 30 ms the unclamped arithmetic may stray a point or two past 0 or 100.
   MEMORYSTATUSEX status{};
   status.dwLength = sizeof(status);
-  ASSERT_TRUE(::GlobalMemoryStatusEx(&status));
+  ASSERT_TRUE(::GlobalMemoryStatusEx(&status)) << "GlobalMemoryStatusEx: " << ::GetLastError();
   EXPECT_EQ(newest.PhysicalMemoryTotal, status.ullTotalPhys);
   EXPECT_GT(newest.HDTotalBytes, 0) << "drive C:";
   EXPECT_EQ(control.GridOffset(), -static_cast<int>(updates.size()));

@@ -38,7 +38,7 @@ TEST(PlatformReadingsTest, MemoryAmountsAreTheSystemsOwn64BitFigures) {
   support.ReadMemoryLevels(sample);
   MEMORYSTATUSEX status{};
   status.dwLength = sizeof(status);
-  ASSERT_TRUE(::GlobalMemoryStatusEx(&status));
+  ASSERT_TRUE(::GlobalMemoryStatusEx(&status)) << "GlobalMemoryStatusEx: " << ::GetLastError();
 
   EXPECT_EQ(sample.PhysicalMemoryTotal, status.ullTotalPhys);
   EXPECT_EQ(sample.PageFileTotal, status.ullTotalPageFile);

@@ -24,6 +24,7 @@
 #include "shell/win32/cpu_panel.h"
 #include "tests/support/burner.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wine.h"
 #include "tests/win32/support/accepting_throttle.h"
 #include "tests/win32/support/message_pump.h"
 
@@ -84,7 +85,7 @@ TEST(ModuleGetFileIconTest, SmallAndLargeIconsOfAnExecutable) {
   ASSERT_TRUE(small);
   ASSERT_TRUE(large);
   ICONINFO info{};
-  ASSERT_TRUE(::GetIconInfo(large.get(), &info));
+  ASSERT_TRUE(::GetIconInfo(large.get(), &info)) << "GetIconInfo: " << ::GetLastError();
   BITMAP bitmap{};
   (void)::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
   EXPECT_EQ(bitmap.bmWidth, ::GetSystemMetrics(SM_CXICON));
@@ -126,7 +127,7 @@ class CpuPanelTest : public ::testing::Test {
     (void)::RegisterClassExW(&wc);
     owner_ = ::CreateWindowExW(0, wc.lpszClassName, L"cpu", WS_POPUP, 0, 0, 500, 380, nullptr,
                                nullptr, wc.hInstance, nullptr);
-    ASSERT_TRUE(owner_);
+    ASSERT_TRUE(owner_) << "CreateWindowExW: " << ::GetLastError();
     ASSERT_TRUE(panel_.Create(owner_, 0, 0, 489, 361));
     MakePanel();
   }
@@ -649,8 +650,10 @@ TEST(ToolhelpProcessSourceTest, ListsANonAsciiPathInLowerCase) {
   const std::wstring folder =
       std::wstring(temp) + L"quorvant-\u00C4PFEL-" + std::to_wstring(::GetCurrentProcessId());
   const std::wstring exe = folder + L"\\\u00C4PFEL-\u03A9mega.exe";
-  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-  ASSERT_TRUE(::CopyFileW(ChildProcess::SystemCmd().c_str(), exe.c_str(), FALSE));
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr))
+      << "CreateDirectoryW: " << ::GetLastError();
+  ASSERT_TRUE(::CopyFileW(ChildProcess::SystemCmd().c_str(), exe.c_str(), FALSE))
+      << "CopyFileW: " << ::GetLastError();
   {
     ChildProcess child(exe);
     ASSERT_NE(child.Id(), 0u);
@@ -675,6 +678,7 @@ TEST(ToolhelpProcessSourceTest, ListsANonAsciiPathInLowerCase) {
 // The system's own limits on a burner child: the job cap where the system offers it, the
 // duty cycle where it does not (Wine). The share of one core is read from /proc.
 TEST(ProcessThrottleTest, LimitsABurnerAndLetsItGoOnReleaseAndAtTheEnd) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   using namespace std::chrono_literals;
   Burner burner;
   ASSERT_NE(burner.UnixPid(), 0u);
@@ -745,8 +749,9 @@ TEST(ProcessThrottleTest, ACappedProcessesChildrenStayOutOfItsJob) {
   ASSERT_TRUE(own) << ::GetLastError();
   ASSERT_TRUE(LetChildrenOut(own.get())) << ::GetLastError();
   // Wine accepts the flags but keeps none of them (it reports 0 back).
-  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
-  if (!wine) EXPECT_EQ(flags(own.get()) & kBreakaway, kBreakaway);
+  if (!testing_support::UnderWine()) {
+    EXPECT_EQ(flags(own.get()) & kBreakaway, kBreakaway);
+  }
 
   Burner burner;
   const auto identity = IdentityOfId(burner.Id());
@@ -799,6 +804,7 @@ TEST(ProcessThrottleTest, ALimitedProcessThatEndsIsToldAtOnce) {
 // again once the program has died, whether it died through std::terminate or an access
 // violation.
 TEST(LimitRescueTest, AProcessHeldInADutyCycleRunsAgainAfterAFault) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << testing_support::kNeedsLinuxProc;
   using namespace std::chrono_literals;
   struct Case {
     const wchar_t* how;
@@ -817,7 +823,8 @@ TEST(LimitRescueTest, AProcessHeldInADutyCycleRunsAgainAfterAFault) {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION probe{};
     ASSERT_TRUE(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                 CREATE_NO_WINDOW, nullptr, nullptr, &startup, &probe));
+                                 CREATE_NO_WINDOW, nullptr, nullptr, &startup, &probe))
+        << "CreateProcessW: " << ::GetLastError();
     EXPECT_EQ(::WaitForSingleObject(probe.hProcess, 20000), WAIT_OBJECT_0) << how;
     DWORD code = 0;
     (void)::GetExitCodeProcess(probe.hProcess, &code);

@@ -87,7 +87,7 @@ TEST_P(DisplayScaleTest, WindowPanelsControlsAndArtworkFollowTheDpi) {
   const HWND main = form_->Hwnd();
 
   RECT client{};
-  ASSERT_TRUE(::GetClientRect(main, &client));
+  ASSERT_TRUE(::GetClientRect(main, &client)) << "GetClientRect: " << ::GetLastError();
   EXPECT_EQ(client.right, e.client.cx);
   EXPECT_EQ(client.bottom, e.client.cy);
 
@@ -187,11 +187,11 @@ TEST_F(DpiChangeTest, TheWindowIsLaidOutAgainAtTheNewScaleAndBackAsFresh) {
   ChangeDpi(main, 144, {40, 30, 40 + 1179, 30 + 836});
   EXPECT_EQ(DisplayDpi(), 144);
   RECT window{};
-  ASSERT_TRUE(::GetWindowRect(main, &window));
+  ASSERT_TRUE(::GetWindowRect(main, &window)) << "GetWindowRect: " << ::GetLastError();
   EXPECT_EQ(window.left, 40);
   EXPECT_EQ(window.top, 30);
   RECT client{};
-  ASSERT_TRUE(::GetClientRect(main, &client));
+  ASSERT_TRUE(::GetClientRect(main, &client)) << "GetClientRect: " << ::GetLastError();
   EXPECT_EQ(client.right, 1179);
   EXPECT_EQ(client.bottom, 836);
 
@@ -222,7 +222,7 @@ TEST_F(DpiChangeTest, TheWindowIsLaidOutAgainAtTheNewScaleAndBackAsFresh) {
   // A suggestion a pixel off the design (the proportional guess from 144, where the system
   // did not ask first) is taken for its place only.
   ChangeDpi(main, 96, {40, 30, 40 + 787, 30 + 558});
-  ASSERT_TRUE(::GetWindowRect(main, &window));
+  ASSERT_TRUE(::GetWindowRect(main, &window)) << "GetWindowRect: " << ::GetLastError();
   EXPECT_EQ(window.left, 40);
   EXPECT_EQ(window.top, 30);
   EXPECT_EQ(window.right - window.left, 786);

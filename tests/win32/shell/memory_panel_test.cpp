@@ -141,7 +141,7 @@ class MemoryPanelTest : public ::testing::Test {
     (void)::RegisterClassExW(&wc);
     form_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, wc.lpszClassName, L"memory", WS_OVERLAPPEDWINDOW,
                               40, 40, 520, 420, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(form_, nullptr);
+    ASSERT_NE(form_, nullptr) << "CreateWindowExW: " << ::GetLastError();
     ASSERT_TRUE(panel_.Create(form_, 0, 0, 489, 377));
   }
   void TearDown() override {
@@ -189,11 +189,11 @@ TEST_F(MemoryPanelTest, StatusBlockShowsTheSystemsOwnFigures) {
   for (int attempt = 0; attempt < 50 && !compared; ++attempt) {
     MEMORYSTATUSEX before{};
     before.dwLength = sizeof(before);
-    ASSERT_TRUE(::GlobalMemoryStatusEx(&before));
+    ASSERT_TRUE(::GlobalMemoryStatusEx(&before)) << "GlobalMemoryStatusEx: " << ::GetLastError();
     const engine::MemoryFigures figures = memory_->ShowMemoryState();
     MEMORYSTATUSEX after{};
     after.dwLength = sizeof(after);
-    ASSERT_TRUE(::GlobalMemoryStatusEx(&after));
+    ASSERT_TRUE(::GlobalMemoryStatusEx(&after)) << "GlobalMemoryStatusEx: " << ::GetLastError();
     const engine::MemoryFigures system =
         engine::FiguresOf({before.ullTotalPhys, before.ullAvailPhys});
     if (system != engine::FiguresOf({after.ullTotalPhys, after.ullAvailPhys})) continue;
@@ -369,7 +369,8 @@ TEST(MemoryReleaseWalkTest, TrimRequestsAreAcceptedAndTheWalkHandlesWaitingEvent
 
   // Events posted before the walk are handled during it, between processes.
   constexpr UINT kProbe = WM_APP + 5;
-  ASSERT_TRUE(::PostThreadMessageW(::GetCurrentThreadId(), kProbe, 0, 0));
+  ASSERT_TRUE(::PostThreadMessageW(::GetCurrentThreadId(), kProbe, 0, 0))
+      << "PostThreadMessageW: " << ::GetLastError();
   DoAllMiniUseMemory();
   MSG msg;
   EXPECT_FALSE(::PeekMessageW(&msg, nullptr, kProbe, kProbe, PM_NOREMOVE))

@@ -341,7 +341,8 @@ TEST(WindowsBoosterDesktopTest, ReachesAProcessOnlyByItsIdentity) {
   const auto identity = IdentityOfId(child.Id());
   ASSERT_TRUE(identity);
   const unique_handle handle(::OpenProcess(PROCESS_SET_INFORMATION, FALSE, child.Id()));
-  ASSERT_TRUE(::SetPriorityClass(handle.get(), BELOW_NORMAL_PRIORITY_CLASS));
+  ASSERT_TRUE(::SetPriorityClass(handle.get(), BELOW_NORMAL_PRIORITY_CLASS))
+      << "SetPriorityClass: " << ::GetLastError();
   EXPECT_EQ(desktop.PriorityClassOf(*identity), kBelowNormalPriorityClass);
 
   EXPECT_TRUE(desktop.SetPriorityClassOf(*identity, kHighPriorityClass));
@@ -351,13 +352,15 @@ TEST(WindowsBoosterDesktopTest, ReachesAProcessOnlyByItsIdentity) {
 
   // A class chosen by someone else since the raise stays.
   EXPECT_TRUE(desktop.SetPriorityClassOf(*identity, kHighPriorityClass));
-  ASSERT_TRUE(::SetPriorityClass(handle.get(), IDLE_PRIORITY_CLASS));
+  ASSERT_TRUE(::SetPriorityClass(handle.get(), IDLE_PRIORITY_CLASS))
+      << "SetPriorityClass: " << ::GetLastError();
   desktop.RestorePriority(*identity, kBelowNormalPriorityClass, kHighPriorityClass);
   EXPECT_EQ(GetProcessPriority(child.Id()), kIdlePriorityClass);
 
   // The same id with another creation time is another process: never read or touched.
   const ProcessIdentity later{identity->id, identity->started + 1};
-  ASSERT_TRUE(::SetPriorityClass(handle.get(), HIGH_PRIORITY_CLASS));
+  ASSERT_TRUE(::SetPriorityClass(handle.get(), HIGH_PRIORITY_CLASS))
+      << "SetPriorityClass: " << ::GetLastError();
   EXPECT_EQ(desktop.PriorityClassOf(later), 0);
   EXPECT_FALSE(desktop.SetPriorityClassOf(later, kAboveNormalPriorityClass));
   desktop.RestorePriority(later, kNormalPriorityClass, kHighPriorityClass);
