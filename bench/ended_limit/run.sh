@@ -7,22 +7,10 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 idle=${1:-30}
 rounds=${2:-2}
-jobs=${QUORVANT_JOBS:-2}
+source "$root/bench/lib.sh"
 
-log=$(mktemp)
-if ! { cmake -S "$root" -B "$root/build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" &&
-  cmake --build "$root/build/win64" -j "$jobs" --target ended_limit_bench; } >"$log" 2>&1; then
-  cat "$log" >&2
-  rm -f "$log"
-  exit 1
-fi
-rm -f "$log"
-source "$root/scripts/testenv.sh"
-QUORVANT_OWN_DISPLAY=1 quorvant_env_start || exit 1
-trap quorvant_env_stop EXIT
-quorvant_env_start_session "$root/build/win64/bin"
-echo "wine $(wine --version), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+bench_build ended_limit_bench || exit 1
+bench_wine_start session || exit 1
 
 declare -A ticks switches
 quorvant_sampling_driver "$root/build/win64/bin/ended_limit_bench.exe" "$idle" "$rounds" || exit
