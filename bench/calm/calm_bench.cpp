@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/figures.h"
 #include "bench/table_row.h"
 #include "engine/win32/background_calm_system.h"
 #include "tests/e2e/app_driver.h"
@@ -34,21 +35,13 @@
 namespace quorvant {
 namespace {
 
+using bench::Median;
+using bench::MsSince;
 using bench::TableRow;
 using e2e::AppFolder;
 using e2e::AppProcess;
 using e2e::TitledWindows;
 using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // The calm on a thread of its own, ticking once a second until it is stopped; while it is
 // paused it ticks no more and has given everything back, as the setting switched off does.

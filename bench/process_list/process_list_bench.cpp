@@ -18,21 +18,23 @@
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "bench/table_row.h"
 #include "common/win32/font_cache.h"
 #include "common/win32/panel.h"
 #include "engine/core/limit_slots.h"
 #include "engine/core/process_list.h"
-#include "shell/win32/cpu_panel.h"
 #include "engine/win32/processes.h"
 #include "engine/win32/system_process_walk.h"
 #include "engine/win32/toolhelp_process_source.h"
 #include "engine/win32/watcher.h"
+#include "shell/win32/cpu_panel.h"
 #include "tests/support/child_process.h"
 
 namespace quorvant::win32 {
 namespace {
 
+using bench::Median;
 using bench::TableRow;
 
 using testing_support::ChildProcess;
@@ -68,11 +70,6 @@ int FormerBareWalk() {
   }
   (void)::CloseHandle(snapshot);
   return processes;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 double TimeMs(const std::function<void()>& run) {

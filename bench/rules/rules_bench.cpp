@@ -19,11 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "bench/table_row.h"
 #include "engine/core/limit_slots.h"
 #include "engine/win32/memory_release_walk.h"
-#include "engine/win32/processes.h"
 #include "engine/win32/process_throttle.h"
+#include "engine/win32/processes.h"
 #include "engine/win32/rule_keeper.h"
 #include "engine/win32/system_process_walk.h"
 #include "tests/support/child_process.h"
@@ -31,18 +32,11 @@
 namespace quorvant {
 namespace {
 
+using bench::Median;
+using bench::MsSince;
 using bench::TableRow;
 using testing_support::ChildProcess;
 using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
 
 void Sample(const char* moment, const char* label) {
   std::printf("@sample %s %s rules_bench.exe\n", moment, label);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "bench/table_row.h"
 #include "common/win32/font_cache.h"
 #include "common/win32/panel.h"
@@ -28,8 +29,8 @@
 #include "engine/core/booster.h"
 #include "engine/core/limit_slots.h"
 #include "engine/win32/booster_desktop.h"
-#include "shell/win32/cpu_panel.h"
 #include "engine/win32/watcher.h"
+#include "shell/win32/cpu_panel.h"
 #include "tests/e2e/app_driver.h"
 #include "tests/e2e/cpu_panel_driver.h"
 #include "tests/e2e/titled_windows_driver.h"
@@ -38,6 +39,8 @@
 namespace quorvant {
 namespace {
 
+using bench::Median;
+using bench::MsSince;
 using bench::TableRow;
 using e2e::AppFolder;
 using e2e::AppProcess;
@@ -48,16 +51,6 @@ using testing_support::Burner;
 using win32::unique_handle;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // To wait for the watcher and read its working set.
 constexpr DWORD kWatcherAccess = SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;

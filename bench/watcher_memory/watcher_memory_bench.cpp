@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "bench/table_row.h"
 #include "common/win32/unique_handle.h"
 #include "tests/e2e/app_driver.h"
@@ -19,6 +20,7 @@
 namespace quorvant {
 namespace {
 
+using bench::Median;
 using e2e::AppFolder;
 using e2e::AppProcess;
 using win32::unique_handle;
@@ -34,12 +36,6 @@ Memory MemoryOf(HANDLE process) {
   if (!::GetProcessMemoryInfo(process, &counters, sizeof(counters))) return {};
   return {static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0),
           static_cast<double>(counters.PagefileUsage) / (1024.0 * 1024.0)};
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return -1;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 void Measure(int samples, int secondsBetween) {
