@@ -60,10 +60,7 @@ bool Run(bool limit, int round, int idleSeconds) {
   if (limit) {
     Burner burner;
     e2e::RemoteListView list(w.list, app.Id());
-    if (!list.Ready() || !WaitFor([&] {
-          e2e::SendClick(w.refresh);
-          return e2e::RowOf(list, burner.Id()) >= 0;
-        }) ||
+    if (!list.Ready() || !e2e::RefreshUntilListed(w, list, burner.Id()) ||
         !e2e::LimitThroughDialog(app, w, list, burner.Id(), 10) || !Exists(folder.LedgerFile())) {
       std::printf("round %d: no limit set\n", round);
       return false;

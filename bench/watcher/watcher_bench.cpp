@@ -110,10 +110,7 @@ void KillToUndone(int kills) {
     e2e::CpuPanelWindows w;
     if (!e2e::FindCpuPanel(app, w)) continue;
     e2e::RemoteListView list(w.list, app.Id());
-    if (!list.Ready() || !WaitFor([&] {
-          e2e::SendClick(w.refresh);
-          return e2e::RowOf(list, burner.Id()) >= 0;
-        })) {
+    if (!list.Ready() || !e2e::RefreshUntilListed(w, list, burner.Id())) {
       continue;
     }
     if (!e2e::LimitThroughDialog(app, w, list, burner.Id(), 10) || !alpha.BringToFront() ||

@@ -96,10 +96,7 @@ TEST(CpuLimitTest, ABurnerIsHeldToItsLimitUntilReleasedAndRunsFreelyAfterExit) {
   ASSERT_TRUE(FindCpuPanel(app, w));
   RemoteListView list(w.list, app.Id());
   ASSERT_TRUE(list.Ready());
-  ASSERT_TRUE(WaitFor([&] {
-    SendClick(w.refresh);
-    return RowOf(list, burner.Id()) >= 0;
-  }));
+  ASSERT_TRUE(RefreshUntilListed(w, list, burner.Id()));
   // What a burner gets unlimited right now, with others perhaps busy on the machine. A limit
   // lets it run only its share of each period, so its share can never be above the limit
   // however busy the machine is; it only reaches the limit when the machine is quiet.

@@ -112,6 +112,15 @@ inline bool Answer(HWND dialog, const wchar_t* caption) {
   return WaitFor([&] { return !::IsWindow(dialog); });
 }
 
+// Refreshes the list until the process id has its row: a process started a moment ago may
+// not be in the system's walk yet.
+inline bool RefreshUntilListed(const CpuPanelWindows& w, const RemoteListView& list, DWORD id) {
+  return WaitFor([&] {
+    SendClick(w.refresh);
+    return RowOf(list, id) >= 0;
+  });
+}
+
 // The rows that show a limit, "pid name limit; ..." for a failure's message.
 inline std::wstring LimitedRows(const RemoteListView& list) {
   std::wstring rows;

@@ -17,24 +17,15 @@
 #include "tests/e2e/cpu_panel_driver.h"
 #include "tests/e2e/titled_windows_driver.h"
 #include "tests/support/burner.h"
+#include "tests/support/tray_probe.h"
 #include "tests/support/wine.h"
 
 namespace quorvant::e2e {
 namespace {
 
+using testing_support::TrayIconExists;
 using namespace std::chrono_literals;
 using testing_support::Burner;
-
-// Whether the shell still holds the program's icon: modifying a missing icon fails.
-bool TrayIconExists(HWND owner) {
-  NOTIFYICONDATAW data{};
-  data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-  data.hWnd = owner;
-  data.uID = 0;
-  data.uFlags = NIF_TIP;
-  wcscpy_s(data.szTip, L"Quorvant");
-  return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
-}
 
 // Sent as the system sends it, answered at once.
 LRESULT Send(HWND window, UINT message, WPARAM wParam) {
@@ -101,10 +92,7 @@ TEST(EndingTest, ACancelledSessionEndKeepsEveryLimitAndRaise) {
   ASSERT_TRUE(FindCpuPanel(app, w));
   RemoteListView list(w.list, app.Id());
   ASSERT_TRUE(list.Ready());
-  ASSERT_TRUE(WaitFor([&] {
-    SendClick(w.refresh);
-    return RowOf(list, burner.Id()) >= 0;
-  }));
+  ASSERT_TRUE(RefreshUntilListed(w, list, burner.Id()));
   ASSERT_TRUE(LimitThroughDialog(app, w, list, burner.Id(), 10));
   // After the dialog, which the booster would raise as the front window.
   TitledWindows alpha({L"Alpha window"}, BELOW_NORMAL_PRIORITY_CLASS);
@@ -143,10 +131,7 @@ TEST(EndingTest, ALimitedProcessThatEndsWhileHiddenIsLetGoAtOnce) {
   RemoteListView list(w.list, app.Id());
   ASSERT_TRUE(list.Ready());
   Burner burner;
-  ASSERT_TRUE(WaitFor([&] {
-    SendClick(w.refresh);
-    return RowOf(list, burner.Id()) >= 0;
-  }));
+  ASSERT_TRUE(RefreshUntilListed(w, list, burner.Id()));
   ASSERT_TRUE(LimitThroughDialog(app, w, list, burner.Id(), 10));
   const std::wstring ledger = folder.LedgerFile();
   ASSERT_NE(::GetFileAttributesW(ledger.c_str()), INVALID_FILE_ATTRIBUTES) << "the limit is live";

@@ -71,10 +71,7 @@ struct Scene {
     CpuPanelWindows w;
     if (!FindCpuPanel(*app, w)) return false;
     RemoteListView list(w.list, app->Id());
-    if (!list.Ready() || !WaitFor([&] {
-          SendClick(w.refresh);
-          return RowOf(list, burner.Id()) >= 0;
-        })) {
+    if (!list.Ready() || !RefreshUntilListed(w, list, burner.Id())) {
       return false;
     }
     if (!LimitThroughDialog(*app, w, list, burner.Id(), percent)) return false;

@@ -21,11 +21,13 @@
 #include "shell/core/tray_menu.h"
 #include "shell/win32/ini_settings_store.h"
 #include "shell/win32/main_window.h"
+#include "tests/support/tray_probe.h"
 #include "tests/win32/support/message_pump.h"
 
 namespace quorvant::win32 {
 namespace {
 
+using testing_support::TrayIconExists;
 using namespace std::chrono_literals;
 using test_support::PumpMessages;
 using test_support::PumpUntil;
@@ -35,17 +37,6 @@ struct FakeMemoryReading : engine::MemoryReading {
   engine::MemoryStatus status{8ull << 30, 4ull << 30};
   engine::MemoryStatus Read() override { return status; }
 };
-
-// Whether the shell still knows the program's icon: modifying a missing icon fails.
-bool TrayIconExists(HWND owner) {
-  NOTIFYICONDATAW data{};
-  data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-  data.hWnd = owner;
-  data.uID = 0;
-  data.uFlags = NIF_TIP;
-  wcscpy_s(data.szTip, L"Quorvant");
-  return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
-}
 
 // The real main window, created in this process with the program's resources.
 class MainWindowTest : public ::testing::Test {
